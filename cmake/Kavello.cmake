@@ -1,0 +1,34 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+# Adds every direct subfolder of DIR (relative to the current source dir) that has a
+# CMakeLists.txt, so that a new module is a new folder and nobody edits a central list.
+function(kavello_add_subdirectories dir)
+  set(base ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${base} ${base}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${base}/${child} AND EXISTS ${base}/${child}/CMakeLists.txt)
+      add_subdirectory(${base}/${child} ${CMAKE_CURRENT_BINARY_DIR}/${dir}/${child})
+    endif()
+  endforeach()
+endfunction()
+
+# kavello_test(NAME name LABELS l1 [l2...] SOURCES a.cpp ... LIBS lib ... [ENVIRONMENT k=v ...] [QT])
+# A GoogleTest executable whose cases are discovered at test time and carry LABELS.
+function(kavello_test)
+  cmake_parse_arguments(T "QT" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+  target_compile_definitions(${T_NAME} PRIVATE
+    KAVELLO_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}/tests"
+    KAVELLO_PROGRAM_DIR="${KAVELLO_PROGRAM_DIR}")
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set(env QT_QPA_PLATFORM=offscreen ${T_ENVIRONMENT})
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()
