@@ -1,0 +1,89 @@
+// The per-user registry of Kavello.
+//
+// What it is: a hierarchical store of typed values (string, 32-bit integer, raw bytes)
+// under backslash-separated key paths, as the settings, the OSD layout and the file
+// associations expect. On Linux a hive is one text file in the regedit export format:
+//   [HKEY_CURRENT_USER\Software\Tessaland\Kavello\Position]
+//   "Left"=dword:00000064
+//   "ZoomStep"=hex:00,00,00,00,00,00,d0,3f
+//   "FontName"="Arial"
+// The current-user hive lives at $XDG_CONFIG_HOME/kavello/user.reg (fallback ~/.config);
+// the classes root (file associations) is a separate file, classes.reg, beside it.
+//
+// Ownership and threads: a TRegistry is a cheap accessor owned by its caller; it is used
+// from one thread at a time. Every write is merged into the file at once under an
+// exclusive advisory lock (flock) on a companion lock file, written to a temporary file,
+// fsynced and renamed over the hive, so that two processes (the player and the options
+// library) never lose each other's values and a crash never leaves half a file.
+// Key, value and section names are case-insensitive; their spelling is kept as first written.
+//
+// Failure: reads of a missing value give the caller's default; a damaged hive file has its
+// unreadable lines skipped (logged through the hook below) and is never rewritten with
+// less than it held: a write to a hive that failed to parse keeps the unparsed lines.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv::registry {
+
+enum class Hive { CurrentUser, ClassesRoot };
+
+enum class ValueType { None, String, DWord, Binary };
+
+// Where the hive files live. Tests point this at a temporary folder; by default it is
+// $XDG_CONFIG_HOME/kavello (or ~/.config/kavello).
+std::string ConfigDirectory();
+std::string HivePath(Hive hive);
+
+// Receives one line per skipped, unreadable line of a hive file (the settings wire it to
+// the debug log). May be empty.
+void SetDiagnosticHook(std::function<void(const std::string&)> hook);
+
+class TRegistry {
+ public:
+  explicit TRegistry(Hive hive = Hive::CurrentUser);
+  ~TRegistry();
+  TRegistry(const TRegistry&) = delete;
+  TRegistry& operator=(const TRegistry&) = delete;
+
+  // Opens a key by path relative to the hive root ("Software\\Tessaland\\Kavello\\Display").
+  // With canCreate the key is created (and persisted) when missing. False when missing
+  // and not created. A leading backslash is accepted.
+  bool OpenKey(const std::string& path, bool canCreate);
+  bool OpenKeyReadOnly(const std::string& path) { return OpenKey(path, false); }
+  void CloseKey();
+  const std::string& CurrentPath() const { return current_; }
+
+  bool KeyExists(const std::string& path);
+  bool DeleteKey(const std::string& path);  // removes the key and its subkeys
+  bool ValueExists(const std::string& name);
+  bool DeleteValue(const std::string& name);
+  ValueType GetDataType(const std::string& name);
+  std::vector<std::string> GetValueNames();   // in stored order
+  std::vector<std::string> GetKeyNames();     // direct subkeys of the open key
+
+  // Readers return nullopt when the value is missing or has another type.
+  std::optional<std::string> ReadString(const std::string& name);
+  std::optional<int32_t> ReadInteger(const std::string& name);
+  std::optional<bool> ReadBool(const std::string& name);        // integer, non-zero = true
+  std::optional<double> ReadFloat(const std::string& name);     // 8 raw bytes, IEEE double
+  std::optional<std::vector<uint8_t>> ReadBinaryData(const std::string& name);
+
+  // Writers persist at once; false when the file cannot be written (nothing is lost then).
+  bool WriteString(const std::string& name, const std::string& value);
+  bool WriteInteger(const std::string& name, int32_t value);
+  bool WriteBool(const std::string& name, bool value);
+  bool WriteFloat(const std::string& name, double value);
+  bool WriteBinaryData(const std::string& name, const std::vector<uint8_t>& value);
+
+ private:
+  Hive hive_;
+  std::string current_;  // open key path, empty when none is open
+  bool open_ = false;
+};
+
+}  // namespace kv::registry
