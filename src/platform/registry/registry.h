@@ -32,7 +32,9 @@ namespace kv::registry {
 
 enum class Hive { CurrentUser, ClassesRoot };
 
-enum class ValueType { None, String, DWord, Binary };
+// Other: a type the program does not use (expandable or multi strings, 64-bit numbers...);
+// such values are kept as they stand but read as missing.
+enum class ValueType { None, String, DWord, Binary, Other };
 
 // Where the hive files live. Tests point this at a temporary folder; by default it is
 // $XDG_CONFIG_HOME/kavello (or ~/.config/kavello).
