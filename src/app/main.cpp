@@ -1,0 +1,33 @@
+// The program block: the application object, the main window (whose FormCreate decides
+// whether this process shows a window at all), the message loop.
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/commandline.h"
+#include "app/mainform.h"
+
+int main(int argc, char** argv) {
+  // File names are resolved against the caller's directory before the program moves to its own.
+  const std::string callerCwd = QDir::currentPath().toStdString();
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::fputs(kv::CommandLineHelp().c_str(), stdout);
+      return 0;
+    }
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Kavello_"));
+  QApplication::setQuitOnLastWindowClosed(true);
+
+  kv::TMainForm mainForm(args, callerCwd);
+  if (!mainForm.ShowMainForm()) return mainForm.ExitCode();
+  for (const std::string& e : mainForm.Arguments().errors) std::fprintf(stderr, "kavello: %s\n", e.c_str());
+  mainForm.show();
+  return app.exec();
+}

@@ -1,0 +1,251 @@
+#include "app/mainform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+#include "app/app_paths.h"
+#include "app/mainmenu.h"
+#include "debugsup/debugsup.h"
+#include "platform/desktop/single_instance.h"
+#include "platform/desktop/termination_signals.h"
+#include "settings/optunit.h"
+
+namespace kv {
+
+namespace {
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+}  // namespace
+
+TMainForm::TMainForm(const std::vector<std::string>& args, const std::string& callerCwd,
+                     QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+  setObjectName(QStringLiteral("MainForm"));
+  FormCreate(args, callerCwd);
+}
+
+TMainForm::~TMainForm() {
+  if (!closed_ && showMainForm_) FormClose();
+}
+
+QAction* TMainForm::Action(const char* name) const {
+  return MainMenu ? FindMenuAction(MainMenu, QString::fromLatin1(name)) : nullptr;
+}
+
+void TMainForm::SetupComponents() {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  VideoArea = new QWidget(this);
+  VideoArea->setObjectName(QStringLiteral("VideoArea"));
+  VideoArea->setAutoFillBackground(true);
+  QPalette pal = VideoArea->palette();
+  pal.setColor(QPalette::Window, Qt::black);
+  VideoArea->setPalette(pal);
+  layout->addWidget(VideoArea);
+
+  MainMenu = new QMenu(this);
+  BuildMainMenu(MainMenu);
+  // Shortcuts of the menu fire while the main window has the focus.
+  addActions(MainMenu->actions());
+  for (QAction* a : MainMenu->findChildren<QAction*>()) {
+    if (!a->shortcut().isEmpty()) addAction(a);
+  }
+
+  Timer = new QTimer(this);
+  Timer->setObjectName(QStringLiteral("Timer"));
+  Timer->setInterval(100);
+  connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
+  StatTimer = new QTimer(this);
+  StatTimer->setObjectName(QStringLiteral("StatTimer"));
+  StatTimer->setInterval(1000);
+  SubTimer = new QTimer(this);
+  SubTimer->setObjectName(QStringLiteral("SubTimer"));
+  SubTimer->setSingleShot(true);
+  ConnectMenu();
+}
+
+void TMainForm::ConnectMenu() {
+  if (QAction* exit = Action("MMExit")) connect(exit, &QAction::triggered, this, &TMainForm::MMExitClick);
+}
+
+bool TMainForm::HandOverToRunningInstance() {
+  if (!commandLine_.firstArgumentFile.empty()) {
+    return desktop::SingleInstance::SendFileToInstance(
+        QString::fromStdString(commandLine_.firstArgumentFile));
+  }
+  return desktop::SingleInstance::AskInstanceToShow();
+}
+
+void TMainForm::FormCreate(const std::vector<std::string>& args, const std::string& callerCwd) {
+  // 1. The log exists from the start, disabled, named after the program.
+  Debug.Enabled = false;
+  Debug.SetFileName(UserDataFile("kavello.log"));
+  // 2. Initial field values are the member initialisers.
+  Updating = true;
+  // 3. Every relative path of the program is relative to its own directory.
+  QDir::setCurrent(QCoreApplication::applicationDirPath());
+  // 5. Settings.
+  Options = std::make_unique<tOptions>();
+  Options->LoadSettings();
+  // 6. Is another instance running?
+  bool anotherRunning = false;
+  if (!Options->MultipleInst) anotherRunning = desktop::SingleInstance::AnotherInstanceRunning();
+  // 7. Command line.
+  commandLine_ = ParseCommandLine(args, callerCwd, FileExists);
+  if (commandLine_.log) {
+    Debug.Enabled = true;
+    if (!commandLine_.logFile.empty()) Debug.SetFileName(commandLine_.logFile);
+    Debug.Clear();
+  }
+  if (commandLine_.debugMode) Options->DebugMode = true;
+  StartFile = commandLine_.startFile;
+  // 8. A second instance hands over and ends without a window.
+  if (anotherRunning) {
+    Debug.TextOut("Another instance is running, handing over");
+    HandOverToRunningInstance();
+    showMainForm_ = false;
+    exitCode_ = 0;
+    return;
+  }
+  // 9. This process shows the window.
+  showMainForm_ = true;
+  SetupComponents();
+  instance_ = new desktop::SingleInstance(this);
+  if (!Options->MultipleInst) {
+    if (!instance_->Listen()) Debug.TextOut("Cannot listen for other instances");
+  }
+  connect(instance_, &desktop::SingleInstance::fileReceived, this, &TMainForm::InstanceOpen);
+  connect(instance_, &desktop::SingleInstance::showRequested, this, [this]() {
+    showNormal();
+    raise();
+    activateWindow();
+  });
+  // 10. New settings version or "/c": the options dialog comes first.
+  if (commandLine_.optionsDialog || Options->Version != "2.3.0.0") {
+    Debug.TextOut("New version or /c parameter - opening options dialog");
+    if (!Options->ShowOptionsDialog(this)) {
+      showMainForm_ = false;
+      exitCode_ = 0;
+      Options.reset();
+      return;
+    }
+  }
+  // 11. From here on the window carries the program's name.
+  setWindowTitle(QStringLiteral("Kavello"));
+  QGuiApplication::setApplicationDisplayName(QStringLiteral("Kavello"));
+  // 12. No screen saver and no power saving while the player runs.
+  desktop::SaverState state = screenSaver_.Suspend();
+  Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
+  // 16. Menu checks from the settings.
+  if (QAction* a = Action("MMAlwaysontop")) a->setChecked(Options->AlwaysOnTop);
+  // 17. Termination signals close the window like "Exit".
+  signals_ = new desktop::TerminationSignals(this);
+  if (signals_->Install()) {
+    connect(signals_, &desktop::TerminationSignals::terminationRequested, this, [this](int) {
+      Debug.TextOut("Termination signal received");
+      MMExitClick();
+    });
+  }
+  // 19. Window placement.
+  PlaceWindow();
+  // 20.
+  Updating = false;
+  // 23.
+  Timer->start();
+}
+
+void TMainForm::PlaceWindow() {
+  int width = Options->Width;
+  int height = Options->Height;
+  int left = Options->Left;
+  int top = Options->Top;
+  if (Options->Centered) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QRect geometry = screen ? screen->geometry() : QRect(0, 0, width, height);
+    left = geometry.x() + (geometry.width() - width) / 2;
+    top = geometry.y() + (geometry.height() - height) / 2;
+  }
+  setGeometry(left, top, width, height);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!shown_) {
+    shown_ = true;
+    FormShow();
+  }
+}
+
+void TMainForm::FormShow() {
+  if (Options && Options->AlwaysOnTop) {
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    show();
+  }
+}
+
+void TMainForm::TimerTimer() {
+  if (FirstTick) {
+    FirstTick = false;
+    if (!StartFile.empty()) {
+      Debug.TextOut("Start file: " + StartFile);
+      emit openRequested(QString::fromStdString(StartFile));
+    }
+  }
+  if (CloseRequested || PanelExitRequested) {
+    CloseRequested = false;
+    Timer->stop();
+    close();
+    return;
+  }
+}
+
+void TMainForm::MMExitClick() { CloseRequested = true; }
+
+void TMainForm::InstanceOpen(const QString& fileName) {
+  Debug.TextOut("Instance hand-over: " + fileName.toStdString());
+  if (!QFileInfo(fileName).isFile()) return;  // a name that is no file is ignored
+  emit openRequested(fileName);
+}
+
+void TMainForm::contextMenuEvent(QContextMenuEvent* event) {
+  if (MainMenu) MainMenu->popup(event->globalPos());
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!closed_) FormClose();
+  event->accept();
+}
+
+void TMainForm::FormClose() {
+  closed_ = true;
+  if (Timer) Timer->stop();
+  if (SubTimer) SubTimer->stop();
+  if (StatTimer) StatTimer->stop();
+  SubtitleIndex = -1;
+  if (Options) {
+    QRect bounds = Fullscreen ? WindowBounds : geometry();
+    Options->Left = bounds.x();
+    Options->Top = bounds.y();
+    Options->Width = bounds.width();
+    Options->Height = bounds.height();
+    Options->SaveSettings();
+    Options.reset();
+  }
+  screenSaver_.Restore();
+  Debug.TextOut("Closed");
+}
+
+}  // namespace kv

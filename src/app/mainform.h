@@ -1,0 +1,106 @@
+// TMainForm: the player's one main window.
+//
+// What it is: a frameless window whose client area is the video panel `VideoArea`; every
+// command hangs in the popup menu `MainMenu`. It owns, for the life of the process, the
+// settings `Options`, the debug log set-up, the desktop state it suspends, and (from
+// FormShow on) the playback engine. It is split by concern over several files:
+//   mainform.cpp          construction, FormCreate, FormShow, FormClose, the timer's first part,
+//                         Exit, the instance hand-over and termination signals
+//   mainmenu.cpp          the menu tree
+// Threads: everything runs on the user-interface thread; nothing here takes a lock.
+#pragma once
+
+#include <QMenu>
+#include <QPointer>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/commandline.h"
+#include "platform/desktop/screensaver.h"
+
+namespace kv {
+
+namespace desktop {
+class SingleInstance;
+class TerminationSignals;
+}  // namespace desktop
+
+class TMainForm : public QWidget {
+  Q_OBJECT
+ public:
+  // Runs FormCreate with the program's arguments (without the program name) and the
+  // caller's working directory. After construction, ShowMainForm() says whether the
+  // message loop should show the window; when false the process ends with ExitCode().
+  TMainForm(const std::vector<std::string>& args, const std::string& callerCwd,
+            QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  bool ShowMainForm() const { return showMainForm_; }
+  int ExitCode() const { return exitCode_; }
+  const CommandLine& Arguments() const { return commandLine_; }
+
+  // Components, named as the form names them.
+  QWidget* VideoArea = nullptr;
+  QMenu* MainMenu = nullptr;
+  QTimer* Timer = nullptr;
+  QTimer* StatTimer = nullptr;
+  QTimer* SubTimer = nullptr;
+
+  // State of the start and stop sequence.
+  std::string StartFile;
+  bool FirstTick = true;
+  bool CloseRequested = false;
+  bool PanelExitRequested = false;
+  bool PanelCloseRequested = false;
+  bool Updating = true;
+  bool Muted = false;
+  int PictureWidth = 4;
+  int PictureHeight = 3;
+  int SubtitleIndex = -1;
+  QRect WindowBounds;
+  bool Fullscreen = false;
+
+  QAction* Action(const char* name) const;
+
+  // Menu command "Exit".
+  void MMExitClick();
+  // The first part of the 100 ms tick.
+  void TimerTimer();
+  // A file handed over by a second instance (or the local hand-over in tests).
+  void InstanceOpen(const QString& fileName);
+
+ signals:
+  // Emitted once the engine exists and the file of a hand-over may be opened; the playback
+  // part of the window connects here.
+  void openRequested(const QString& fileName);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void FormCreate(const std::vector<std::string>& args, const std::string& callerCwd);
+  void FormShow();
+  void FormClose();
+  void SetupComponents();
+  void ConnectMenu();
+  void PlaceWindow();
+  bool HandOverToRunningInstance();
+
+  CommandLine commandLine_;
+  bool showMainForm_ = false;
+  int exitCode_ = 0;
+  bool shown_ = false;
+  bool closed_ = false;
+  desktop::ScreenSaverControl screenSaver_;
+  QPointer<desktop::SingleInstance> instance_;
+  QPointer<desktop::TerminationSignals> signals_;
+};
+
+}  // namespace kv

@@ -1,0 +1,109 @@
+#include "platform/desktop/screensaver.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/dpms.h>
+
+#include <memory>
+
+namespace kv::desktop {
+namespace {
+
+struct DisplayCloser {
+  void operator()(Display* d) const {
+    if (d) XCloseDisplay(d);
+  }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+DisplayPtr OpenDisplay() { return DisplayPtr(XOpenDisplay(nullptr)); }
+
+bool HasDpms(Display* d) {
+  int event = 0, error = 0;
+  return DPMSQueryExtension(d, &event, &error) && DPMSCapable(d);
+}
+
+const char* kSaverService = "org.freedesktop.ScreenSaver";
+const char* kSaverPath = "/org/freedesktop/ScreenSaver";
+
+}  // namespace
+
+bool ScreenSaverControl::ReadState(SaverState& out) {
+  out = SaverState{};
+  DisplayPtr d = OpenDisplay();
+  if (!d) return false;
+  out.haveDisplay = true;
+  XGetScreenSaver(d.get(), &out.timeout, &out.interval, &out.preferBlanking, &out.allowExposures);
+  if (HasDpms(d.get())) {
+    out.dpmsCapable = true;
+    CARD16 level = 0;
+    BOOL on = False;
+    if (DPMSInfo(d.get(), &level, &on)) out.dpmsEnabled = on;
+    CARD16 s = 0, u = 0, o = 0;
+    if (DPMSGetTimeouts(d.get(), &s, &u, &o)) {
+      out.dpmsStandby = s;
+      out.dpmsSuspend = u;
+      out.dpmsOff = o;
+    }
+  }
+  return true;
+}
+
+SaverState ScreenSaverControl::Suspend() {
+  if (suspended_) return saved_;
+  ReadState(saved_);
+  if (saved_.haveDisplay) {
+    DisplayPtr d = OpenDisplay();
+    if (d) {
+      XSetScreenSaver(d.get(), 0, saved_.interval, saved_.preferBlanking, saved_.allowExposures);
+      if (saved_.dpmsCapable) DPMSDisable(d.get());
+      XSync(d.get(), False);
+    }
+  }
+  suspended_ = true;
+  if (QDBusConnection::sessionBus().isConnected()) {
+    QDBusInterface saver(kSaverService, kSaverPath, kSaverService, QDBusConnection::sessionBus());
+    if (saver.isValid()) {
+      QDBusReply<uint32_t> reply = saver.call("Inhibit", QStringLiteral("Kavello"),
+                                              QStringLiteral("Playing video"));
+      if (reply.isValid()) {
+        inhibitCookie_ = reply.value();
+        inhibited_ = true;
+      }
+    }
+  }
+  return saved_;
+}
+
+void ScreenSaverControl::Restore() {
+  if (!suspended_) return;
+  suspended_ = false;
+  if (saved_.haveDisplay) {
+    DisplayPtr d = OpenDisplay();
+    if (d) {
+      XSetScreenSaver(d.get(), saved_.timeout, saved_.interval, saved_.preferBlanking,
+                      saved_.allowExposures);
+      if (saved_.dpmsCapable) {
+        DPMSSetTimeouts(d.get(), saved_.dpmsStandby, saved_.dpmsSuspend, saved_.dpmsOff);
+        if (saved_.dpmsEnabled)
+          DPMSEnable(d.get());
+        else
+          DPMSDisable(d.get());
+      }
+      XSync(d.get(), False);
+    }
+  }
+  if (inhibited_ && QDBusConnection::sessionBus().isConnected()) {
+    QDBusInterface saver(kSaverService, kSaverPath, kSaverService, QDBusConnection::sessionBus());
+    if (saver.isValid()) saver.call("UnInhibit", inhibitCookie_);
+  }
+  inhibited_ = false;
+}
+
+ScreenSaverControl::~ScreenSaverControl() { Restore(); }
+
+}  // namespace kv::desktop

@@ -1,0 +1,51 @@
+// One running player per user, and handing a file to it.
+//
+// What it is: when several instances are not allowed, the first process listens on a
+// per-user local socket; a later process finds it there, hands over its file name (or asks
+// it to show itself) and ends without a window. This replaces a process-list count plus a
+// window message: it cannot be fooled by a process of another user or of another program
+// with the same name, and a stale socket of a crashed instance is taken over.
+//
+// Wire form, one request per connection, UTF-8: "open\n" + full path + "\n", or "show\n".
+// The receiver treats an open request like the start, characters and end of the window
+// message protocol: one buffer, filled from the request, acted upon at its end.
+//
+// Threads: user-interface thread (Qt event loop). Owned by the main window.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+namespace kv::desktop {
+
+class SingleInstance : public QObject {
+  Q_OBJECT
+ public:
+  explicit SingleInstance(QObject* parent = nullptr);
+  ~SingleInstance() override;
+
+  // The socket name: $XDG_RUNTIME_DIR/kavello-instance, else a per-uid name in the temp dir.
+  static QString SocketPath();
+
+  // True when a listening instance answers on the socket.
+  static bool AnotherInstanceRunning(int timeoutMs = 1000);
+  // Sends the request to the running instance; false when none answers.
+  static bool SendFileToInstance(const QString& fileName, int timeoutMs = 2000);
+  static bool AskInstanceToShow(int timeoutMs = 2000);
+
+  // Starts listening; removes a stale socket left by a crashed instance. False on failure.
+  bool Listen();
+
+ signals:
+  void fileReceived(const QString& fileName);
+  void showRequested();
+
+ private:
+  void OnConnection();
+  static bool SendRequest(const QByteArray& request, int timeoutMs);
+  QLocalServer* server_ = nullptr;
+};
+
+}  // namespace kv::desktop

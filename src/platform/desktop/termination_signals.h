@@ -1,0 +1,29 @@
+// SIGTERM and SIGINT turned into a Qt signal on the user-interface thread, so that they close
+// the main window exactly as the "Exit" command does (settings saved, desktop restored).
+//
+// The handler only writes one byte to a socket pair (async-signal-safe); a QSocketNotifier
+// on the other end emits terminationRequested() in the event loop. One instance per process.
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace kv::desktop {
+
+class TerminationSignals : public QObject {
+  Q_OBJECT
+ public:
+  explicit TerminationSignals(QObject* parent = nullptr);
+  ~TerminationSignals() override;
+  bool Install();  // false when the socket pair or the handlers cannot be set up
+
+ signals:
+  void terminationRequested(int signalNumber);
+
+ private:
+  void OnReadable();
+  QSocketNotifier* notifier_ = nullptr;
+};
+
+}  // namespace kv::desktop
