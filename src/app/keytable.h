@@ -1,0 +1,71 @@
+// The player's single-key commands: which character or key does what, and the filter that
+// lets one character message act only once. Pure logic: the main window's event filter turns
+// Qt key events into these codes and runs the command it is told.
+#pragma once
+
+#include <cstdint>
+
+namespace kv::keys {
+
+// Virtual-key codes of the keys the key-down table looks at.
+enum VirtualKey : int {
+  kControl = 17,
+  kLeft = 37,
+  kUp = 38,
+  kRight = 39,
+  kDown = 40,
+  kAdd = 107,       // keypad plus
+  kSubtract = 109,  // keypad minus
+};
+
+enum class CharCommand {
+  None,            // not handled: the character passes on
+  Mute,            // "*"
+  Fullscreen,      // "F"
+  AlwaysOnTop,     // "O"
+  AspectOriginal,  // "K"
+  Aspect43,        // "L"
+  AspectNone,      // "J"
+  OsdMenu,         // "M"
+  Clock,           // "X"
+  SaveOrCapture,   // "S"
+  SaveAllPages,    // Control+S
+  Teletext,        // "T"
+  TeletextTransparent,  // Control+T
+  Status,          // "D"
+  Pause,           // space
+  ZoomOff,         // Control+Z
+  CropOff,         // Control+C
+  ZoomMode,        // "Z"
+  CropMode,        // "C"
+  Plus,            // "+"
+  Minus,           // "-"
+  Digit,           // "0".."9"
+};
+
+// Upper-cases the code and looks it up; codes above "Z" after upper-casing are not handled.
+CharCommand ClassifyChar(int code);
+
+// The OSD direction code of an arrow key (0 up, 1 left, 2 right, 3 down), -1 for others.
+int ArrowDirection(int virtualKey);
+
+// The same character message seen twice (same code and time stamp) acts once; auto-repeats
+// carry new time stamps and act every time. Every message is remembered, handled or not.
+class DuplicateCharFilter {
+ public:
+  // True when the message should act.
+  bool Accept(int code, uint32_t timestamp) {
+    bool duplicate = seen_ && code == lastCode_ && timestamp == lastTime_;
+    seen_ = true;
+    lastCode_ = code;
+    lastTime_ = timestamp;
+    return !duplicate;
+  }
+
+ private:
+  bool seen_ = false;
+  int lastCode_ = 0;
+  uint32_t lastTime_ = 0;
+};
+
+}  // namespace kv::keys
