@@ -1,6 +1,6 @@
 #include "osd/osd_labels.h"
 
-#include "osd/osd_profile_reader.h"
+#include "platform/ini/ini_file.h"
 
 namespace kv::osd {
 
@@ -16,7 +16,7 @@ std::string LabelFilePath(const std::string& programDir, const std::string& lang
 
 TOsdLabels ReadLabels(const std::string& path) {
   TOsdLabels labels;
-  const TProfileFile file = TProfileFile::Load(path);
+  const ini::TIniFile file(path);
   for (int i = 0; i < kBarCount; ++i) {
     labels.Bars[i] = file.ReadString("Display", kBarLabelKeys[i], labels.Bars[i]);
   }

@@ -1,8 +1,9 @@
 // The OSD's words from its label file: the captions of the 11 bars and the menu title.
 //
 // The file is "Lang/" + LanguageName + ".lng" under the program directory, an
-// initialisation-style text file; the labels are in its section "Display". A missing file,
-// section or key keeps the built-in label. Plain C++, used on the user-interface thread.
+// initialisation file read with the profile rules (platform/ini); the labels are in its
+// section "Display". A missing file, section or key keeps the built-in label.
+// Plain C++, used on the user-interface thread.
 #pragma once
 
 #include <array>

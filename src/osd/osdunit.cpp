@@ -267,6 +267,10 @@ void TOSD::HandleKey(int code) {
 }
 
 void TOSD::HandleMenuKey(int code) {
+  // The owner may have rebuilt a submenu since the last key (a new file, new streams).
+  const std::vector<int> before = nav_.Path();
+  nav_.Revalidate(menuSource_);
+  if (nav_.Path() != before) DrawMenu();
   switch (code) {
     case KeyUp:
     case KeyDown: {
