@@ -155,13 +155,13 @@ bool TSubtitleTextFile::Fill() {
     block.clear();
     inputEnded_ = true;
   }
+  // The first block may be empty although more follows (the mark took all of it); only a
+  // failed raw read ends the input.
   const std::size_t before = buffer_.size();
   if (encoding_ == TTextEncoding::Bytes || encoding_ == TTextEncoding::Utf8Bom) {
     buffer_ += block;
-    if (block.empty()) inputEnded_ = true;
   } else {
-    DecodeUnits(block, inputEnded_ || block.empty());
-    if (block.empty()) inputEnded_ = true;
+    DecodeUnits(block, inputEnded_);
   }
   return buffer_.size() > before || !inputEnded_;
 }
