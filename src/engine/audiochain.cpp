@@ -1,0 +1,326 @@
+// The audio chain: decoder choice, renderer choice, linking, separate audio files, streams.
+#include "debugsup/debugsup.h"
+#include "engine/contrl.h"
+#include "engine/open_scan.h"
+
+namespace kv {
+
+namespace {
+
+bool SameText(const std::string& a, const std::string& b) { return a == b; }
+
+}  // namespace
+
+// The renderer for the audio about to be connected. *needed tells whether a missing
+// AudioRenderer afterwards means failure (false in External-to-DV mode with a DV encoder,
+// where the chain ends in the DV multiplexer). Returns whether a renderer exists or is not
+// needed.
+bool TCOMPlay::ChooseAudioRenderer(bool* needed) {
+  *needed = true;
+  if (AudioRendererName == "External to DV") {
+    if (DVEncoder) {
+      *needed = false;
+      return true;
+    }
+    CreateAudioRenderer("Default WaveOut Device");
+  } else if (AudioCodec == "Dolby AC3" && AC3WaveOut) {
+    CreateAudioRenderer("Default WaveOut Device");
+  } else {
+    CreateAudioRenderer(AudioRendererName);
+  }
+  return AudioRenderer != nullptr;
+}
+
+bool TCOMPlay::HandleAudioPin(TOpenScan& scan, IPin* pin, int index, const MediaType& mt) {
+  std::string name;
+  PIN_INFO info;
+  if (SUCCEEDED(pin->QueryPinInfo(&info))) {
+    name = info.achName.substr(0, 128);
+    AudioStreams.push_back(name);
+  }
+  if (scan.audioConnected || scan.audioImpossible) return true;
+  ReadAudioFormat(mt);
+  if (NullRenderers) {
+    AudioFileName = scan.fileName;
+    AudioStreamName = name;
+    AudioStreamIndex = index;
+    scan.audioConnected = true;
+    return true;
+  }
+  if (!FindAudioDecoder(mt, AudioDecoder)) return true;
+  if (!AudioRenderer) {
+    bool needed = true;
+    if (!ChooseAudioRenderer(&needed)) {
+      if (AudioRendererName == "External to DV") return false;  // stop: the graph stays as it is
+      // No audio output can be made on this machine (no sound server, no device): the
+      // picture plays without sound rather than refusing the whole file.
+      Debug.TextOut("Cannot initialize audio renderer " + AudioRendererName + ", playing without sound");
+      RemoveFromGraph(AudioDecoder);
+      scan.audioImpossible = true;
+      return true;
+    }
+  }
+  if (StatisticsWanted && !AudioStatFilter && container_ && container_->Statistics) {
+    AudioStatFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, "Statistics Filter");
+    if (AudioStatFilter) AudioStatFilter.As(&AudioStat);
+  }
+  CreatePluginFilters(AudioFilterChain, AudioPlugins);
+  if (ConnectAudioChain(pin)) {
+    AudioFileName = scan.fileName;
+    AudioStreamName = name;
+    AudioStreamIndex = index;
+    AudioOutPin = pin;
+    scan.audioConnected = true;
+  }
+  return true;
+}
+
+bool TCOMPlay::FindAudioDecoder(const MediaType& mt, ComPtr<IBaseFilter>& decoder) {
+  for (const auto& e : AudioDecoders) {
+    if (e->Format != mt.subtype) continue;
+    if (e->DecoderGUID == GUID_NULL) {
+      decoder = nullptr;
+      return true;
+    }
+    decoder = CreateFilter(e->DecoderGUID, e->DecoderName);
+    if (decoder) return true;
+    decoder = FindCategoryFilter(CLSID_LegacyAmFilterCategory, e->DecoderName);
+    if (decoder) return true;
+  }
+  return false;
+}
+
+bool TCOMPlay::ConnectAudioChain(IPin* pin) {
+  if (!pin || !Graph) return false;
+  ComPtr<IPin> out = pin;
+  if (AudioStatFilter) {
+    ComPtr<IPin> in = FindPin(AudioStatFilter.Get(), PINDIR_INPUT, 0);
+    if (in && SUCCEEDED(Graph->ConnectDirect(out.Get(), in.Get(), nullptr)))
+      out = FindPin(AudioStatFilter.Get(), PINDIR_OUTPUT, 0);
+    else
+      ShowError("Cannot connect audio statistics filter, skipping");
+  }
+  if (AudioDecoder) {
+    ComPtr<IPin> in = FindPin(AudioDecoder.Get(), PINDIR_INPUT, 0);
+    if (!in) {
+      DisconnectAudioChain();
+      return false;
+    }
+    if (!out || FAILED(Graph->ConnectDirect(out.Get(), in.Get(), nullptr))) {
+      ShowError("Cannot connect audio decoder");
+      DisconnectAudioChain();
+      return false;
+    }
+    out = FindPin(AudioDecoder.Get(), PINDIR_OUTPUT, 0);
+  }
+  for (int i = 0; i < 5 && AudioPlugins[i] && out; ++i) {
+    ComPtr<IPin> in = FindPin(AudioPlugins[i].Get(), PINDIR_INPUT, 0);
+    if (in && SUCCEEDED(Graph->ConnectDirect(out.Get(), in.Get(), nullptr)))
+      out = FindPin(AudioPlugins[i].Get(), PINDIR_OUTPUT, 0);
+    else
+      Debug.TextOut("Cannot connect \"" + AudioFilterChain[i].Name + "\"(" + std::to_string(i + 1) + ") filter");
+  }
+  if (!out) {
+    DisconnectAudioChain();
+    return false;
+  }
+  ComPtr<IPin> target;
+  if (AudioRenderer) target = FindPin(AudioRenderer.Get(), PINDIR_INPUT, 0);
+  else if (DVEncoder && VideoRenderer) target = FindPin(VideoRenderer.Get(), PINDIR_INPUT, 1);
+  if (!target) return false;
+  if (SUCCEEDED(Graph->Connect(out.Get(), target.Get()))) return true;
+  ShowError("Cannot connect audio renderer");
+  DisconnectAudioChain();
+  return false;
+}
+
+void TCOMPlay::DisconnectAudioChain() {
+  DisconnectFilter(AudioRenderer.Get());
+  for (auto& f : AudioPlugins) DisconnectFilter(f.Get());
+  DisconnectFilter(AudioDecoder.Get());
+  DisconnectFilter(AudioStatFilter.Get());
+}
+
+void TCOMPlay::OpenAudio(const std::string& fileName) {
+  if (SameText(fileName, AudioFileName)) return;
+  const std::string ext = FileExtension(fileName);
+  if (ext.empty()) return;
+  const int32_t position = GetPosition();
+  if ((State == psRunning || State == psPaused) && MediaControl) MediaControl->Stop();
+  DisconnectAudioChain();
+  RemoveFromGraph(AudioDecoder);
+  if (AudioSplitterFilter) {
+    ComPtr<IPin> in = FindPin(AudioSplitterFilter.Get(), PINDIR_INPUT, 0);
+    ComPtr<IPin> peer;
+    if (in && in->ConnectedTo(peer.Put()) == S_OK && Graph) {
+      Graph->Disconnect(in.Get());
+      Graph->Disconnect(peer.Get());
+    }
+    RemoveFromGraph(AudioSplitterFilter);
+  }
+  if (AudioSourceFilter) RemoveFromGraph(AudioSourceFilter);
+  AudioFileName.clear();
+  AudioStreams.clear();
+  AudioStreamIndex = -1;
+  AudioStreamName.clear();
+  AudioOutPin = nullptr;
+
+  auto failureExit = [this] {
+    DisconnectAudioChain();
+    ResumeState();
+  };
+
+  IBaseFilter* demux = nullptr;
+  if (fileName == FileName) {
+    demux = SplitterFilter ? SplitterFilter.Get() : SourceFilter.Get();
+  } else {
+    std::vector<const TContainerDesc*> list;
+    for (const auto& c : AudioContainers) list.push_back(c.get());
+    for (const auto& c : VideoContainers) list.push_back(c.get());
+    size_t p = 0;
+    for (;;) {
+      const TContainerDesc* c = nullptr;
+      while (p < list.size() && !c) {
+        if (list[p]->Extension.find(ext) != std::string::npos) c = list[p];
+        ++p;
+      }
+      if (!c) {
+        ShowError("Unknown media type");
+        return failureExit();
+      }
+      if (c->SourceGUID != GUID_NULL) AudioSourceFilter = CreateFilter(c->SourceGUID, "Audio Source");
+      if (!AudioSourceFilter) AudioSourceFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, c->SourceName);
+      if (!AudioSourceFilter) {
+        ShowError("Cannot find source filter");
+        continue;
+      }
+      ComPtr<IFileSourceFilter> fileSource;
+      if (FAILED(AudioSourceFilter.As(&fileSource))) return failureExit();
+      if (FAILED(fileSource->Load(fileName, nullptr))) {
+        RemoveFromGraph(AudioSourceFilter);
+        return failureExit();
+      }
+      if (c->SourceIsSplitter) {
+        demux = AudioSourceFilter.Get();
+        break;
+      }
+      if (c->SplitterGUID != GUID_NULL) AudioSplitterFilter = CreateFilter(c->SplitterGUID, "Audio splitter");
+      if (!AudioSplitterFilter)
+        AudioSplitterFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, c->SplitterName);
+      if (!AudioSplitterFilter) {
+        RemoveFromGraph(AudioSourceFilter);
+        continue;
+      }
+      ComPtr<IPin> out = FindPin(AudioSourceFilter.Get(), PINDIR_OUTPUT, 0);
+      ComPtr<IPin> in = FindPin(AudioSplitterFilter.Get(), PINDIR_INPUT, 0);
+      if (!out || !in) return;  // plain exit: the graph stays stopped
+      if (FAILED(Graph->ConnectDirect(out.Get(), in.Get(), nullptr))) {
+        RemoveFromGraph(AudioSplitterFilter);
+        RemoveFromGraph(AudioSourceFilter);
+        continue;
+      }
+      demux = AudioSplitterFilter.Get();
+      break;
+    }
+  }
+
+  bool connected = false;
+  for (int n = 0; demux; ++n) {
+    ComPtr<IPin> pin = FindPin(demux, PINDIR_OUTPUT, n);
+    if (!pin) break;
+    std::optional<MediaType> mt = FirstMediaType(pin.Get());
+    if (!mt || mt->majortype != MEDIATYPE_Audio) continue;
+    PIN_INFO info;
+    std::string name;
+    if (SUCCEEDED(pin->QueryPinInfo(&info))) {
+      name = info.achName.substr(0, 128);
+      AudioStreams.push_back(name);
+    }
+    if (connected) continue;
+    ReadAudioFormat(*mt);
+    if (!AudioRenderer) {
+      bool needed = true;
+      if (!ChooseAudioRenderer(&needed) && needed) {
+        if (AudioRendererName == "External to DV" || NullRenderers) return;  // plain exit
+        Debug.TextOut("Cannot initialize audio renderer " + AudioRendererName + ", playing without sound");
+        return failureExit();
+      }
+    }
+    if (!FindAudioDecoder(*mt, AudioDecoder)) {
+      ShowError("Audio is in unsupported type or audio decoder is not installed");
+      return failureExit();
+    }
+    if (StatisticsWanted && !AudioStatFilter) {
+      AudioStatFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, "Statistics Filter");
+      if (AudioStatFilter && SUCCEEDED(AudioStatFilter.As(&AudioStat)) && AudioStatCallback)
+        AudioStat->SetSampleCallback(AudioStatCallback);
+    }
+    if (ConnectAudioChain(pin.Get())) {
+      AudioFileName = fileName;
+      AudioStreamName = name;
+      AudioStreamIndex = n;
+      AudioOutPin = pin;
+      connected = true;
+    }
+  }
+  ChooseSyncSource();
+  SetPosition(position);
+  ResumeState();
+}
+
+void TCOMPlay::SelectAudioStream(const std::string& name) {
+  if (name == AudioStreamName) return;
+  if ((State == psRunning || State == psPaused) && MediaControl) MediaControl->Stop();
+  DisconnectAudioChain();
+  if (AudioDecoder) RemoveFromGraph(AudioDecoder);
+  IBaseFilter* demux = nullptr;
+  if (AudioSourceFilter) demux = AudioSplitterFilter ? AudioSplitterFilter.Get() : AudioSourceFilter.Get();
+  else demux = SplitterFilter ? SplitterFilter.Get() : SourceFilter.Get();
+  // The last fallback covers a source that splits by itself, where no splitter exists: its
+  // own pins are the streams to choose from.
+  if (!demux) return;
+  ComPtr<IPin> found;
+  std::optional<MediaType> foundType;
+  int index = -1;
+  for (int n = 0;; ++n) {
+    ComPtr<IPin> pin = FindPin(demux, PINDIR_OUTPUT, n);
+    if (!pin) break;
+    std::optional<MediaType> mt = FirstMediaType(pin.Get());
+    if (!mt) break;
+    PIN_INFO info;
+    if (mt->majortype == MEDIATYPE_Audio && SUCCEEDED(pin->QueryPinInfo(&info)) && info.achName == name) {
+      found = pin;
+      foundType = mt;
+      index = n;
+      break;
+    }
+  }
+  if (found) {
+    if (!FindAudioDecoder(*foundType, AudioDecoder)) {
+      ShowError("Audio is in unsupported type or audio decoder is not installed");
+      DisconnectAudioChain();
+      ResumeState();
+      return;
+    }
+    ReadAudioFormat(*foundType);
+    if (ConnectAudioChain(found.Get())) {
+      AudioStreamName = name;
+      AudioStreamIndex = index;
+      AudioOutPin = found;
+    }
+  }
+  ChooseSyncSource();
+  ResumeState();
+}
+
+void TCOMPlay::RerenderAudio(const TFiltersInChain& chain) {
+  AudioFilterChain = chain;
+  if (!AudioOutPin) return;
+  if ((State == psRunning || State == psPaused) && MediaControl) MediaControl->Stop();
+  DisconnectAudioChain();
+  CreatePluginFilters(AudioFilterChain, AudioPlugins);
+  if (ConnectAudioChain(AudioOutPin.Get())) ResumeState();
+  else ShowError("Cannot rerender audio stream due to incompatible filters or renderer");
+}
+
+}  // namespace kv
