@@ -9,6 +9,7 @@
 
 #include "app/commandline.h"
 #include "app/mainform.h"
+#include "platform/ui/messagebox_qt.h"
 
 int main(int argc, char** argv) {
   // File names are resolved against the caller's directory before the program moves to its own.
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Kavello_"));
   QApplication::setQuitOnLastWindowClosed(true);
 
+  kv::ui::InstallQtMessageBox();
   kv::TMainForm mainForm(args, callerCwd);
   if (!mainForm.ShowMainForm()) return mainForm.ExitCode();
   for (const std::string& e : mainForm.Arguments().errors) std::fprintf(stderr, "kavello: %s\n", e.c_str());
