@@ -20,6 +20,7 @@
 
 #include "osd/osdunit.h"
 #include "osd_fake_clock.h"
+#include "osd_qt_app.h"
 #include "osd_test_values.h"
 
 namespace kv {
@@ -27,13 +28,6 @@ namespace {
 
 using E = TOSD::Element;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "osd_screenshot_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
 
 // Diagonal bands in colours that are none of the OSD's (green letters, black outline,
 // the key), moved by `Phase`.
@@ -97,7 +91,7 @@ enum class Mode { OwnerPaints, VideoChild, FullScreen };
 class OsdScreenshot : public ::testing::TestWithParam<Mode> {
  protected:
   void SetUp() override {
-    App();
+    osd::test::TestApp();
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
       GTEST_SKIP() << "needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)";
     }

@@ -10,6 +10,7 @@
 #include "osd/osd_geometry.h"
 #include "osd/osdunit.h"
 #include "osd_fake_clock.h"
+#include "osd_qt_app.h"
 #include "osd_test_values.h"
 
 namespace kv {
@@ -20,20 +21,13 @@ using osd::test::TFakeOsdClock;
 using osd::test::TMapValueReader;
 using E = TOSD::Element;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "osd_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
 
 TOsdRect Geometry(const QWidget* w) { return {w->x(), w->y(), w->width(), w->height()}; }
 
 class OsdTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    osd::test::TestApp();
     owner_ = std::make_unique<QWidget>();
     owner_->resize(640, 480);
     clock_ = std::make_shared<TFakeOsdClock>();
@@ -292,7 +286,7 @@ TEST_F(OsdTest, SetColorKey_redrawsVisiblePanelsInTheNewKey) {
 
 // Outline: the outline copies stand exactly d pixels beyond the letters on every side.
 TEST(OsdOutline, OutlinedText_extendsTheLettersByTheOffsetOnEverySide) {
-  App();
+  osd::test::TestApp();
   for (int points : {14, 40}) {
     const int d = osd::OutlineOffset(points);
     osd::TOsdStyle style;
