@@ -42,6 +42,7 @@ std::string_view TrimSpaces(std::string_view text) {
 }
 
 void StripStyleTags(TSubTitleItem& item) {
+  if (item.Text().find('<') == std::string::npos) return;
   std::string text = item.Text();
   for (std::string_view tag : {"<b>", "<i>", "<u>", "</b>", "</i>", "</u>"}) {
     text = ReplaceAll(text, tag, "", true);

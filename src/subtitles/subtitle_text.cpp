@@ -147,20 +147,29 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
                        bool ignoreCase) {
   if (what.empty()) return std::string(text);
   const std::string upperWhat = ignoreCase ? ToUpperAscii(what) : std::string(what);
+  // Candidates start with the first character of `what` in either letter case.
+  const char first = upperWhat[0];
+  const char firstLower = ignoreCase && first >= 'A' && first <= 'Z' ? static_cast<char>(first - 'A' + 'a') : first;
   std::string out;
   out.reserve(text.size());
+  std::size_t copied = 0;
   std::size_t i = 0;
   while (i < text.size()) {
+    if (text[i] != first && text[i] != firstLower) {
+      ++i;
+      continue;
+    }
     const std::string_view rest = text.substr(i);
-    const bool hit = ignoreCase ? StartsWithNoCase(rest, upperWhat) : rest.starts_with(what);
-    if (hit) {
+    if (ignoreCase ? StartsWithNoCase(rest, upperWhat) : rest.starts_with(what)) {
+      out.append(text.substr(copied, i - copied));
       out.append(with);
       i += what.size();
+      copied = i;
     } else {
-      out.push_back(text[i]);
       ++i;
     }
   }
+  out.append(text.substr(copied));
   return out;
 }
 
