@@ -129,8 +129,9 @@ uint32_t TCOMPlay::GetColorKey() {
   if (VideoRendererName == "Overlay mixer") {
     ComPtr<IPin> in = FindPin(VideoRenderer.Get(), PINDIR_INPUT, 0);
     ComPtr<IMixerPinConfig> mixer;
+    COLORKEY colorKey;
     uint32_t color = 0;
-    if (in && SUCCEEDED(in.As(&mixer)) && SUCCEEDED(mixer->GetColorKey(&color))) key = color;
+    if (in && SUCCEEDED(in.As(&mixer)) && SUCCEEDED(mixer->GetColorKey(&colorKey, &color))) key = color;
   } else if (VideoRendererName == "Video Mixing Renderer 7") {
     ComPtr<IPin> in = FindPin(VideoRenderer.Get(), PINDIR_INPUT, 0);
     ComPtr<IPin> peer;

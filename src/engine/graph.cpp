@@ -8,6 +8,7 @@
 #include "debugsup/debugsup.h"
 #include "engine/contrl.h"
 #include "platform/com/running_object_table.h"
+#include "platform/graph/filter_graph.h"
 #include "platform/module/program_directory.h"
 #include "platform/ui/messagebox.h"
 
@@ -15,7 +16,7 @@ namespace kv {
 
 
 TCOMPlay::TCOMPlay(IEngineHost* host, const std::string& programDir) : host_(host) {
-  RegisterComClasses();
+  CoInitialize();
   Load(programDir.empty() ? ProgramDirectory() : programDir);
   CreateGraph();
   BuildDeviceList();

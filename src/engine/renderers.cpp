@@ -186,7 +186,7 @@ bool TCOMPlay::SetupVideoWindow() {
   if (VideoRendererTail) {
     ComPtr<IPin> in = FindPin(VideoRenderer.Get(), PINDIR_INPUT, 0);
     ComPtr<IMixerPinConfig> mixer;
-    if (in && SUCCEEDED(in.As(&mixer))) mixer->SetAspectRatioMode(0);
+    if (in && SUCCEEDED(in.As(&mixer))) mixer->SetAspectRatioMode(AM_ARMODE_STRETCHED);
   }
   FitVideoWindow();
   VideoWindow->put_Visible(OATRUE);
