@@ -55,7 +55,7 @@ void TOSD::LoadLayout(IOsdValueReader& values, const TOsdLabels& labels) {
   if (TimePersistent) {
     // Bring the kept clock back at its new place and size.
     Hide(Element::Clock);
-    ShowTime(1);
+    ShowClock(1, false);
   }
 }
 
@@ -132,8 +132,10 @@ QString TOSD::TimeText(const QTime& time) {
 
 // ---- elements -------------------------------------------------------------------------
 
-void TOSD::ShowTime(int mode) {
-  if (!enabled_ || !Panel(Element::Clock) || layout_.TimeSize == 0) return;
+void TOSD::ShowTime(int mode) { ShowClock(mode, true); }
+
+void TOSD::ShowClock(int mode, bool restartDelay) {
+  if (!Ready() || layout_.TimeSize == 0) return;
   if (mode == 0) {
     TimePersistent = false;
     Hide(Element::Clock);
@@ -146,7 +148,7 @@ void TOSD::ShowTime(int mode) {
   lastClockText_.clear();
   DrawClock(true);
   Panel(Element::Clock)->ShowOnTop();
-  Touch();
+  if (restartDelay) Touch();
 }
 
 void TOSD::DrawClock(bool force) {
@@ -160,7 +162,7 @@ void TOSD::DrawClock(bool force) {
 }
 
 void TOSD::ShowSoundMode(int code) {
-  if (!enabled_) return;
+  if (!Ready()) return;
   soundMode_ = code;
   Place(Element::SoundMode, SoundModeRect(layout_, OwnerWidth(), OwnerHeight()));
   Touch();
@@ -175,7 +177,7 @@ void TOSD::DrawSoundMode() {
 }
 
 void TOSD::ShowText(const QString& text) {
-  if (!enabled_ || layout_.BarSize == 0) return;
+  if (!Ready() || layout_.BarSize == 0) return;
   messageText_ = text;
   barContent_ = BarContent::Message;
   Place(Element::Bar,
@@ -186,7 +188,7 @@ void TOSD::ShowText(const QString& text) {
 }
 
 void TOSD::ShowBar(const QString& label, int value) {
-  if (!enabled_) return;
+  if (!Ready()) return;
   // A visible bar keeps its place; a hidden panel, or one that holds a message (sized to
   // the message), is laid out as a bar again.
   if (!Visible(Element::Bar) || barContent_ != BarContent::Bar) {
@@ -211,7 +213,7 @@ void TOSD::DrawBarPanel() {
 }
 
 void TOSD::ShowStatus(const QString& text) {
-  if (!enabled_ || layout_.BarSize == 0 || text == statusText_) return;
+  if (!Ready() || layout_.BarSize == 0 || text == statusText_) return;
   if (text.isEmpty()) {
     Hide(Element::Status);
     statusText_.clear();
@@ -246,7 +248,7 @@ void TOSD::SetBarValue(int bar, int level) { bars_.SetLevel(bar, level); }
 // ---- keys -----------------------------------------------------------------------------
 
 void TOSD::HandleKey(int code) {
-  if (!enabled_) return;
+  if (!Ready()) return;
   if (nav_.IsOpen()) {
     HandleMenuKey(code);
     return;
@@ -412,7 +414,10 @@ void TOSD::HideForResize() {
 }
 
 void TOSD::Relayout() {
-  if (enabled_ && TimePersistent) ShowTime(1);
+  // Bringing the kept clock back is no new show: restarting the delay here would make the
+  // time-out's HideAll re-lay out the owner, whose re-layout comes back here, every Delay
+  // seconds for as long as the clock is kept.
+  if (enabled_ && TimePersistent) ShowClock(1, false);
 }
 
 }  // namespace kv

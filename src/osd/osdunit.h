@@ -136,6 +136,9 @@ class TOSD {
  private:
   enum class BarContent { None, Bar, Message };
 
+  // Enabled, and the owner (with the panels) still exists.
+  bool Ready() const { return enabled_ && owner_; }
+  void ShowClock(int mode, bool restartDelay);
   void ApplyStyle();
   void RedrawVisible();
   void Hide(Element e);

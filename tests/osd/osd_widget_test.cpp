@@ -229,6 +229,38 @@ TEST_F(OsdTest, HideForResize_hidesEveryPanel_andRelayoutBringsBackOnlyTheKeptCl
   EXPECT_EQ(hides_, 0);
 }
 
+TEST_F(OsdTest, KeptClock_withAnOwnerThatRelaysOutOnHide_hidesOnceAndSettles) {
+  osd_->OnHide = [this](TOSD*) {  // what the main window does on OnHide
+    ++hides_;
+    osd_->HideForResize();
+    osd_->Relayout();
+  };
+  osd_->ShowTime(1);
+  osd_->ShowText("Play");
+  const int64_t start = clock_->Now;
+  for (clock_->Now = start; clock_->Now <= start + 20000; clock_->Now += 100) osd_->Tick();
+  EXPECT_EQ(hides_, 1);
+  EXPECT_TRUE(osd_->Visible(E::Clock));
+  EXPECT_FALSE(osd_->Visible(E::Bar));
+}
+
+TEST_F(OsdTest, OwnerGone_leavesEveryOperationHarmless) {
+  osd_->ShowTime(1);
+  owner_.reset();
+  osd_->ShowTime(2);
+  osd_->ShowText("Play");
+  osd_->ShowBar("Volume", 3);
+  osd_->ShowSoundMode(0);
+  osd_->ShowStatus("OPEN");
+  osd_->HandleKey(TOSD::KeyMenu);
+  osd_->SetColorKey(0x102030);
+  clock_->Now += 10000;
+  osd_->Tick();
+  osd_->HideForResize();
+  osd_->Relayout();
+  EXPECT_EQ(osd_->Panel(E::Clock), nullptr);
+}
+
 TEST_F(OsdTest, Disabled_makesEveryOperationANoOp_andHidesWhatWasShown) {
   osd_->SetBarGroupEnabled(1, true);
   osd_->ShowText("Play");
