@@ -20,7 +20,7 @@
 namespace kv::options {
 namespace {
 
-class OptionsDialogTest : public kv::testing::OptionsFixture {
+class OptionsFormTest : public kv::testing::OptionsFixture {
  protected:
   template <class W>
   W* Find(TOptionsDialog& dialog, const char* name) {
@@ -43,7 +43,7 @@ TEST(OptionFields, CoverEveryValueThePlayerOnlyReads) {
   }
 }
 
-TEST_F(OptionsDialogTest, FreshRegistry_showsDefaultsAndThePicturesFolder) {
+TEST_F(OptionsFormTest, FreshRegistry_showsDefaultsAndThePicturesFolder) {
   TOptionsDialog dialog(nullptr);
   dialog.Load();
   EXPECT_EQ(Find<QSpinBox>(dialog, "SubtitlesFontSize")->value(), 15);
@@ -59,7 +59,7 @@ TEST_F(OptionsDialogTest, FreshRegistry_showsDefaultsAndThePicturesFolder) {
   EXPECT_EQ(dialog.Tabs()->count(), 9);
 }
 
-TEST_F(OptionsDialogTest, Save_writesChangesFolderDefaultsAndVersionOnly) {
+TEST_F(OptionsFormTest, Save_writesChangesFolderDefaultsAndVersionOnly) {
   TOptionsDialog dialog(nullptr);
   dialog.Load();
   Find<QSpinBox>(dialog, "SubtitlesFontSize")->setValue(30);
@@ -80,7 +80,7 @@ TEST_F(OptionsDialogTest, Save_writesChangesFolderDefaultsAndVersionOnly) {
   EXPECT_FALSE(Section("Display").ValueExists("OSD"));
 }
 
-TEST_F(OptionsDialogTest, UnusualStoredValues_areShownAndKeptWhenUntouched) {
+TEST_F(OptionsFormTest, UnusualStoredValues_areShownAndKeptWhenUntouched) {
   Section("Subtitles").WriteInteger("FontSize", 300);  // beyond the spin box's range
   Section("Subtitles").WriteInteger("FontEnc", 7);     // no such character set
   Section("Subtitles").WriteString("FontName", "No Such Font Family");
@@ -105,7 +105,7 @@ TEST_F(OptionsDialogTest, UnusualStoredValues_areShownAndKeptWhenUntouched) {
   EXPECT_EQ(Section("Subtitles").ReadInteger("FontColor"), 0x0000ff);
 }
 
-TEST_F(OptionsDialogTest, Associations_listStoredNamesAndWriteChangedChecks) {
+TEST_F(OptionsFormTest, Associations_listStoredNamesAndWriteChangedChecks) {
   Section("Associate").WriteBool("avi", true);
   Section("Associate").WriteBool("mpg", false);
   TOptionsDialog dialog(nullptr);
@@ -124,7 +124,7 @@ TEST_F(OptionsDialogTest, Associations_listStoredNamesAndWriteChangedChecks) {
   EXPECT_EQ(Section("").ReadBool("AssociateCheck"), true);
 }
 
-TEST_F(OptionsDialogTest, DescriptorExtensions_comeLowerCaseAndOnce) {
+TEST_F(OptionsFormTest, DescriptorExtensions_comeLowerCaseAndOnce) {
   std::string dir = root_ + "/Containers";
   std::filesystem::create_directories(dir);
   std::ofstream(dir + "/a.vc") << "[Main]\nExtension=AVI,DIVX\n";
