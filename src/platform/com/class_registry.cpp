@@ -1,0 +1,156 @@
+#include "platform/com/class_registry.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kv {
+
+std::string HResultText(HRESULT hr) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<uint32_t>(hr));
+  return buf;
+}
+
+HRESULT TClassRegistry::Add(TClassRegistration registration) {
+  if (!registration.factory) return E_INVALIDARG;
+  std::lock_guard lock(mutex_);
+  for (auto& c : classes_) {
+    if (c.clsid == registration.clsid) {
+      c = std::move(registration);
+      return S_FALSE;
+    }
+  }
+  classes_.push_back(std::move(registration));
+  return S_OK;
+}
+
+HRESULT TClassRegistry::RegisterFilter(TClassRegistration registration) {
+  if (registration.friendlyName.empty()) return E_INVALIDARG;
+  auto& cats = registration.categories;
+  if (std::find(cats.begin(), cats.end(), CLSID_LegacyAmFilterCategory) == cats.end())
+    cats.insert(cats.begin(), CLSID_LegacyAmFilterCategory);
+  return Add(std::move(registration));
+}
+
+HRESULT TClassRegistry::RegisterClass(TClassRegistration registration) { return Add(std::move(registration)); }
+
+HRESULT TClassRegistry::Unregister(const CLSID& clsid) {
+  std::lock_guard lock(mutex_);
+  auto it = std::find_if(classes_.begin(), classes_.end(), [&](auto& c) { return c.clsid == clsid; });
+  if (it == classes_.end()) return S_FALSE;
+  classes_.erase(it);
+  return S_OK;
+}
+
+void TClassRegistry::AddDeviceProvider(const GUID& category, TDeviceProvider provider) {
+  std::lock_guard lock(mutex_);
+  providers_.emplace_back(category, std::move(provider));
+}
+
+HRESULT TClassRegistry::CreateInstance(const CLSID& clsid, const IID& iid, void** object) const {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  TClassFactory factory;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& c : classes_)
+      if (c.clsid == clsid) factory = c.factory;
+  }
+  if (!factory) return REGDB_E_CLASSNOTREG;
+  return factory(iid, object);
+}
+
+bool TClassRegistry::Find(const CLSID& clsid, TClassRegistration* out) const {
+  std::lock_guard lock(mutex_);
+  for (auto& c : classes_) {
+    if (c.clsid == clsid) {
+      if (out) *out = c;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<TClassRegistration> TClassRegistry::Classes() const {
+  std::lock_guard lock(mutex_);
+  return classes_;
+}
+
+std::vector<TDeviceEntry> TClassRegistry::CategoryEntries(const GUID& category) const {
+  std::vector<TDeviceEntry> entries;
+  std::vector<TDeviceProvider> providers;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& c : classes_) {
+      if (std::find(c.categories.begin(), c.categories.end(), category) == c.categories.end()) continue;
+      TDeviceEntry e;
+      e.friendlyName = c.friendlyName;
+      e.properties["FriendlyName"] = c.friendlyName;
+      e.properties["CLSID"] = GuidToString(c.clsid);
+      e.factory = c.factory;
+      entries.push_back(std::move(e));
+    }
+    for (auto& [cat, p] : providers_)
+      if (cat == category) providers.push_back(p);
+  }
+  for (auto& p : providers) {
+    for (auto& d : p()) {
+      d.properties["FriendlyName"] = d.friendlyName;
+      entries.push_back(std::move(d));
+    }
+  }
+  return entries;
+}
+
+int TClassRegistry::LoadFilterModules(const std::string& folder, std::vector<std::string>* errors) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (dirent* e = readdir(dir)) {
+      std::string n = e->d_name;
+      if (n.size() > 3 && n.compare(n.size() - 3, 3, ".so") == 0) names.push_back(n);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  int loaded = 0;
+  for (auto& n : names) {
+    std::string path = folder + "/" + n;
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      if (errors) errors->push_back(path + ": " + dlerror());
+      continue;
+    }
+    auto fn = reinterpret_cast<KavelloRegisterFiltersFn>(dlsym(handle, kKavelloRegisterFiltersExport));
+    if (!fn) {
+      if (errors) errors->push_back(path + ": no " + kKavelloRegisterFiltersExport);
+      dlclose(handle);
+      continue;
+    }
+    HRESULT hr = fn(this);
+    if (FAILED(hr)) {
+      if (errors) errors->push_back(path + ": registration failed " + HResultText(hr));
+      continue;  // it may have registered part of its classes; keep it loaded
+    }
+    ++loaded;
+  }
+  return loaded;
+}
+
+TClassRegistry& ClassRegistry() {
+  static TClassRegistry registry;
+  return registry;
+}
+
+HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, uint32_t clsContext, const IID& iid,
+                         void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (outer) return E_INVALIDARG;
+  if ((clsContext & (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)) == 0) return REGDB_E_CLASSNOTREG;
+  return ClassRegistry().CreateInstance(clsid, iid, object);
+}
+
+}  // namespace kv

@@ -1,0 +1,141 @@
+// TSourceStream: an output pin with its own streaming thread and a bounded queue.
+//
+// Sources and demultiplexers give every output pin one of these. The pin's thread takes
+// items (samples, end of stream, new segment) from the pin's queue in order and delivers
+// them downstream. Items come from one of two places, chosen at construction:
+//   - TStreamMode::Queue: another thread (a demultiplexer's reader) calls QueueSample,
+//     QueueEndOfStream and QueueNewSegment; QueueSample blocks while the queue is full
+//     (kMaxQueuedSamples items or kMaxQueuedBytes bytes by default) and returns S_FALSE
+//     once the pin is flushing or stopping, so a producer never hangs on a stopped graph.
+//   - TStreamMode::Generate: the pin's own thread asks FillBuffer for each new sample
+//     whenever the queue is empty (a generator, a file source that produces by itself).
+//
+// Seeking: FlushAndStop() sends BeginFlush downstream (which unblocks any renderer wait),
+// stops and joins the thread and empties the queue; RestartAfterFlush() sends EndFlush,
+// queues the new segment and starts the thread again. A demultiplexer seeks by calling
+// FlushAndStop on all its pins, moving its reader, then RestartAfterFlush on all.
+//
+// Subclass contract:
+//   must implement: CheckMediaType, GetMediaType (the types offered), DecideBufferSize;
+//                   FillBuffer when the mode is Generate.
+//   may override:   OnThreadStart / OnThreadStop (run on the pin's thread).
+//   threads:        FillBuffer runs on the pin's thread with no lock held. The queue mutex
+//                   guards the queue and the thread flags only; nothing is delivered under it.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <thread>
+
+#include "platform/graph/base_filter.h"
+
+namespace kv {
+
+enum class TStreamMode { Queue, Generate };
+
+class TSourceStream : public TBaseOutputPin {
+ public:
+  static constexpr size_t kMaxQueuedSamples = 32;
+  static constexpr size_t kMaxQueuedBytes = 32u << 20;
+
+  TSourceStream(TBaseFilter* filter, std::string name, TStreamMode mode);
+  ~TSourceStream() override;
+
+  // Generate mode: fill one sample (times, sync point, data length). S_OK delivers it,
+  // S_FALSE means end of stream (the pin sends EndOfStream and idles), a failure is
+  // reported as a streaming error and the pin idles.
+  virtual HRESULT FillBuffer(IMediaSample* sample) { return E_NOTIMPL; }
+  virtual void OnThreadStart() {}
+  virtual void OnThreadStop() {}
+
+  // Queue mode producers (any thread). S_OK queued; S_FALSE dropped because the pin is
+  // flushing, stopping or not active.
+  HRESULT QueueSample(IMediaSample* sample);
+  HRESULT QueueEndOfStream();
+  HRESULT QueueNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
+  // Changes the limits (before streaming starts).
+  void SetQueueLimits(size_t maxSamples, size_t maxBytes);
+
+  // Seeking, on the seeking thread; see the top of this file.
+  void FlushAndStop();
+  void RestartAfterFlush(REFERENCE_TIME segmentStart, REFERENCE_TIME segmentStop, double rate);
+
+  HRESULT Active() override;    // commits the allocator and starts the thread
+  HRESULT Inactive() override;  // stops and joins the thread, decommits
+
+  size_t QueuedSamples();
+
+ private:
+  struct Item {
+    enum Kind { Sample, EndOfStream, NewSegment } kind;
+    ComPtr<IMediaSample> sample;
+    REFERENCE_TIME start = 0, stop = 0;
+    double rate = 1.0;
+    size_t bytes = 0;
+  };
+  HRESULT Enqueue(Item item);
+  void StartThread();
+  void StopThread();
+  void ThreadMain();
+  // Delivers one item; false when the pin should idle until restarted.
+  bool DeliverItem(Item& item);
+  bool GenerateOne();
+
+  const TStreamMode mode_;
+  std::mutex queueMutex_;  // guards queue_, queuedBytes_, running_, stopping_, idle_, limits
+  std::condition_variable queueChanged_;  // item queued or taken, stop requested
+  std::deque<Item> queue_;
+  size_t queuedBytes_ = 0;
+  size_t maxSamples_ = kMaxQueuedSamples;
+  size_t maxBytes_ = kMaxQueuedBytes;
+  bool running_ = false;   // thread exists and accepts items
+  bool stopping_ = false;  // thread asked to end; producers get S_FALSE
+  bool idle_ = false;      // generate mode: stop calling FillBuffer until restarted
+  std::thread thread_;     // started and joined by this pin only (on the state thread)
+};
+
+// IMediaSeeking for a source filter in media time. The filter derives from it, routes
+// QueryInterface(IMediaSeeking) to it and implements OnSeek; the graph manager calls
+// SetPositions/SetRate on the user-interface thread.
+class TSourceSeeking : public IMediaSeeking {
+ public:
+  explicit TSourceSeeking(REFERENCE_TIME duration = 0);
+
+  // Moves the stream: flush and stop the pins, reposition, restart them with a new
+  // segment (start, stop, rate). keyFrame: the caller asked for the nearest key frame.
+  // SetRate only records the rate; it takes effect at the next SetPositions.
+  virtual HRESULT OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool keyFrame) = 0;
+
+  void SetDuration(REFERENCE_TIME duration);
+  REFERENCE_TIME SeekStart();
+  REFERENCE_TIME SeekStop();
+  double SeekRate();
+
+  HRESULT GetCapabilities(uint32_t* caps) override;
+  HRESULT CheckCapabilities(uint32_t* caps) override;
+  HRESULT IsFormatSupported(const GUID* format) override;
+  HRESULT QueryPreferredFormat(GUID* format) override;
+  HRESULT GetTimeFormat(GUID* format) override;
+  HRESULT IsUsingTimeFormat(const GUID* format) override;
+  HRESULT SetTimeFormat(const GUID* format) override;
+  HRESULT GetDuration(int64_t* duration) override;
+  HRESULT GetStopPosition(int64_t* stop) override;
+  HRESULT GetCurrentPosition(int64_t* current) override;
+  HRESULT ConvertTimeFormat(int64_t* target, const GUID* targetFormat, int64_t source,
+                            const GUID* sourceFormat) override;
+  HRESULT SetPositions(int64_t* current, uint32_t currentFlags, int64_t* stop, uint32_t stopFlags) override;
+  HRESULT GetPositions(int64_t* current, int64_t* stop) override;
+  HRESULT GetAvailable(int64_t* earliest, int64_t* latest) override;
+  HRESULT SetRate(double rate) override;
+  HRESULT GetRate(double* rate) override;
+  HRESULT GetPreroll(int64_t* preroll) override;
+
+ private:
+  std::mutex seekMutex_;  // guards the four positions below
+  REFERENCE_TIME duration_;
+  REFERENCE_TIME start_ = 0;
+  REFERENCE_TIME stop_;
+  double rate_ = 1.0;
+};
+
+}  // namespace kv
