@@ -1,0 +1,77 @@
+#include "filters/audio/audio_clock.h"
+
+#include <time.h>
+
+#include <algorithm>
+
+namespace kv::audio {
+
+REFERENCE_TIME TAudioClockSource::MonotonicNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<REFERENCE_TIME>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100;
+}
+
+TAudioClockSource::TAudioClockSource(TSystemTime systemTime)
+    : SystemTime_(systemTime ? std::move(systemTime) : TSystemTime(&TAudioClockSource::MonotonicNow)) {
+  LastSystem_ = SystemTime_();
+  Last_ = LastSystem_;
+}
+
+REFERENCE_TIME TAudioClockSource::FreeRunningLocked(REFERENCE_TIME system) {
+  return Last_ + std::max<REFERENCE_TIME>(0, system - LastSystem_);
+}
+
+REFERENCE_TIME TAudioClockSource::Now() {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  REFERENCE_TIME system = SystemTime_();
+  REFERENCE_TIME t = FreeRunningLocked(system);
+  if (Played_ && Mapped_) {
+    if (std::optional<REFERENCE_TIME> played = Played_()) {
+      // Following the sound; it may lag behind the free-running guess, never lead it
+      // backwards: a clock that holds still makes the video wait for the sound.
+      t = StreamStart_ + MediaAtMapping_ + (*played - WrittenAtMapping_);
+    }
+  }
+  Last_ = std::max(Last_, t);
+  LastSystem_ = system;
+  return Last_;
+}
+
+void TAudioClockSource::Follow(TPlayedTime played) {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  // Settle the free-running time first so the switch does not lose the time since.
+  REFERENCE_TIME system = SystemTime_();
+  Last_ = FreeRunningLocked(system);
+  LastSystem_ = system;
+  Played_ = std::move(played);
+}
+
+void TAudioClockSource::StopFollowing() { Follow({}); }
+
+void TAudioClockSource::SetStreamStart(REFERENCE_TIME start) {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  StreamStart_ = start;
+}
+
+void TAudioClockSource::SetMapping(REFERENCE_TIME mediaTime, REFERENCE_TIME writtenAt) {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  MediaAtMapping_ = mediaTime;
+  WrittenAtMapping_ = writtenAt;
+  Mapped_ = true;
+}
+
+void TAudioClockSource::ResetMapping() {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  REFERENCE_TIME system = SystemTime_();
+  Last_ = FreeRunningLocked(system);
+  LastSystem_ = system;
+  Mapped_ = false;
+}
+
+bool TAudioClockSource::Following() const {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  return static_cast<bool>(Played_) && Mapped_;
+}
+
+}  // namespace kv::audio

@@ -1,0 +1,82 @@
+// The audio renderer's reference clock: the time of the sound being heard.
+//
+// What it is: TAudioClockSource turns the playback stream's "played" time into graph
+// clock time. While the renderer runs and its stream plays, clock time is
+//   stream start (the tStart of Run) + media time of the sample being heard,
+// where the media time comes from a mapping set when a segment's first sample is queued
+// (media time T0 was written at stream position W0: heard media time =
+// T0 + played - W0). When there is nothing to follow (paused, stopped, no stream, the
+// stream has ended) it runs on the system's monotonic time from where it was. It never
+// goes back: when the sound lags behind, the clock waits for it, which is exactly what
+// keeps the pictures in step with the sound.
+//
+// TAudioRendererClock is the IReferenceClock the graph is given; it asks the source.
+//
+// Threads: the renderer's streaming thread sets mappings, the state thread switches
+// modes, and any thread reads the time. Mutex_ guards the state; reading the played time
+// (which takes the PulseAudio lock) happens under it, so the renderer never takes Mutex_
+// while it holds the PulseAudio lock.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+#include "platform/graph/reference_clock.h"
+
+namespace kv::audio {
+
+class TAudioClockSource {
+ public:
+  // Monotonic system time in 100-ns units.
+  using TSystemTime = std::function<REFERENCE_TIME()>;
+  // The stream's played time in 100-ns units, nullopt when it cannot tell.
+  using TPlayedTime = std::function<std::optional<REFERENCE_TIME>()>;
+
+  explicit TAudioClockSource(TSystemTime systemTime = {});
+
+  REFERENCE_TIME Now();
+
+  // Follow this stream from now on (Run, or the first sample after a new stream was made
+  // while running). An empty function stops following (system time).
+  void Follow(TPlayedTime played);
+  void StopFollowing();
+  // Stream time 0 is clock time `start` (IMediaFilter::Run).
+  void SetStreamStart(REFERENCE_TIME start);
+  // The segment's media time `mediaTime` was written at stream position `writtenAt`
+  // (both 100-ns units).
+  void SetMapping(REFERENCE_TIME mediaTime, REFERENCE_TIME writtenAt);
+  // The stream was replaced (flush, stop): nothing is mapped until the next first sample.
+  void ResetMapping();
+  bool Following() const;
+
+  static REFERENCE_TIME MonotonicNow();
+
+ private:
+  REFERENCE_TIME FreeRunningLocked(REFERENCE_TIME system);
+
+  mutable std::mutex Mutex_;  // guards everything below
+  TSystemTime SystemTime_;
+  TPlayedTime Played_;
+  REFERENCE_TIME StreamStart_ = 0;
+  REFERENCE_TIME MediaAtMapping_ = 0;
+  REFERENCE_TIME WrittenAtMapping_ = 0;
+  bool Mapped_ = false;
+  REFERENCE_TIME Last_ = 0;        // last time handed out
+  REFERENCE_TIME LastSystem_ = 0;  // system time when Last_ was handed out
+};
+
+class TAudioRendererClock : public TBaseReferenceClock {
+ public:
+  explicit TAudioRendererClock(std::shared_ptr<TAudioClockSource> source) : Source_(std::move(source)) {}
+  ~TAudioRendererClock() override { Shutdown(); }
+  REFERENCE_TIME GetPrivateTime() override { return Source_->Now(); }
+  // The source switched modes: advises are looked at again.
+  void Changed() { TimeChanged(); }
+
+ private:
+  std::shared_ptr<TAudioClockSource> Source_;
+};
+
+}  // namespace kv::audio

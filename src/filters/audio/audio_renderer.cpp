@@ -1,0 +1,424 @@
+#include "filters/audio/audio_renderer.h"
+
+#include <pulse/volume.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "filters/audio/audio_format.h"
+
+namespace kv::audio {
+
+namespace {
+
+// Gaps and overlaps smaller than this are left alone (decoders round their time stamps).
+constexpr REFERENCE_TIME KSyncTolerance = 200000;  // 20 ms
+// Silence longer than this is not inserted (a broken time stamp, not a real gap).
+constexpr REFERENCE_TIME KMaxSilence = 50000000;  // 5 s
+constexpr REFERENCE_TIME KUnitsPerMicrosecond = 10;
+
+REFERENCE_TIME BytesToTime(const TPcmFormat& format, uint64_t bytes) {
+  return static_cast<REFERENCE_TIME>(format.BytesToMicroseconds(bytes)) * KUnitsPerMicrosecond;
+}
+
+uint64_t TimeToBytes(const TPcmFormat& format, REFERENCE_TIME time) {
+  return time <= 0 ? 0 : format.MicrosecondsToBytes(static_cast<uint64_t>(time / KUnitsPerMicrosecond));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- input pin
+
+TAudioInputPin::TAudioInputPin(TAudioRenderer* renderer, std::string name)
+    : TBaseInputPin(renderer, std::move(name)), Renderer_(renderer) {}
+
+HRESULT TAudioInputPin::CheckMediaType(const MediaType& type) {
+  return ReadPcmFormat(type) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT TAudioInputPin::Receive(IMediaSample* sample) {
+  HRESULT hr = CheckStreaming();
+  if (hr != S_OK) return hr;
+  return Renderer_->ReceiveSample(sample);
+}
+
+HRESULT TAudioInputPin::EndOfStream() {
+  HRESULT hr = TBaseInputPin::EndOfStream();
+  if (hr != S_OK) return hr;
+  return Renderer_->ReceiveEndOfStream();
+}
+
+HRESULT TAudioInputPin::BeginFlush() {
+  TBaseInputPin::BeginFlush();
+  Renderer_->BeginFlushing();
+  return S_OK;
+}
+
+HRESULT TAudioInputPin::EndFlush() {
+  Renderer_->EndFlushing();
+  return TBaseInputPin::EndFlush();
+}
+
+HRESULT TAudioInputPin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
+  TBasePin::NewSegment(start, stop, rate);
+  Renderer_->SetSegmentRate(rate);
+  return S_OK;
+}
+
+// ---------------------------------------------------------------- renderer
+
+TAudioRenderer::TAudioRenderer(const CLSID& clsid, std::string sinkName)
+    : TBaseFilter(clsid), SinkName_(std::move(sinkName)) {
+  Input_ = std::make_unique<TAudioInputPin>(this, "Audio Input pin (rendered)");
+  ClockSource_ = std::make_shared<TAudioClockSource>();
+  Clock_ = ComPtr<TAudioRendererClock>(new TAudioRendererClock(ClockSource_));
+}
+
+TAudioRenderer::~TAudioRenderer() {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  DropStreamLocked();
+}
+
+HRESULT TAudioRenderer::NonDelegatingQueryInterface(const IID& iid, void** out) {
+  if (iid == IAMFilterMiscFlags::kIid) return GetInterface(static_cast<IAMFilterMiscFlags*>(this), out);
+  if (iid == IBasicAudio::kIid) return GetInterface(static_cast<IBasicAudio*>(this), out);
+  // The clock is an object of its own (it outlives a removed renderer harmlessly).
+  if (iid == IReferenceClock::kIid) return Clock_->QueryInterface(iid, out);
+  return TBaseFilter::NonDelegatingQueryInterface(iid, out);
+}
+
+TBasePin* TAudioRenderer::GetPin(int n) { return n == 0 ? Input_.get() : nullptr; }
+
+void TAudioRenderer::DropStreamLocked() {
+  if (Stream_) Stream_->Abort();
+  Stream_.reset();
+  NeedMapping_ = true;
+  ClockSource_->StopFollowing();
+  ClockSource_->ResetMapping();
+}
+
+HRESULT TAudioRenderer::Stop() {
+  std::shared_ptr<TPulseStream> stream;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    stream = Stream_;
+  }
+  if (stream) stream->Abort();  // a blocked write or drain returns now
+  HRESULT hr = TBaseFilter::Stop();
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    DropStreamLocked();
+    Ready_ = false;
+    CompleteSent_ = false;
+    ConnectionFailed_ = false;
+    Changed_.notify_all();
+  }
+  Clock_->Changed();
+  return hr;
+}
+
+HRESULT TAudioRenderer::Pause() {
+  FILTER_STATE old = state();
+  std::shared_ptr<TPulseStream> stream;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (old == State_Stopped) {
+      Ready_ = !Input_->IsConnected();
+      CompleteSent_ = false;
+    } else if (old == State_Running) {
+      Ready_ = true;
+    }
+    stream = Stream_;
+  }
+  if (old == State_Running) {
+    ClockSource_->StopFollowing();
+    if (stream) stream->Cork(true);
+    Clock_->Changed();
+  }
+  HRESULT hr = TBaseFilter::Pause();
+  if (FAILED(hr)) return hr;
+  std::lock_guard<std::mutex> lock(Mutex_);
+  Changed_.notify_all();
+  return Ready_ ? S_OK : VFW_S_STATE_INTERMEDIATE;
+}
+
+HRESULT TAudioRenderer::Run(REFERENCE_TIME tStart) {
+  HRESULT hr = TBaseFilter::Run(tStart);
+  if (FAILED(hr)) return hr;
+  std::shared_ptr<TPulseStream> stream;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    stream = Stream_;
+    Changed_.notify_all();
+  }
+  ClockSource_->SetStreamStart(tStart);
+  if (stream) {
+    ClockSource_->Follow([stream]() -> std::optional<REFERENCE_TIME> {
+      std::optional<std::chrono::microseconds> played = stream->PlayedTime();
+      if (!played) return std::nullopt;
+      return played->count() * KUnitsPerMicrosecond;
+    });
+    stream->Cork(false);
+  }
+  Clock_->Changed();
+  return S_OK;
+}
+
+HRESULT TAudioRenderer::GetState(uint32_t msTimeout, FILTER_STATE* st) {
+  if (!st) return E_POINTER;
+  *st = state();
+  if (*st != State_Paused) return S_OK;
+  std::unique_lock<std::mutex> lock(Mutex_);
+  auto done = [&] { return Ready_ || state() != State_Paused; };
+  if (msTimeout == 0xFFFFFFFFu) Changed_.wait(lock, done);
+  else Changed_.wait_for(lock, std::chrono::milliseconds(msTimeout), done);
+  *st = state();
+  return (Ready_ || *st != State_Paused) ? S_OK : VFW_S_STATE_INTERMEDIATE;
+}
+
+std::shared_ptr<TPulseStream> TAudioRenderer::OpenStreamFor(const TPcmFormat& format, bool corked) {
+  std::shared_ptr<TPulseConnection> connection;
+  double rate;
+  int32_t volume;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (ConnectionFailed_) return nullptr;
+    if (!Connection_ || !Connection_->IsConnected()) {
+      Connection_ = TPulseConnection::Open();
+      if (!Connection_) {
+        ConnectionFailed_ = true;
+        return nullptr;
+      }
+    }
+    connection = Connection_;
+    rate = Rate_;
+    volume = Volume_;
+  }
+  TPcmFormat played = format;
+  double scaled = std::round(format.Rate * rate);
+  if (scaled < 1000 || scaled > 384000) return nullptr;  // beyond what the server resamples
+  played.Rate = static_cast<uint32_t>(scaled);
+  TPulseStream::TOptions options;
+  options.SinkName = SinkName_;
+  options.MediaName = Name().empty() ? "Kavello" : "Kavello " + Name();
+  options.StartCorked = corked;
+  std::shared_ptr<TPulseStream> stream(TPulseStream::Open(connection, played, options).release());
+  if (stream) ApplyVolume(*stream, volume);
+  return stream;
+}
+
+void TAudioRenderer::ApplyVolume(TPulseStream& stream, int32_t volume) {
+  if (volume <= -10000) {
+    stream.SetMute(true);
+    return;
+  }
+  double linear = std::pow(10.0, volume / 2000.0);
+  stream.SetVolume(pa_sw_volume_from_linear(linear));
+  stream.SetMute(false);
+}
+
+HRESULT TAudioRenderer::ReceiveSample(IMediaSample* sample) {
+  if (!sample) return E_POINTER;
+  std::optional<TPcmFormat> format = ReadPcmFormat(Input_->CurrentMediaType());
+  if (!format) return VFW_E_INVALIDMEDIATYPE;
+  std::shared_ptr<TPulseStream> stream;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (Flushing_ || state() == State_Stopped) return S_FALSE;
+    stream = Stream_;
+  }
+  if (!stream) {
+    stream = OpenStreamFor(*format, state() != State_Running);
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (Flushing_ || state() == State_Stopped) return S_FALSE;
+    if (!stream) {
+      // No sound server or an unplayable rate: the picture goes on without sound.
+      Ready_ = true;
+      Changed_.notify_all();
+      return S_OK;
+    }
+    Stream_ = stream;
+    NeedMapping_ = true;
+  }
+  uint8_t* data = nullptr;
+  if (FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;
+  int32_t length = sample->GetActualDataLength();
+  REFERENCE_TIME start = 0, stop = 0;
+  std::optional<REFERENCE_TIME> startTime;
+  if (SUCCEEDED(sample->GetTime(&start, &stop))) startTime = start;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    Ready_ = true;  // the preroll: a paused graph completes its Pause now
+    Changed_.notify_all();
+  }
+  if (length <= 0) return S_OK;
+  return WriteTimed(*stream, *format, data, static_cast<size_t>(length), startTime);
+}
+
+HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& format, const uint8_t* data, size_t bytes,
+                                   std::optional<REFERENCE_TIME> start) {
+  // Times of the stream as played: the format's rate times the segment rate.
+  TPcmFormat played = stream.Format();
+  bool follow = false;
+  size_t skip = 0;
+  uint64_t silence = 0;
+  {
+    // NextMediaTime_ is the media time of the stream's write position: gaps are filled
+    // and overlaps cut against it, so the position never drifts from the time stamps.
+    std::lock_guard<std::mutex> lock(Mutex_);
+    size_t frame = format.BytesPerFrame();
+    if (NeedMapping_) {
+      REFERENCE_TIME media = start.value_or(NextMediaTime_);
+      ClockSource_->SetMapping(media, stream.WrittenTime().count() * KUnitsPerMicrosecond);
+      NextMediaTime_ = media;
+      NeedMapping_ = false;
+      follow = state() == State_Running;
+    } else if (start) {
+      REFERENCE_TIME gap = *start - NextMediaTime_;
+      if (gap > KSyncTolerance && gap < KMaxSilence) silence = TimeToBytes(played, gap);
+      if (gap < -KSyncTolerance) skip = static_cast<size_t>(std::min<uint64_t>(TimeToBytes(played, -gap), bytes));
+    }
+    skip -= skip % frame;
+    NextMediaTime_ += BytesToTime(played, silence) + BytesToTime(played, bytes - skip);
+  }
+  if (follow) {
+    std::shared_ptr<TPulseStream> shared;
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      shared = Stream_;
+    }
+    if (shared) {
+      ClockSource_->Follow([shared]() -> std::optional<REFERENCE_TIME> {
+        std::optional<std::chrono::microseconds> p = shared->PlayedTime();
+        if (!p) return std::nullopt;
+        return p->count() * KUnitsPerMicrosecond;
+      });
+      Clock_->Changed();
+    }
+  }
+  if (silence > 0) {
+    std::vector<uint8_t> zeros(static_cast<size_t>(std::min<uint64_t>(silence, 1 << 20)),
+                               format.Sample == TSampleFormat::U8 ? 0x80 : 0);
+    while (silence > 0) {
+      size_t chunk = static_cast<size_t>(std::min<uint64_t>(silence, zeros.size()));
+      TWriteResult r = stream.Write(zeros.data(), chunk);
+      if (r == TWriteResult::Aborted) return S_FALSE;
+      if (r == TWriteResult::Failed) return E_FAIL;
+      silence -= chunk;
+    }
+  }
+  if (skip >= bytes) return S_OK;  // the whole sample lies in the past
+  TWriteResult r = stream.Write(data + skip, bytes - skip);
+  if (r == TWriteResult::Aborted) return S_FALSE;
+  if (r == TWriteResult::Failed) {
+    ReportStreamingError(E_FAIL, "The sound output stopped working.", "PulseAudio stream write failed");
+    return E_FAIL;
+  }
+  return S_OK;
+}
+
+HRESULT TAudioRenderer::ReceiveEndOfStream() {
+  std::shared_ptr<TPulseStream> stream;
+  {
+    std::unique_lock<std::mutex> lock(Mutex_);
+    if (Flushing_) return S_FALSE;
+    Ready_ = true;
+    Changed_.notify_all();
+    // The last sample is heard only once the graph runs.
+    Changed_.wait(lock, [&] { return Flushing_ || state() != State_Paused; });
+    if (Flushing_ || state() == State_Stopped) return S_OK;
+    stream = Stream_;
+  }
+  if (stream && stream->Drain() == TWriteResult::Aborted) return S_OK;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (Flushing_ || state() == State_Stopped || CompleteSent_) return S_OK;
+    CompleteSent_ = true;
+  }
+  // The sound has ended; the clock runs on for pictures that last longer.
+  ClockSource_->StopFollowing();
+  Clock_->Changed();
+  NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<intptr_t>(static_cast<IBaseFilter*>(this)));
+  return S_OK;
+}
+
+void TAudioRenderer::BeginFlushing() {
+  std::shared_ptr<TPulseStream> stream;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    Flushing_ = true;
+    stream = Stream_;
+    Changed_.notify_all();
+  }
+  if (stream) stream->Abort();
+}
+
+void TAudioRenderer::EndFlushing() {
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    DropStreamLocked();  // queued sound is thrown away; the next sample opens a new stream
+    Flushing_ = false;
+    CompleteSent_ = false;
+    if (state() == State_Paused) Ready_ = false;
+    Changed_.notify_all();
+  }
+  Clock_->Changed();
+}
+
+void TAudioRenderer::SetSegmentRate(double rate) {
+  if (!(rate > 0)) return;
+  std::lock_guard<std::mutex> lock(Mutex_);
+  if (rate == Rate_) return;
+  Rate_ = rate;
+  // A new rate needs a stream at the new sample rate; the flush before a new segment
+  // usually dropped the stream already.
+  if (Stream_) DropStreamLocked();
+}
+
+HRESULT TAudioRenderer::put_Volume(int32_t volume) {
+  if (volume < -10000 || volume > 0) return E_INVALIDARG;
+  std::shared_ptr<TPulseStream> stream;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    Volume_ = volume;
+    stream = Stream_;
+  }
+  if (stream) ApplyVolume(*stream, volume);
+  return S_OK;
+}
+
+HRESULT TAudioRenderer::get_Volume(int32_t* volume) {
+  if (!volume) return E_POINTER;
+  std::lock_guard<std::mutex> lock(Mutex_);
+  *volume = Volume_;
+  return S_OK;
+}
+
+HRESULT TAudioRenderer::put_Balance(int32_t balance) {
+  if (balance < -10000 || balance > 10000) return E_INVALIDARG;
+  // The stream's volume is one value for all channels; a balance other than the centre
+  // is refused rather than silently ignored.
+  if (balance != 0) return E_NOTIMPL;
+  std::lock_guard<std::mutex> lock(Mutex_);
+  Balance_ = balance;
+  return S_OK;
+}
+
+HRESULT TAudioRenderer::get_Balance(int32_t* balance) {
+  if (!balance) return E_POINTER;
+  std::lock_guard<std::mutex> lock(Mutex_);
+  *balance = Balance_;
+  return S_OK;
+}
+
+uint32_t TAudioRenderer::SinkInputIndex() {
+  std::shared_ptr<TPulseStream> stream;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    stream = Stream_;
+  }
+  return stream ? stream->SinkInputIndex() : KInvalidIndex;
+}
+
+}  // namespace kv::audio

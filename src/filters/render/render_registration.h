@@ -1,0 +1,13 @@
+// Registration of the video renderer module's filters with the class registry.
+#pragma once
+
+#include "platform/com/class_registry.h"
+
+namespace kv::render {
+
+// Registers "Video Renderer", "Overlay mixer", "Overlay mixer 2", "Video Mixing Renderer 7",
+// the null renderer ("Null Renderer") and, when an OpenGL context can be made,
+// "Video Mixing Renderer 9". Idempotent.
+void RegisterRenderFilters(TClassRegistry& registry);
+
+}  // namespace kv::render

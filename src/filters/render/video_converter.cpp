@@ -1,0 +1,145 @@
+#include "filters/render/video_converter.h"
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <array>
+
+namespace kv::render {
+
+namespace {
+
+constexpr TPixelLayoutInfo KLayouts[] = {
+    {TPixelLayout::I420, AV_PIX_FMT_YUV420P, 1, 3, false, false},
+    {TPixelLayout::YV12, AV_PIX_FMT_YUV420P, 1, 3, false, true},
+    {TPixelLayout::NV12, AV_PIX_FMT_NV12, 1, 2, false, false},
+    {TPixelLayout::YUY2, AV_PIX_FMT_YUYV422, 2, 1, false, false},
+    {TPixelLayout::UYVY, AV_PIX_FMT_UYVY422, 2, 1, false, false},
+    {TPixelLayout::RGB32, AV_PIX_FMT_BGR0, 4, 1, true, false},
+    {TPixelLayout::ARGB32, AV_PIX_FMT_BGRA, 4, 1, true, false},
+    {TPixelLayout::RGB24, AV_PIX_FMT_BGR24, 3, 1, true, false},
+    {TPixelLayout::RGB565, AV_PIX_FMT_RGB565LE, 2, 1, true, false},
+    {TPixelLayout::RGB555, AV_PIX_FMT_RGB555LE, 2, 1, true, false},
+};
+
+bool Subsampled420(const TPixelLayoutInfo& info) { return info.Planes > 1; }
+bool Packed422(const TPixelLayoutInfo& info) { return info.Planes == 1 && !info.Rgb; }
+
+int ChromaRows(const TPictureLayout& layout) { return (layout.Height + 1) / 2; }
+int ChromaStride(int stride) { return (stride + 1) / 2; }
+
+int Stride(const TPictureLayout& layout) { return layout.Stride > 0 ? layout.Stride : NaturalStride(layout); }
+
+bool ValidLayout(const TPictureLayout& layout) {
+  return layout.Width > 0 && layout.Height > 0 && layout.Width <= 16384 && layout.Height <= 16384 &&
+         Stride(layout) >= NaturalStride(layout);
+}
+
+}  // namespace
+
+std::span<const TPixelLayoutInfo> PixelLayoutTable() { return KLayouts; }
+
+const TPixelLayoutInfo& LayoutInfo(TPixelLayout layout) {
+  for (const TPixelLayoutInfo& info : KLayouts)
+    if (info.Layout == layout) return info;
+  return KLayouts[0];
+}
+
+int NaturalStride(const TPictureLayout& layout) {
+  const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
+  int bytes = layout.Width * info.BytesPerPixel;
+  return info.Rgb ? (bytes + 3) / 4 * 4 : bytes;
+}
+
+size_t PictureBytes(const TPictureLayout& layout) {
+  if (!ValidLayout(layout)) return 0;
+  const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
+  size_t stride = static_cast<size_t>(Stride(layout));
+  size_t bytes = stride * layout.Height;
+  if (info.Planes == 3) bytes += 2 * static_cast<size_t>(ChromaStride(Stride(layout))) * ChromaRows(layout);
+  if (info.Planes == 2) bytes += stride * ChromaRows(layout);
+  return bytes;
+}
+
+TCropRect AlignCrop(const TPictureLayout& layout, const TCropRect& crop) {
+  TCropRect r = crop;
+  if (r.Width <= 0 || r.Height <= 0) r = {0, 0, layout.Width, layout.Height};
+  r.Left = std::clamp(r.Left, 0, std::max(0, layout.Width - 1));
+  r.Top = std::clamp(r.Top, 0, std::max(0, layout.Height - 1));
+  r.Width = std::clamp(r.Width, 1, layout.Width - r.Left);
+  r.Height = std::clamp(r.Height, 1, layout.Height - r.Top);
+  const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
+  if (Subsampled420(info) || Packed422(info)) {
+    r.Left &= ~1;
+    if (layout.Width >= 2) r.Width = std::max(2, std::min(r.Width & ~1, (layout.Width - r.Left) & ~1));
+  }
+  if (Subsampled420(info)) {
+    r.Top &= ~1;
+    if (layout.Height >= 2) r.Height = std::max(2, std::min(r.Height & ~1, (layout.Height - r.Top) & ~1));
+  }
+  return r;
+}
+
+TVideoConverter::TVideoConverter() = default;
+
+TVideoConverter::~TVideoConverter() { sws_freeContext(Context_); }
+
+bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
+                              video::TRgbImage& target, const TCropRect& into) {
+  size_t needed = PictureBytes(layout);
+  if (!data || needed == 0 || size < needed || target.Empty()) return false;
+  TCropRect out = into;
+  if (out.Width <= 0 || out.Height <= 0) out = {0, 0, target.Width, target.Height};
+  if (out.Left < 0 || out.Top < 0 || out.Left + out.Width > target.Width || out.Top + out.Height > target.Height)
+    return false;
+  const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
+  TCropRect r = AlignCrop(layout, crop);
+  int stride = Stride(layout);
+
+  std::array<const uint8_t*, 4> planes{};
+  std::array<int, 4> strides{};
+  if (info.Rgb && layout.BottomUp) {
+    // Row `Top` counted from the top lies (Height - 1 - Top) rows into the buffer.
+    planes[0] = data + static_cast<size_t>(layout.Height - 1 - r.Top) * stride + r.Left * info.BytesPerPixel;
+    strides[0] = -stride;
+  } else {
+    planes[0] = data + static_cast<size_t>(r.Top) * stride + r.Left * info.BytesPerPixel;
+    strides[0] = stride;
+  }
+  if (info.Planes == 3) {
+    int cs = ChromaStride(stride);
+    const uint8_t* first = data + static_cast<size_t>(stride) * layout.Height;
+    const uint8_t* second = first + static_cast<size_t>(cs) * ChromaRows(layout);
+    size_t offset = static_cast<size_t>(r.Top / 2) * cs + r.Left / 2;
+    planes[1] = (info.SwapChromaPlanes ? second : first) + offset;  // U
+    planes[2] = (info.SwapChromaPlanes ? first : second) + offset;  // V
+    strides[1] = strides[2] = cs;
+  } else if (info.Planes == 2) {
+    planes[1] = data + static_cast<size_t>(stride) * layout.Height + static_cast<size_t>(r.Top / 2) * stride +
+                (r.Left / 2) * 2;
+    strides[1] = stride;
+  }
+
+  int flags = PointSampling_ ? SWS_POINT : SWS_BILINEAR;
+  Context_ = sws_getCachedContext(Context_, r.Width, r.Height, static_cast<AVPixelFormat>(info.AvFormat),
+                                  out.Width, out.Height, AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
+  if (!Context_) return false;
+  if (!info.Rgb) {
+    // High-definition pictures are coded with the BT.709 matrix, standard definition with
+    // BT.601; the decoders' YUV types do not say which, the height does.
+    int matrix = layout.Height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+    const int* coefficients = sws_getCoefficients(matrix);
+    sws_setColorspaceDetails(Context_, coefficients, 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
+                             1 << 16);
+  }
+  uint8_t* dst[4] = {target.Pixels.data() + static_cast<size_t>(out.Top) * target.Stride + out.Left * 4, nullptr,
+                     nullptr, nullptr};
+  int dstStride[4] = {target.Stride, 0, 0, 0};
+  int rows = sws_scale(Context_, planes.data(), strides.data(), 0, r.Height, dst, dstStride);
+  return rows > 0;
+}
+
+}  // namespace kv::render

@@ -1,0 +1,59 @@
+// The window a video renderer draws into, as the renderer sees it.
+//
+// What it is: a small interface between the renderer filters (no window system) and the
+// front end that owns the real window (the main window's video panel). The front end
+// creates a surface, registers it and gets a handle; the engine passes that handle to the
+// renderer as IVideoWindow's owner. The renderer looks the handle up, draws each frame
+// with Present(), and places and shows the surface with SetGeometry/SetVisible.
+//
+// Threads: Present() is called on the renderer's streaming thread; every other call comes
+// from the graph's caller (the user-interface thread). An implementation copies nothing it
+// does not need: it keeps the shared frame and draws it when its window system asks.
+//
+// Lifetime: the registry holds weak references. A surface that is gone simply stops being
+// found; a renderer holding a shared reference keeps the object (not the window) alive.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/video/rgb_image.h"
+
+namespace kv::video {
+
+struct TSurfaceRect {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  friend bool operator==(const TSurfaceRect&, const TSurfaceRect&) = default;
+};
+
+class IVideoSurface {
+ public:
+  virtual ~IVideoSurface() = default;
+
+  // Shows `frame` (already at the surface's size) until the next one. Streaming thread.
+  virtual void Present(std::shared_ptr<const TRgbImage> frame) = 0;
+  // The drawing area's size in pixels (what the renderer scales to). Any thread.
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  // Position and size inside the owner window (IVideoWindow::SetWindowPosition).
+  virtual void SetGeometry(const TSurfaceRect& rect) = 0;
+  virtual void SetVisible(bool visible) = 0;
+  // Draws the last frame again (an expose; IVideoWindow::NotifyOwnerMessage).
+  virtual void Repaint() = 0;
+  // Colour of the area no frame covers, 0x00RRGGBB.
+  virtual void SetBackground(uint32_t rgb) = 0;
+};
+
+// Handle of a registered surface; 0 is "no surface".
+using TSurfaceHandle = intptr_t;
+
+// Process-wide table of surfaces by handle. Thread-safe.
+TSurfaceHandle RegisterSurface(const std::shared_ptr<IVideoSurface>& surface);
+void UnregisterSurface(TSurfaceHandle handle);
+// The surface of `handle`, or null when it was never registered or is gone.
+std::shared_ptr<IVideoSurface> FindSurface(TSurfaceHandle handle);
+
+}  // namespace kv::video

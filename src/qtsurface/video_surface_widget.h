@@ -1,0 +1,52 @@
+// The Qt side of the video surface: a widget the main window embeds in its video panel.
+//
+// What it is: TVideoSurfaceWidget is a plain QWidget that paints the last frame a video
+// renderer presented. The renderer never sees Qt: it reaches the widget through
+// IVideoSurface (platform/video/video_surface.h) by the handle that Handle() returns and
+// the engine passes to IVideoWindow::put_Owner.
+//
+// Ownership and threads: the widget belongs to its Qt parent. Its IVideoSurface is a
+// separate shared object (TSurfaceState) that the renderer may keep after the widget is
+// gone; calls on it then do nothing. Present() comes on the renderer's streaming thread
+// and only stores the frame and posts a repaint; geometry and visibility calls are carried
+// out on the widget's thread (queued when they come from another thread).
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "platform/video/video_surface.h"
+
+namespace kv::qtsurface {
+
+class TSurfaceState;
+
+class TVideoSurfaceWidget : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TVideoSurfaceWidget(QWidget* parent = nullptr);
+  ~TVideoSurfaceWidget() override;
+
+  // The handle the renderer finds this surface by (registered for the widget's life).
+  video::TSurfaceHandle Handle() const { return Handle_; }
+  std::shared_ptr<video::IVideoSurface> Surface() const;
+  // The frame shown now (null before the first); for tests and frame captures.
+  std::shared_ptr<const video::TRgbImage> CurrentFrame() const;
+  // Number of frames presented so far.
+  quint64 PresentedFrames() const;
+
+ signals:
+  // Emitted on the widget's thread after a new frame arrived.
+  void framePresented();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  friend class TSurfaceState;
+  std::shared_ptr<TSurfaceState> State_;
+  video::TSurfaceHandle Handle_ = 0;
+};
+
+}  // namespace kv::qtsurface
