@@ -12,42 +12,6 @@ TEST(OsdBarState, GroupOfBar_mapsElevenBarsToSevenGroups) {
   for (int bar = 0; bar <= 12; ++bar) EXPECT_EQ(TOsdBarState::GroupOfBar(bar), expected[bar]) << bar;
 }
 
-TEST(OsdBarState, StartsWithAllGroupsOffAndEveryValue32) {
-  TOsdBarState bars;
-  EXPECT_FALSE(bars.AnyGroupEnabled());
-  for (int bar = 1; bar <= 11; ++bar) EXPECT_EQ(bars.Value(bar), 32);
-  for (int code = 0; code <= 3; ++code) EXPECT_FALSE(bars.HandleKey(code).Show) << code;
-  EXPECT_EQ(bars.Value(1), 32);
-}
-
-TEST(OsdBarState, SetLevel_stores0To63_andIgnoresBarsOutside1To11) {
-  TOsdBarState bars;
-  bars.SetLevel(1, 255);
-  EXPECT_EQ(bars.Value(1), 63);
-  bars.SetLevel(1, 128);
-  EXPECT_EQ(bars.Value(1), 32);
-  bars.SetLevel(12, 0);
-  bars.SetLevel(0, 0);
-  bars.SetLevel(-1, 0);
-  for (int bar = 1; bar <= 11; ++bar) EXPECT_EQ(bars.Value(bar), 32);
-}
-
-TEST(OsdBarState, Increase_at63ChangesNothing_andAt62Reports252) {
-  TOsdBarState bars;
-  bars.SetGroupEnabled(1, true);
-  bars.SetLevel(1, 255);
-  EXPECT_FALSE(bars.HandleKey(2).Show);
-  EXPECT_EQ(bars.Value(1), 63);
-  bars.Values[0] = 62;
-  const TBarKeyResult r = bars.HandleKey(2);
-  EXPECT_TRUE(r.Show);
-  EXPECT_TRUE(r.Report);
-  EXPECT_EQ(r.Bar, 1);
-  EXPECT_EQ(r.Value, 63);
-  EXPECT_EQ(r.Level, 252);
-  EXPECT_EQ(bars.BarIndex, 1);
-}
-
 TEST(OsdBarState, Decrease_at0ChangesNothing_andFrom1Reports0) {
   TOsdBarState bars;
   bars.SetGroupEnabled(1, true);

@@ -178,7 +178,9 @@ class OsdScreenshot : public ::testing::TestWithParam<Mode> {
     EXPECT_GT(c.Pattern, area / 4);  // the picture is visible around the letters
     EXPECT_EQ(c.Key, 0);             // no box in the key colour
     EXPECT_EQ(c.Other, 0);           // no fringe of blended pixels
-    if (dimSteps) EXPECT_GT(c.Dim, 15);
+    if (dimSteps) {
+      EXPECT_GT(c.Dim, 15);
+    }
     int patternChanged = 0, lettersMoved = 0;
     for (int y = r.top(); y <= r.bottom(); ++y) {
       for (int x = r.left(); x <= r.right(); ++x) {
