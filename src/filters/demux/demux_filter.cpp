@@ -1,0 +1,290 @@
+#include "filters/demux/demux_filter.h"
+
+#include "debugsup/debugsup.h"
+#include "filters/demux/async_byte_source.h"
+#include "filters/demux/pin_names.h"
+#include "filters/mediatypes/stream_types.h"
+#include "filters/source/file_reader.h"
+#include "platform/com/class_registry.h"
+#include "platform/graph/media_guids.h"
+
+namespace kv::demux {
+
+namespace {
+
+// Read errors in a row after which a damaged file counts as ended.
+constexpr int kMaxConsecutiveReadErrors = 64;
+
+void Log(const std::string& text) {
+  if (Debug.Enabled) Debug.TextOut(text);
+}
+
+std::string Tag(const AVDictionary* tags, const char* key) {
+  const AVDictionaryEntry* e = av_dict_get(tags, key, nullptr, 0);
+  return e && e->value ? e->value : "";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- input pin
+
+TDemuxInputPin::TDemuxInputPin(TDemuxFilter* filter) : TBaseInputPin(filter, "Input"), demux_(filter) {}
+
+HRESULT TDemuxInputPin::CheckMediaType(const MediaType& type) {
+  // Whatever the source calls the stream, the container decides: libavformat reads it.
+  return type.majortype == MEDIATYPE_Stream ? S_OK : S_FALSE;
+}
+
+HRESULT TDemuxInputPin::CompleteConnect(IPin* receivePin) {
+  ComPtr<IAsyncReader> reader;
+  if (FAILED(receivePin->QueryInterface(IAsyncReader::kIid, reader.PutVoid())) || !reader) return E_NOINTERFACE;
+  return demux_->OpenContainer(std::make_unique<TAsyncByteSource>(std::move(reader)));
+}
+
+HRESULT TDemuxInputPin::BreakConnect() {
+  demux_->CloseContainer();
+  return TBaseInputPin::BreakConnect();
+}
+
+// ---------------------------------------------------------------- filter
+
+TDemuxFilter::TDemuxFilter(const TContainerFamily& family) : TBaseFilter(family.clsid), family_(family) {
+  if (!family_.isSource) input_ = std::make_unique<TDemuxInputPin>(this);
+}
+
+TDemuxFilter::~TDemuxFilter() {
+  // Normally the graph stopped us; make sure no thread outlives the pins it feeds.
+  stopReader_.store(true);
+  for (auto& pin : outputs_)
+    if (pin->IsConnected()) pin->Inactive();
+  if (readerThread_.joinable()) readerThread_.join();
+}
+
+HRESULT TDemuxFilter::NonDelegatingQueryInterface(const IID& iid, void** out) {
+  if (iid == IMediaSeeking::kIid) return GetInterface(static_cast<IMediaSeeking*>(this), out);
+  if (iid == IFileSourceFilter::kIid && family_.isSource) return GetInterface(static_cast<IFileSourceFilter*>(this), out);
+  return TBaseFilter::NonDelegatingQueryInterface(iid, out);
+}
+
+int TDemuxFilter::GetPinCount() { return static_cast<int>(outputs_.size()) + (input_ ? 1 : 0); }
+
+TBasePin* TDemuxFilter::GetPin(int n) {
+  if (n < 0) return nullptr;
+  if (input_) {
+    if (n == 0) return input_.get();
+    --n;
+  }
+  return n < static_cast<int>(outputs_.size()) ? outputs_[n].get() : nullptr;
+}
+
+HRESULT TDemuxFilter::OpenContainer(std::unique_ptr<ffmpeg::IByteSource> source) {
+  std::lock_guard control(controlMutex_);
+  if (state() != State_Stopped) return VFW_E_NOT_STOPPED;
+  bytes_ = std::move(source);
+  std::string error;
+  if (!reader_.Open(*bytes_, family_.inputFormat, &error)) {
+    Log(std::string(family_.friendlyName) + ": " + error);
+    bytes_.reset();
+    return VFW_E_UNSUPPORTED_STREAM;
+  }
+
+  std::vector<TStreamLabel> labels;
+  std::vector<std::pair<int, MediaType>> streams;
+  for (int i = 0; i < reader_.StreamCount(); ++i) {
+    const AVStream* st = reader_.Stream(i);
+    auto type = mediatypes::MediaTypeForStream(st);
+    if (!type) {
+      Log(std::string(family_.friendlyName) + ": no pin for stream " + std::to_string(i) + " (" +
+          avcodec_get_name(st->codecpar->codec_id) + ")");
+      continue;
+    }
+    TStreamKind kind = TStreamKind::Audio;
+    if (type->majortype == MEDIATYPE_Video)
+      kind = type->subtype == MEDIASUBTYPE_VBIV ? TStreamKind::Teletext : TStreamKind::Video;
+    labels.push_back({kind, Tag(st->metadata, "title"), Tag(st->metadata, "language")});
+    streams.emplace_back(i, std::move(*type));
+  }
+  if (streams.empty()) {
+    Log(std::string(family_.friendlyName) + ": the file holds no stream we can describe");
+    reader_.Close();
+    bytes_.reset();
+    return VFW_E_UNSUPPORTED_STREAM;
+  }
+  const auto names = MakePinNames(labels);
+  for (size_t k = 0; k < streams.size(); ++k) {
+    outputs_.push_back(std::make_unique<TDemuxOutputPin>(this, static_cast<IMediaSeeking*>(this), names[k],
+                                                         streams[k].first, std::move(streams[k].second)));
+  }
+  pinForStream_.assign(static_cast<size_t>(reader_.StreamCount()), nullptr);
+  SetDuration(reader_.Duration());
+  atStart_ = true;
+  exactSeek_ = false;
+  return S_OK;
+}
+
+void TDemuxFilter::CloseContainer() {
+  std::lock_guard control(controlMutex_);
+  for (auto& pin : outputs_) {
+    // Our pins go away with the container: break their connections on both sides.
+    if (IPin* peer = pin->GetConnected()) {
+      ComPtr<IPin> keep(peer);
+      peer->Disconnect();
+      pin->Disconnect();
+    }
+    retired_.push_back(std::move(pin));
+  }
+  outputs_.clear();
+  pinForStream_.clear();
+  reader_.Close();
+  bytes_.reset();
+}
+
+std::vector<TDemuxOutputPin*> TDemuxFilter::ConnectedOutputs() const {
+  std::vector<TDemuxOutputPin*> pins;
+  for (const auto& pin : outputs_)
+    if (pin->IsConnected()) pins.push_back(pin.get());
+  return pins;
+}
+
+HRESULT TDemuxFilter::Pause() {
+  std::lock_guard control(controlMutex_);
+  const bool fromStopped = state() == State_Stopped;
+  const HRESULT hr = TBaseFilter::Pause();  // output pins start their threads
+  if (FAILED(hr) || !fromStopped || !reader_.IsOpen()) return hr;
+  StartReaderLocked(SeekStart(), SeekStop(), SeekRate(), true);
+  return hr;
+}
+
+HRESULT TDemuxFilter::Stop() {
+  std::lock_guard control(controlMutex_);
+  stopReader_.store(true);
+  const HRESULT hr = TBaseFilter::Stop();  // pins stop: a reader blocked on a full queue returns
+  StopReaderLocked();
+  return hr;
+}
+
+HRESULT TDemuxFilter::OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool keyFrame) {
+  std::lock_guard control(controlMutex_);
+  exactSeek_ = !keyFrame;
+  if (!reader_.IsOpen()) return S_OK;
+  if (state() == State_Stopped) {
+    // The next Pause starts from SeekStart(); nothing streams now.
+    atStart_ = atStart_ && start == 0;
+    return S_OK;
+  }
+  stopReader_.store(true);
+  const auto pins = ConnectedOutputs();
+  for (auto* pin : pins) pin->FlushAndStop();  // downstream flushes, the reader is released
+  StopReaderLocked();
+  for (auto* pin : pins) pin->RestartAfterFlush(start, stop, rate);
+  StartReaderLocked(start, stop, rate, false);
+  return S_OK;
+}
+
+void TDemuxFilter::StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool queueSegment) {
+  if (!(atStart_ && start == 0) && !reader_.SeekTo(start))
+    Log(std::string(family_.friendlyName) + ": cannot seek to " + std::to_string(start / 10000) + " ms");
+  atStart_ = false;
+  // A stop at the end of the file is no stop: streams run until the container ends.
+  int64_t duration = 0;
+  GetDuration(&duration);
+  const REFERENCE_TIME segmentStop = stop >= duration ? INT64_MAX : stop;
+  std::fill(pinForStream_.begin(), pinForStream_.end(), nullptr);
+  for (auto* pin : ConnectedOutputs()) {
+    pinForStream_[static_cast<size_t>(pin->StreamIndex())] = pin;
+    pin->BeginSegment(start, segmentStop, exactSeek_);
+    if (queueSegment) pin->QueueNewSegment(start, stop, rate);
+  }
+  // Streams nobody listens to are skipped inside libavformat.
+  AVFormatContext* ctx = reader_.Context();
+  for (unsigned i = 0; i < ctx->nb_streams; ++i)
+    ctx->streams[i]->discard = pinForStream_[i] ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+  stopReader_.store(false);
+  readerThread_ = std::thread([this] { ReaderMain(); });
+}
+
+void TDemuxFilter::StopReaderLocked() {
+  stopReader_.store(true);
+  if (readerThread_.joinable()) readerThread_.join();
+}
+
+void TDemuxFilter::ReaderMain() {
+  auto packet = ffmpeg::MakePacket();
+  if (!packet) {
+    EndAllStreams();
+    return;
+  }
+  int failures = 0;
+  while (!stopReader_.load()) {
+    const int err = reader_.ReadPacket(packet.get());
+    if (err < 0) {
+      if (err != AVERROR_EOF && ++failures < kMaxConsecutiveReadErrors) continue;
+      if (err != AVERROR_EOF) Log(std::string(family_.friendlyName) + ": read error, ending: " + ffmpeg::ErrorText(err));
+      break;
+    }
+    failures = 0;
+    const auto index = static_cast<size_t>(packet->stream_index);
+    TDemuxOutputPin* pin = index < pinForStream_.size() ? pinForStream_[index] : nullptr;
+    if (!pin) continue;
+    const HRESULT hr = pin->DeliverPacket(*packet, reader_);
+    av_packet_unref(packet.get());
+    if (FAILED(hr)) Log(std::string(family_.friendlyName) + ": packet dropped on \"" + pin->Name() + "\": " + HResultText(hr));
+    if (hr == S_FALSE || AllStreamsEnded()) break;
+  }
+  if (!stopReader_.load()) EndAllStreams();
+}
+
+void TDemuxFilter::EndAllStreams() {
+  for (TDemuxOutputPin* pin : pinForStream_)
+    if (pin) pin->EndStream();
+}
+
+bool TDemuxFilter::AllStreamsEnded() const {
+  for (const TDemuxOutputPin* pin : pinForStream_)
+    if (pin && !pin->Ended()) return false;
+  return true;
+}
+
+HRESULT TDemuxFilter::Load(const std::string& fileName, const MediaType*) {
+  if (!family_.isSource) return E_NOTIMPL;
+  if (fileName.empty()) return E_INVALIDARG;
+  if (state() != State_Stopped) return VFW_E_NOT_STOPPED;
+  for (const auto& pin : outputs_)
+    if (pin->IsConnected()) return VFW_E_ALREADY_CONNECTED;
+  CloseContainer();
+  auto file = std::make_unique<source::TFileReader>();
+  std::string error;
+  if (!file->Open(fileName, &error)) {
+    Log(std::string(family_.friendlyName) + ": cannot open " + fileName + ": " + error);
+    return E_FAIL;
+  }
+  const HRESULT hr = OpenContainer(std::move(file));
+  if (SUCCEEDED(hr)) fileName_ = fileName;
+  return hr;
+}
+
+HRESULT TDemuxFilter::GetCurFile(std::string* fileName, MediaType* type) {
+  if (!fileName) return E_POINTER;
+  *fileName = fileName_;
+  if (type) *type = MediaType{};
+  return S_OK;
+}
+
+HRESULT RegisterDemultiplexers() {
+  HRESULT result = S_OK;
+  for (const TContainerFamily& family : ContainerFamilies()) {
+    TClassRegistration r;
+    r.clsid = family.clsid;
+    r.friendlyName = family.friendlyName;
+    r.merit = MERIT_NORMAL;
+    if (!family.isSource) r.inputTypes = {{MEDIATYPE_Stream, GUID_NULL}};
+    r.outputTypes = {{MEDIATYPE_Video, GUID_NULL}, {MEDIATYPE_Audio, GUID_NULL}};
+    const TContainerFamily* f = &family;
+    r.factory = [f](const IID& iid, void** out) { return CreateComObject<TDemuxFilter>(iid, out, *f); };
+    const HRESULT hr = ClassRegistry().RegisterFilter(std::move(r));
+    if (FAILED(hr)) result = hr;
+  }
+  return result;
+}
+
+}  // namespace kv::demux

@@ -1,0 +1,108 @@
+// TDemuxFilter: the libavformat demultiplexer, registered once per container family.
+//
+// What it is: a splitter whose input pin pulls the file from "File Source (Async.)"
+// (IAsyncReader) or, for the ASF reader, a source that opens the file itself
+// (IFileSourceFilter). When the input is connected (or the file loaded) it opens the
+// container with the family's forced input format and creates one output pin per stream it
+// can describe, in the file's stream order. A connection or load that libavformat refuses
+// fails, so the engine tries the next container descriptor.
+//
+// Ownership: the filter owns the byte source, the format reader, the output pins and the
+// reader thread. Pins that a disconnect retires stay alive until the filter is destroyed,
+// because the engine may still hold references to them.
+//
+// Threads:
+//   - user-interface thread: connection, Load, Pause/Run/Stop, SetPositions (OnSeek).
+//   - the reader thread (one, started on Pause from Stopped and after a seek, joined on
+//     Stop and before a seek): reads packets and queues them on the output pins.
+//   - each output pin's own streaming thread delivers its queue downstream.
+// Locks: controlMutex_ serialises starting, stopping and moving the reader (Pause, Stop,
+// OnSeek); it is taken before the base filter's state lock and never by the reader thread.
+// The format reader is used by the reader thread while it runs and under controlMutex_
+// while it does not.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "filters/demux/container_families.h"
+#include "filters/demux/demux_output_pin.h"
+#include "filters/ffmpeg/format_reader.h"
+#include "platform/graph/source_stream.h"
+
+namespace kv::demux {
+
+class TDemuxFilter;
+
+// The input pin of a splitter: accepts a byte stream and opens the container on connect.
+class TDemuxInputPin final : public TBaseInputPin {
+ public:
+  explicit TDemuxInputPin(TDemuxFilter* filter);
+  HRESULT CheckMediaType(const MediaType& type) override;
+  HRESULT CompleteConnect(IPin* receivePin) override;
+  HRESULT BreakConnect() override;
+  // Data is pulled, never pushed.
+  HRESULT Receive(IMediaSample*) override { return E_UNEXPECTED; }
+
+ private:
+  TDemuxFilter* demux_;
+};
+
+class TDemuxFilter final : public TBaseFilter, public TSourceSeeking, public IFileSourceFilter {
+ public:
+  explicit TDemuxFilter(const TContainerFamily& family);
+  ~TDemuxFilter() override;
+  KV_DECLARE_IUNKNOWN
+  HRESULT NonDelegatingQueryInterface(const IID& iid, void** out) override;
+
+  int GetPinCount() override;
+  TBasePin* GetPin(int n) override;
+
+  HRESULT Stop() override;
+  HRESULT Pause() override;
+
+  // TSourceSeeking: one seek for all streams, key frame at or before `start`.
+  HRESULT OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool keyFrame) override;
+
+  // IFileSourceFilter (the self-demultiplexing source only; E_NOINTERFACE otherwise).
+  HRESULT Load(const std::string& fileName, const MediaType* type) override;
+  HRESULT GetCurFile(std::string* fileName, MediaType* type) override;
+
+  // Opens the container on `source` and creates the output pins. UI thread, stopped.
+  HRESULT OpenContainer(std::unique_ptr<ffmpeg::IByteSource> source);
+  // Closes it and retires the output pins. UI thread, stopped.
+  void CloseContainer();
+
+  const TContainerFamily& Family() const { return family_; }
+
+ private:
+  void StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool queueSegment);
+  void StopReaderLocked();
+  void ReaderMain();
+  void EndAllStreams();
+  bool AllStreamsEnded() const;
+  std::vector<TDemuxOutputPin*> ConnectedOutputs() const;
+
+  const TContainerFamily family_;
+  std::unique_ptr<TDemuxInputPin> input_;  // null for a source
+  std::vector<std::unique_ptr<TDemuxOutputPin>> outputs_;
+  std::vector<std::unique_ptr<TDemuxOutputPin>> retired_;
+  std::vector<TDemuxOutputPin*> pinForStream_;  // by stream index; null: no pin or unconnected
+  std::string fileName_;                        // source mode: the loaded file
+
+  std::mutex controlMutex_;  // serialises reader start/stop/seek; see the top of this file
+  std::unique_ptr<ffmpeg::IByteSource> bytes_;
+  ffmpeg::TFormatReader reader_;
+  std::thread readerThread_;
+  std::atomic<bool> stopReader_{false};
+  bool atStart_ = true;      // the reader has not moved since the container was opened
+  bool exactSeek_ = false;   // the last seek asked for the exact position (not a key frame)
+};
+
+// Registers every container family's class with the class registry.
+HRESULT RegisterDemultiplexers();
+
+}  // namespace kv::demux

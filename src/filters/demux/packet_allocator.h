@@ -1,0 +1,103 @@
+// TPacketAllocator: the pool of samples a demultiplexer output pin fills with packets.
+//
+// Compressed packets vary from a few bytes to megabytes, and a fixed buffer size would
+// either waste memory or refuse a large key frame. This allocator keeps a bounded number
+// of samples whose buffers grow to the largest packet they have carried; after the first
+// seconds of a file streaming allocates nothing. The demultiplexer's reader asks for a
+// buffer of a given size (GetSizedBuffer); downstream filters see an ordinary IMemAllocator.
+//
+// Memory bound: maxSamples buffers, each at most the largest packet the file holds (the
+// reader refuses packets above kMaxPacketBytes).
+//
+// Threads: any thread. mutex_ guards the pool; waits use a condition variable and end on
+// Decommit or Interrupt. A sample holds a reference on the allocator while it is out.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "platform/graph/base_filter.h"
+
+namespace kv::demux {
+
+class TPacketAllocator;
+
+class TPacketSample final : public IMediaSample {
+ public:
+  explicit TPacketSample(TPacketAllocator* owner) : owner_(owner) {}
+
+  HRESULT QueryInterface(const IID& iid, void** out) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+
+  HRESULT GetPointer(uint8_t** buffer) override;
+  int32_t GetSize() override { return static_cast<int32_t>(buffer_.size()); }
+  HRESULT GetTime(REFERENCE_TIME* start, REFERENCE_TIME* stop) override;
+  HRESULT SetTime(const REFERENCE_TIME* start, const REFERENCE_TIME* stop) override;
+  HRESULT IsSyncPoint() override { return sync_ ? S_OK : S_FALSE; }
+  HRESULT SetSyncPoint(bool v) override { sync_ = v; return S_OK; }
+  HRESULT IsPreroll() override { return preroll_ ? S_OK : S_FALSE; }
+  HRESULT SetPreroll(bool v) override { preroll_ = v; return S_OK; }
+  HRESULT IsDiscontinuity() override { return discontinuity_ ? S_OK : S_FALSE; }
+  HRESULT SetDiscontinuity(bool v) override { discontinuity_ = v; return S_OK; }
+  int32_t GetActualDataLength() override { return actual_; }
+  HRESULT SetActualDataLength(int32_t length) override;
+  HRESULT GetMediaType(MediaType** type) override;
+  HRESULT SetMediaType(const MediaType* type) override;
+
+ private:
+  friend class TPacketAllocator;
+  void Reset();
+
+  TPacketAllocator* owner_;
+  std::atomic<ULONG> refs_{0};
+  std::vector<uint8_t> buffer_;
+  int32_t actual_ = 0;
+  REFERENCE_TIME start_ = 0, stop_ = 0;
+  bool hasStart_ = false, hasStop_ = false;
+  bool sync_ = false, preroll_ = false, discontinuity_ = false;
+  std::unique_ptr<MediaType> type_;
+};
+
+class TPacketAllocator : public TUnknown, public IMemAllocator {
+ public:
+  static constexpr int32_t kMaxPacketBytes = 64 << 20;
+
+  explicit TPacketAllocator(int maxSamples) : maxSamples_(maxSamples) {}
+  ~TPacketAllocator() override;
+  KV_DECLARE_IUNKNOWN
+  HRESULT NonDelegatingQueryInterface(const IID& iid, void** out) override;
+
+  // A sample with room for at least `size` bytes. Blocks while every sample is out;
+  // VFW_E_NOT_COMMITTED after Decommit, E_ABORT while interrupted, E_OUTOFMEMORY or
+  // VFW_E_BUFFER_OVERFLOW for a size above kMaxPacketBytes.
+  HRESULT GetSizedBuffer(int32_t size, IMediaSample** sample);
+  // Makes waiting and later GetSizedBuffer calls fail with E_ABORT until Resume (a seek or
+  // stop is under way).
+  void Interrupt();
+  void Resume();
+  int Outstanding();
+
+  // IMemAllocator: properties are recorded (cbBuffer is the initial buffer size).
+  HRESULT SetProperties(const ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override;
+  HRESULT GetProperties(ALLOCATOR_PROPERTIES* props) override;
+  HRESULT Commit() override;
+  HRESULT Decommit() override;
+  HRESULT GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, uint32_t flags) override;
+  HRESULT ReleaseBuffer(IMediaSample* sample) override;
+
+ private:
+  HRESULT Take(int32_t size, bool wait, IMediaSample** sample);
+
+  const int maxSamples_;
+  std::mutex mutex_;                // guards everything below; a leaf lock
+  std::condition_variable freed_;   // a sample came back, or decommit/interrupt
+  std::vector<TPacketSample*> all_;   // owned
+  std::vector<TPacketSample*> free_;
+  int32_t initialSize_ = 0;
+  bool committed_ = false;
+  bool interrupted_ = false;
+};
+
+}  // namespace kv::demux

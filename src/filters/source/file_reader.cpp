@@ -1,0 +1,60 @@
+#include "filters/source/file_reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kv::source {
+
+TFileReader::~TFileReader() { Close(); }
+
+bool TFileReader::Open(const std::string& path, std::string* error, int* errorNumber) {
+  Close();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    if (error) *error = std::strerror(err);
+    if (errorNumber) *errorNumber = err;
+    return false;
+  }
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (error) *error = "not a regular file";
+    if (errorNumber) *errorNumber = EISDIR;
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void TFileReader::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+int64_t TFileReader::ReadAt(int64_t offset, uint8_t* dst, int32_t size) {
+  if (fd_ < 0 || offset < 0 || size < 0) return -1;
+  int64_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd_, dst + done, static_cast<size_t>(size - done), offset + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;  // end of file
+    done += n;
+  }
+  return done;
+}
+
+int64_t TFileReader::Size() {
+  if (fd_ < 0) return -1;
+  struct stat st{};
+  if (::fstat(fd_, &st) != 0) return -1;
+  return st.st_size;
+}
+
+}  // namespace kv::source

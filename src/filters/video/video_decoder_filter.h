@@ -1,0 +1,65 @@
+// TVideoDecoderFilter: "Kavello Video Decoder", every video codec libavcodec decodes.
+//
+// What it is: a decoder filter (decoder_filter.h) around one TDecoderCore with frame
+// threads. Input: the compressed subtypes of the mapping tables (FOURCC and MPEG
+// subtypes, codec private data in the format block). Output: uncompressed pictures,
+// offered in the order YV12, I420, NV12, YUY2, RGB32, each with VIDEOINFOHEADER2 and then
+// VIDEOINFOHEADER, so the first layout the downstream pin accepts wins.
+//
+// Times: input start times go into libavcodec as packet times; each picture carries the
+// decoder's best-effort time, kept strictly increasing, and lasts one frame. Pictures are
+// sync points; the first after a flush or new segment is a discontinuity. Pictures before
+// the segment start that came from preroll input are decoded but not delivered.
+//
+// Threads: see decoder_filter.h. The picture writer and timing state are guarded by the
+// base's receive lock.
+#pragma once
+
+#include "filters/ffmpeg/decoder_core.h"
+#include "filters/ffmpeg_decode/decoder_filter.h"
+#include "filters/video/picture_formats.h"
+#include "filters/video/picture_writer.h"
+
+namespace kv::video {
+
+inline constexpr CLSID CLSID_KavelloVideoDecoder = GuidLiteral("{B09407A6-CF2C-4252-8ACD-D89564BEE830}");
+inline constexpr const char* kVideoDecoderName = "Kavello Video Decoder";
+
+class TVideoDecoderFilter final : public decode::TDecoderFilter {
+ public:
+  TVideoDecoderFilter();
+
+  HRESULT CheckInputType(const MediaType& type) override;
+  HRESULT OpenDecoder(const MediaType& type) override;
+  void CloseDecoder() override;
+  HRESULT GetOutputType(int position, MediaType* type) override;
+  HRESULT CheckOutputType(const MediaType& type) override;
+  HRESULT OnOutputType(const MediaType& type) override;
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
+  HRESULT Decode(IMediaSample* sample) override;
+  HRESULT Drain() override;
+  void ResetDecoder() override;
+
+ private:
+  // Takes every picture the decoder has ready and delivers it. S_FALSE: downstream stopped
+  // taking samples.
+  HRESULT DeliverReadyFrames();
+  HRESULT DeliverFrame(const AVFrame* frame);
+
+  ffmpeg::TCodecSetup setup_;
+  ffmpeg::TDecoderCore core_;
+  ffmpeg::FramePtr frame_;
+  TPictureWriter writer_;
+  TPictureGeometry geometry_;
+  int width_ = 0, height_ = 0;  // picture size from the input type
+  uint32_t aspectX_ = 0, aspectY_ = 0;
+  int64_t frameDuration_ = 0;   // from the input type; 40 ms when it says nothing
+  // Timing of the current stream (receive lock).
+  int64_t lastTime_ = AV_NOPTS_VALUE;
+  bool discontinuity_ = true;
+  bool prerolling_ = false;
+};
+
+HRESULT RegisterVideoDecoder();
+
+}  // namespace kv::video
