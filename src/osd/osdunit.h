@@ -56,8 +56,9 @@ class TOSD {
   using THideEvent = std::function<void(TOSD* sender)>;
   using TBarChangeEvent = std::function<void(int bar, int level)>;  // level 0..255
 
-  // Creates the hidden panels as children of `owner` and loads the layout from the default
-  // key (so it is usable at once). `clock` null: the system clock.
+  // Creates the hidden panels as children of `owner` with the built-in layout and labels;
+  // LoadLayout then reads the stored ones. Enabled at creation. `clock` null: the system
+  // clock. The owner must outlive nothing: operations after the owner is gone do nothing.
   explicit TOSD(QWidget* owner, std::shared_ptr<osd::IOsdClock> clock = nullptr);
   ~TOSD();
   TOSD(const TOSD&) = delete;
