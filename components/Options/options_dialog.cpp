@@ -125,6 +125,7 @@ bool TOptionsDialog::Write(const OptionField& field, const FieldValue& value) {
 }
 
 void TOptionsDialog::Load() {
+  registry_.BeginUpdate();  // sections created while reading: one file update
   for (Binding& b : bindings_) {
     std::optional<FieldValue> stored = ReadStored(*b.field);
     b.stored = stored.has_value();
@@ -133,9 +134,11 @@ void TOptionsDialog::Load() {
   }
   if (associations_ && OpenSection(settings::kAssociate)) associations_->Load(registry_);
   registry_.CloseKey();
+  registry_.EndUpdate();
 }
 
 bool TOptionsDialog::Save() {
+  registry_.BeginUpdate();  // all changes and "Version" in one file update, or none
   bool ok = true;
   for (const Binding& b : bindings_) {
     FieldValue value = b.editor.get();
@@ -147,7 +150,7 @@ bool TOptionsDialog::Save() {
   if (associations_) ok = OpenSection(settings::kAssociate) && associations_->Save(registry_) && ok;
   if (ok) ok = OpenSection(settings::kRootSection) && registry_.WriteString("Version", settings::kCurrentVersion);
   registry_.CloseKey();
-  return ok;
+  return registry_.EndUpdate() && ok;
 }
 
 }  // namespace kv::options

@@ -33,27 +33,28 @@ tOptions::~tOptions() = default;
 
 void tOptions::OpenSection(const char* section) {
   registry_.CloseKey();
-  if (!registry_.OpenKey(st::SectionKey(section), true)) {
-    // The file cannot be written: read what is there (or the defaults) all the same.
-    registry_.OpenKey(st::SectionKey(section), false);
-  }
+  sectionOpen_ = registry_.OpenKey(st::SectionKey(section), true);
 }
 
 std::string tOptions::ReadString(const std::string& name, const std::string& def) {
-  return registry_.ReadString(name).value_or(def);
+  return sectionOpen_ ? registry_.ReadString(name).value_or(def) : def;
 }
 
 int32_t tOptions::ReadInteger(const std::string& name, int32_t def) {
-  return registry_.ReadInteger(name).value_or(def);
+  return sectionOpen_ ? registry_.ReadInteger(name).value_or(def) : def;
 }
 
-bool tOptions::ReadBool(const std::string& name, bool def) { return registry_.ReadBool(name).value_or(def); }
+bool tOptions::ReadBool(const std::string& name, bool def) {
+  return sectionOpen_ ? registry_.ReadBool(name).value_or(def) : def;
+}
 
 double tOptions::ReadFloat(const std::string& name, double def) {
-  return registry_.ReadFloat(name).value_or(def);
+  return sectionOpen_ ? registry_.ReadFloat(name).value_or(def) : def;
 }
 
 void tOptions::LoadSettings() {
+  // Sections created on the way are stored in one file update at the end.
+  registry_.BeginUpdate();
   OpenSection(st::kRootSection);
   Version = ReadString("Version", "");
   MultipleInst = ReadBool("MultipleInst", false);
@@ -120,6 +121,7 @@ void tOptions::LoadSettings() {
 
   LoadAssociations();
   registry_.CloseKey();
+  registry_.EndUpdate();
   CompleteFilterRecords();
 }
 
@@ -132,7 +134,8 @@ void tOptions::LoadFilterChain(const char* section, TFiltersInChain& chain) {
 
 void tOptions::LoadAssociations() {
   OpenSection(st::kAssociate);
-  AssociateNames = registry_.GetValueNames();
+  AssociateNames.clear();
+  if (sectionOpen_) AssociateNames = registry_.GetValueNames();
   AssociateFlags.assign(AssociateNames.size(), false);
   for (size_t i = 0; i < AssociateNames.size(); ++i) {
     AssociateFlags[i] = ReadBool(AssociateNames[i], false);
@@ -182,6 +185,7 @@ bool tOptions::SaveSettings() {
   auto num = [&](const std::string& name, int32_t value) { ok = registry_.WriteInteger(name, value) && ok; };
   auto flag = [&](const std::string& name, bool value) { ok = registry_.WriteBool(name, value) && ok; };
 
+  registry_.BeginUpdate();  // one file update for all of them
   open(st::kRootSection);
   str("OpenDir", OpenDir);
 
@@ -206,7 +210,7 @@ bool tOptions::SaveSettings() {
   for (int k = 1; k <= kFilterSlots; ++k) str("Filter" + std::to_string(k), AudioFilters[k - 1].FileName);
 
   registry_.CloseKey();
-  return ok;
+  return registry_.EndUpdate() && ok;
 }
 
 }  // namespace kv

@@ -44,7 +44,7 @@ class tOptions {
   // renderers; the ten filter slots. False when the registry file could not be written.
   bool SaveSettings();
   // Runs the options library's dialog (Components/Options.so, or Components/Options/Options.so
-  // with DebugMode) with `owner` (the main window, may be null). A missing library, or one
+  // with DebugMode) with `owner` (the main window as a QWidget*, may be null). A missing library, or one
   // without the "ShowOptions" export, shows "Can`t load Options library!" and gives false;
   // otherwise the settings are loaded again and the dialog's result (true = confirmed) is returned.
   bool ShowOptionsDialog(void* owner = nullptr);
@@ -119,6 +119,7 @@ class tOptions {
   TModule library_;                     // the options library while it is loaded
   registry::TRegistry registry_;        // HKEY_CURRENT_USER
   bool (*showOptions_)(void*, int) = nullptr;  // the library's export while it is loaded
+  bool sectionOpen_ = false;                   // the section being read is open
 };
 
 // The program's settings, owned by the main window (null before its create handler and

@@ -204,6 +204,54 @@ TEST_F(RegistryTest, HivePathThatIsADirectory_failsWritesAndKeepsIt) {
   EXPECT_EQ(TempConfig::ReadFile(config_.Hive() + "/precious"), "x");
 }
 
+TEST_F(RegistryTest, Update_keepsChangesUntilItEndsThenWritesThemOnce) {
+  TRegistry reg;
+  TRegistry other;
+  reg.BeginUpdate();
+  ASSERT_TRUE(reg.OpenKey("Software\\Tessaland\\Kavello\\Position", true));
+  EXPECT_TRUE(reg.WriteInteger("Left", 5));
+  reg.BeginUpdate();  // nested: only the outer end writes
+  EXPECT_TRUE(reg.WriteString("Name", "x"));
+  EXPECT_TRUE(reg.EndUpdate());
+  EXPECT_EQ(reg.ReadInteger("Left"), 5);  // the accessor sees its own pending changes
+  EXPECT_FALSE(std::filesystem::exists(config_.Hive()));
+  EXPECT_FALSE(other.KeyExists("Software\\Tessaland"));
+  // another writer meanwhile is merged with, not overwritten
+  ASSERT_TRUE(other.OpenKey("Software\\Tessaland\\Kavello", true));
+  ASSERT_TRUE(other.WriteString("Version", "2.3.0.0"));
+  EXPECT_TRUE(reg.DeleteValue("Name"));
+  EXPECT_TRUE(reg.EndUpdate());
+  ASSERT_TRUE(other.OpenKey("Software\\Tessaland\\Kavello\\Position", false));
+  EXPECT_EQ(other.ReadInteger("Left"), 5);
+  EXPECT_FALSE(other.ValueExists("Name"));
+  ASSERT_TRUE(other.OpenKey("Software\\Tessaland\\Kavello", false));
+  EXPECT_EQ(other.ReadString("Version"), "2.3.0.0");
+  EXPECT_TRUE(reg.EndUpdate());  // unmatched: harmless
+}
+
+TEST_F(RegistryTest, Update_leftOpenIsWrittenByTheDestructor) {
+  {
+    TRegistry reg;
+    reg.BeginUpdate();
+    reg.BeginUpdate();
+    ASSERT_TRUE(reg.OpenKey(kRoot, true));
+    reg.WriteBool("MultipleInst", true);
+  }
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(kRoot, false));
+  EXPECT_EQ(reg.ReadBool("MultipleInst"), true);
+}
+
+TEST_F(RegistryTest, Update_thatCannotBeWritten_reportsFailureAndStoresNothing) {
+  std::filesystem::create_directories(config_.Hive());
+  TRegistry reg;
+  reg.BeginUpdate();
+  EXPECT_TRUE(reg.OpenKey(kRoot, true));
+  EXPECT_TRUE(reg.WriteString("Version", "2.3.0.0"));
+  EXPECT_FALSE(reg.EndUpdate());
+  EXPECT_TRUE(std::filesystem::is_directory(config_.Hive()));
+}
+
 TEST_F(RegistryTest, LeftoverTemporaryFile_isIgnoredAndReplaced) {
   TRegistry reg;
   ASSERT_TRUE(reg.OpenKey(kRoot, true));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <variant>
@@ -301,6 +302,16 @@ TEST_F(OptionsTest, SaveSettings_keepsWhatTheOptionsLibraryWroteMeanwhile) {
   EXPECT_EQ(options.Version, "2.3.0.0");
   EXPECT_EQ(options.FontSize, 22);
   EXPECT_EQ(options.Width, 640);
+}
+
+TEST_F(OptionsTest, UnusableRegistryFile_givesDefaultsAndAFailedSave) {
+  std::filesystem::create_directories(registry::HivePath(registry::Hive::CurrentUser));  // a folder, not a file
+  tOptions options;
+  options.LoadSettings();
+  EXPECT_EQ(options.Width, 320);
+  EXPECT_EQ(options.Language, "English");
+  EXPECT_TRUE(options.AssociateNames.empty());
+  EXPECT_FALSE(options.SaveSettings());
 }
 
 TEST_F(OptionsTest, LoadSettings_createsTheSections) {

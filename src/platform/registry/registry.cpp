@@ -77,27 +77,63 @@ void ReportDiagnostic(const std::string& line) {
 
 TRegistry::TRegistry(Hive hive) : hive_(hive) {}
 
-TRegistry::~TRegistry() = default;
+TRegistry::~TRegistry() {
+  if (updateDepth_ > 0) {
+    updateDepth_ = 1;
+    EndUpdate();
+  }
+}
 
 namespace {
-
-// The key a TRegistry addresses: the open key, else the hive root.
-std::string KeyPath(Hive hive, bool open, const std::string& current) {
-  return FullPath(hive, open ? current : std::string());
-}
 
 HiveStore& StoreOf(Hive hive) { return HiveStore::ForPath(HivePath(hive)); }
 
 }  // namespace
 
+std::string TRegistry::KeyPath() const { return FullPath(hive_, open_ ? current_ : std::string()); }
+
+void TRegistry::View(const std::function<void(const HiveDocument&)>& reader) {
+  StoreOf(hive_).Read([&](const HiveDocument& doc) {
+    if (pending_.empty()) {
+      reader(doc);
+      return;
+    }
+    HiveDocument updated = doc;
+    for (const auto& change : pending_) change(updated);
+    reader(updated);
+  });
+}
+
+bool TRegistry::Apply(Change change) {
+  if (updateDepth_ > 0) {
+    pending_.push_back(std::move(change));
+    return true;
+  }
+  return StoreOf(hive_).Mutate(change);
+}
+
+void TRegistry::BeginUpdate() { ++updateDepth_; }
+
+bool TRegistry::EndUpdate() {
+  if (updateDepth_ == 0 || --updateDepth_ > 0) return true;
+  std::vector<Change> changes;
+  changes.swap(pending_);
+  if (changes.empty()) return true;
+  return StoreOf(hive_).Mutate([&](HiveDocument& doc) {
+    bool changed = false;
+    for (const auto& change : changes) changed = change(doc) || changed;
+    return changed;
+  });
+}
+
 bool TRegistry::OpenKey(const std::string& path, bool canCreate) {
   const std::string full = FullPath(hive_, path);
   bool exists = NormalizeRelative(path).empty();  // the hive root always exists
-  if (!exists) StoreOf(hive_).Read([&](const HiveDocument& doc) { exists = doc.KeyExists(full); });
+  if (!exists) View([&](const HiveDocument& doc) { exists = doc.KeyExists(full); });
   if (!exists) {
     if (!canCreate) return false;
     const std::string root = RootName(hive_);
-    bool ok = StoreOf(hive_).Mutate([&](HiveDocument& doc) {
+    bool ok = Apply([full, root](HiveDocument& doc) {
       if (doc.KeyExists(full)) return false;
       bool created = false;
       doc.CreateKey(full, root, &created);
@@ -118,34 +154,33 @@ void TRegistry::CloseKey() {
 bool TRegistry::KeyExists(const std::string& path) {
   const std::string full = FullPath(hive_, path);
   bool exists = NormalizeRelative(path).empty();
-  if (!exists) StoreOf(hive_).Read([&](const HiveDocument& doc) { exists = doc.KeyExists(full); });
+  if (!exists) View([&](const HiveDocument& doc) { exists = doc.KeyExists(full); });
   return exists;
 }
 
 bool TRegistry::DeleteKey(const std::string& path) {
-  const std::string full = FullPath(hive_, path);
   if (NormalizeRelative(path).empty()) return false;  // the hive root stays
-  bool removed = false;
-  bool ok = StoreOf(hive_).Mutate([&](HiveDocument& doc) { return removed = doc.DeleteKey(full); });
-  return ok && removed;
+  const std::string full = FullPath(hive_, path);
+  bool exists = false;
+  View([&](const HiveDocument& doc) { exists = doc.KeyExists(full); });
+  return exists && Apply([full](HiveDocument& doc) { return doc.DeleteKey(full); });
 }
 
 bool TRegistry::ValueExists(const std::string& name) { return GetDataType(name) != ValueType::None; }
 
 bool TRegistry::DeleteValue(const std::string& name) {
-  const std::string key = KeyPath(hive_, open_, current_);
-  bool removed = false;
-  bool ok = StoreOf(hive_).Mutate([&](HiveDocument& doc) {
+  if (!ValueExists(name)) return false;
+  const std::string key = KeyPath();
+  return Apply([key, name](HiveDocument& doc) {
     HiveKey* k = doc.FindKey(key);
-    return removed = (k && HiveDocument::DeleteValue(*k, name));
+    return k && HiveDocument::DeleteValue(*k, name);
   });
-  return ok && removed;
 }
 
 ValueType TRegistry::GetDataType(const std::string& name) {
-  const std::string key = KeyPath(hive_, open_, current_);
+  const std::string key = KeyPath();
   ValueType type = ValueType::None;
-  StoreOf(hive_).Read([&](const HiveDocument& doc) {
+  View([&](const HiveDocument& doc) {
     if (const HiveKey* k = doc.FindKey(key)) {
       if (const HiveValue* v = HiveDocument::FindValue(*k, name)) type = v->type;
     }
@@ -154,9 +189,9 @@ ValueType TRegistry::GetDataType(const std::string& name) {
 }
 
 std::vector<std::string> TRegistry::GetValueNames() {
-  const std::string key = KeyPath(hive_, open_, current_);
+  const std::string key = KeyPath();
   std::vector<std::string> names;
-  StoreOf(hive_).Read([&](const HiveDocument& doc) {
+  View([&](const HiveDocument& doc) {
     if (const HiveKey* k = doc.FindKey(key)) {
       for (const auto& v : k->values) names.push_back(v.name);
     }
@@ -165,38 +200,39 @@ std::vector<std::string> TRegistry::GetValueNames() {
 }
 
 std::vector<std::string> TRegistry::GetKeyNames() {
-  const std::string key = KeyPath(hive_, open_, current_);
+  const std::string key = KeyPath();
   std::vector<std::string> names;
-  StoreOf(hive_).Read([&](const HiveDocument& doc) { names = doc.SubkeyNames(key); });
+  View([&](const HiveDocument& doc) { names = doc.SubkeyNames(key); });
   return names;
 }
 
 namespace {
 
-// Copies the value of that name out of the open key when it has the wanted type.
-std::optional<HiveValue> Fetch(Hive hive, const std::string& key, const std::string& name,
+// Copies the value of that name out of `key` when it has the wanted type.
+std::optional<HiveValue> Fetch(const HiveDocument& doc, const std::string& key, const std::string& name,
                                ValueType wanted) {
-  std::optional<HiveValue> out;
-  StoreOf(hive).Read([&](const HiveDocument& doc) {
-    const HiveKey* k = doc.FindKey(key);
-    const HiveValue* v = k ? HiveDocument::FindValue(*k, name) : nullptr;
-    if (v && v->type == wanted) out = *v;
-  });
-  return out;
+  const HiveKey* k = doc.FindKey(key);
+  const HiveValue* v = k ? HiveDocument::FindValue(*k, name) : nullptr;
+  if (v && v->type == wanted) return *v;
+  return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<std::string> TRegistry::ReadString(const std::string& name) {
-  auto v = Fetch(hive_, KeyPath(hive_, open_, current_), name, ValueType::String);
-  if (!v) return std::nullopt;
-  return v->text;
+  std::optional<std::string> out;
+  View([&](const HiveDocument& doc) {
+    if (auto v = Fetch(doc, KeyPath(), name, ValueType::String)) out = v->text;
+  });
+  return out;
 }
 
 std::optional<int32_t> TRegistry::ReadInteger(const std::string& name) {
-  auto v = Fetch(hive_, KeyPath(hive_, open_, current_), name, ValueType::DWord);
-  if (!v) return std::nullopt;
-  return static_cast<int32_t>(v->dword);
+  std::optional<int32_t> out;
+  View([&](const HiveDocument& doc) {
+    if (auto v = Fetch(doc, KeyPath(), name, ValueType::DWord)) out = static_cast<int32_t>(v->dword);
+  });
+  return out;
 }
 
 std::optional<bool> TRegistry::ReadBool(const std::string& name) {
@@ -206,45 +242,44 @@ std::optional<bool> TRegistry::ReadBool(const std::string& name) {
 }
 
 std::optional<double> TRegistry::ReadFloat(const std::string& name) {
-  auto v = Fetch(hive_, KeyPath(hive_, open_, current_), name, ValueType::Binary);
-  if (!v || v->bytes.size() != sizeof(double)) return std::nullopt;
+  auto bytes = ReadBinaryData(name);
+  if (!bytes || bytes->size() != sizeof(double)) return std::nullopt;
   uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = (bits << 8) | v->bytes[static_cast<size_t>(i)];
+  for (int i = 7; i >= 0; --i) bits = (bits << 8) | (*bytes)[static_cast<size_t>(i)];  // little-endian
   double value;
   std::memcpy(&value, &bits, sizeof value);
   return value;
 }
 
 std::optional<std::vector<uint8_t>> TRegistry::ReadBinaryData(const std::string& name) {
-  auto v = Fetch(hive_, KeyPath(hive_, open_, current_), name, ValueType::Binary);
-  if (!v) return std::nullopt;
-  return v->bytes;
+  std::optional<std::vector<uint8_t>> out;
+  View([&](const HiveDocument& doc) {
+    if (auto v = Fetch(doc, KeyPath(), name, ValueType::Binary)) out = v->bytes;
+  });
+  return out;
 }
 
-namespace {
-
-// Stores one value in `key`, creating the key when another process deleted it meanwhile.
-bool Store(Hive hive, const std::string& key, HiveValue value) {
-  const std::string root = RootName(hive);
-  return StoreOf(hive).Mutate([&](HiveDocument& doc) {
+// Stores one value in the open key, creating the key when another process deleted it meanwhile.
+bool TRegistry::Store(HiveValue value) {
+  const std::string key = KeyPath();
+  const std::string root = RootName(hive_);
+  return Apply([key, root, value](HiveDocument& doc) {
     bool created = false;
     HiveKey& k = doc.CreateKey(key, root, &created);
     return HiveDocument::SetValue(k, value) || created;
   });
 }
 
-}  // namespace
-
 bool TRegistry::WriteString(const std::string& name, const std::string& value) {
   HiveValue v = MakeValue(name, ValueType::String);
   v.text = value;
-  return Store(hive_, KeyPath(hive_, open_, current_), std::move(v));
+  return Store(std::move(v));
 }
 
 bool TRegistry::WriteInteger(const std::string& name, int32_t value) {
   HiveValue v = MakeValue(name, ValueType::DWord);
   v.dword = static_cast<uint32_t>(value);
-  return Store(hive_, KeyPath(hive_, open_, current_), std::move(v));
+  return Store(std::move(v));
 }
 
 bool TRegistry::WriteBool(const std::string& name, bool value) { return WriteInteger(name, value ? 1 : 0); }
@@ -260,7 +295,7 @@ bool TRegistry::WriteFloat(const std::string& name, double value) {
 bool TRegistry::WriteBinaryData(const std::string& name, const std::vector<uint8_t>& value) {
   HiveValue v = MakeValue(name, ValueType::Binary);
   v.bytes = value;
-  return Store(hive_, KeyPath(hive_, open_, current_), std::move(v));
+  return Store(std::move(v));
 }
 
 }  // namespace kv::registry

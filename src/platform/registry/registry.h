@@ -30,6 +30,9 @@
 
 namespace kv::registry {
 
+class HiveDocument;
+struct HiveValue;
+
 enum class Hive { CurrentUser, ClassesRoot };
 
 // Other: a type the program does not use (expandable or multi strings, 64-bit numbers...);
@@ -82,10 +85,29 @@ class TRegistry {
   bool WriteFloat(const std::string& name, double value);
   bool WriteBinaryData(const std::string& name, const std::vector<uint8_t>& value);
 
+  // Groups changes into one file update (each update costs an fsync): from BeginUpdate to
+  // the matching EndUpdate, writes, deletions and key creations of this accessor are kept
+  // in it (its own reads see them, other accessors do not) and EndUpdate stores them all
+  // under one lock, merged into the file as it is then. Writers report true meanwhile;
+  // EndUpdate reports whether the file was written (if not, none of them is stored).
+  // Updates nest; the destructor ends an update left open.
+  void BeginUpdate();
+  bool EndUpdate();
+
  private:
+  using Change = std::function<bool(HiveDocument&)>;
+  // Calls `reader` with the hive as this accessor sees it (the file plus pending changes).
+  void View(const std::function<void(const HiveDocument&)>& reader);
+  // Applies `change` to the file now, or keeps it for EndUpdate.
+  bool Apply(Change change);
+  bool Store(HiveValue value);
+  std::string KeyPath() const;
+
   Hive hive_;
   std::string current_;  // open key path, empty when none is open
   bool open_ = false;
+  int updateDepth_ = 0;
+  std::vector<Change> pending_;  // changes kept during an update, in order
 };
 
 }  // namespace kv::registry
