@@ -18,6 +18,13 @@
 // the owner, deleted by the TOSD, or by Qt when the owner goes first). `MenuSource` is
 // borrowed and watched (a deleted menu closes the OSD menu).
 //
+// Wiring by the owner (the main window): create it with the window, set RegistryKey,
+// ProgramDir (and LanguageName to follow the program's language), call LoadLayout, set
+// StatusByOwner, SetEnabled(OSD setting), SetMenuSource(popup menu; actions carry the
+// integer property "tag"), OnHide (re-lay out the window), OnBarChange (bar 1 = master
+// volume), SetBarGroupEnabled(1, true) when a mixer exists; then Tick from the 100 ms timer,
+// HideForResize/Relayout around every re-layout, SetColorKey after every open.
+//
 // Threads: user-interface thread only. Time comes from an IOsdClock (tests use a fake one).
 // Everything is a no-op while disabled; operations needing a size value do nothing while
 // that value is 0.
