@@ -316,6 +316,35 @@ TEST_F(OsdTest, SetColorKey_redrawsVisiblePanelsInTheNewKey) {
   EXPECT_EQ(osd_->KeyColor(), 0x123456u);
 }
 
+TEST_F(OsdTest, UnknownSoundModeCode_showsAnEmptyBox) {
+  osd_->ShowSoundMode(7);
+  ASSERT_TRUE(osd_->Visible(E::SoundMode));
+  const QImage& picture = osd_->Panel(E::SoundMode)->Picture();
+  ASSERT_FALSE(picture.isNull());
+  bool anyDrawn = false;
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) anyDrawn |= qAlpha(picture.pixel(x, y)) != 0;
+  }
+  EXPECT_FALSE(anyDrawn);
+}
+
+TEST(OsdMenuCaption, LongCaption_losesCharactersFromItsEnd_beforeTheSubmenuMark) {
+  osd::test::TestApp();
+  QImage picture(300, 200, QImage::Format_ARGB32_Premultiplied);
+  picture.setDotsPerMeterX(3780);
+  picture.setDotsPerMeterY(3780);
+  const QFont font = osd::MakeOsdFont(osd::TOsdStyle{}, 12);
+  const QString caption = QStringLiteral("A very long caption that cannot fit in the row");
+  const int maxWidth = 120;
+  const QString fitted = osd::FitMenuCaption(picture, font, caption, maxWidth, true);
+  ASSERT_TRUE(fitted.endsWith(QStringLiteral(" \u00BB")));
+  const QString text = fitted.chopped(2);
+  EXPECT_TRUE(caption.startsWith(text));
+  EXPECT_LE(osd::TextWidth(picture, font, text), maxWidth);
+  EXPECT_GT(osd::TextWidth(picture, font, caption.left(text.size() + 1)), maxWidth);
+  EXPECT_EQ(osd::FitMenuCaption(picture, font, "Exit", maxWidth, false), "Exit");
+}
+
 // Outline: the outline copies stand exactly d pixels beyond the letters on every side.
 TEST(OsdOutline, OutlinedText_extendsTheLettersByTheOffsetOnEverySide) {
   osd::test::TestApp();
@@ -515,6 +544,30 @@ TEST_F(OsdMenuTest, SubmenuRebuiltBehindTheOsd_orByACommand_leavesAValidSelectio
   EXPECT_EQ(osd_->Menu().Path(), (std::vector<int>{6, 0}));
   osd_->HandleKey(TOSD::KeyDown);
   EXPECT_EQ(osd_->Menu().Path(), (std::vector<int>{6, 1}));
+}
+
+TEST_F(OsdMenuTest, LevelWithoutListedItems_showsOnlyItsTitle) {
+  QMenu* hidden = menu_->addMenu("Devices");
+  osd::SetMenuItemTag(hidden->menuAction(), 1);
+  Add(hidden, "Popup only", 0);
+  osd_->HandleKey(TOSD::KeyMenu);
+  for (int i = 0; i < 4; ++i) osd_->HandleKey(TOSD::KeyDown);
+  ASSERT_EQ(osd_->Menu().Selected(), 6);
+  osd_->HandleKey(TOSD::KeyRight);
+  ASSERT_EQ(osd_->Menu().Depth(), 2);
+  const QImage& picture = osd_->Panel(E::Menu)->Picture();
+  const int t = osd::MenuTitleBand(osd::MenuRowHeight(osd_->Layout(), 480));
+  int titleInk = 0, rowInk = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) {
+      if (qAlpha(picture.pixel(x, y)) != 0) ++(y < t ? titleInk : rowInk);
+    }
+  }
+  EXPECT_GT(titleInk, 0);
+  EXPECT_EQ(rowInk, 0);
+  osd_->HandleKey(TOSD::KeyDown);  // nothing to select, nothing breaks
+  osd_->HandleKey(TOSD::KeyRight);
+  EXPECT_EQ(osd_->Menu().Depth(), 2);
 }
 
 TEST_F(OsdMenuTest, CommandThatDestroysTheOsd_isSurvived) {
