@@ -316,6 +316,18 @@ TEST_F(OsdTest, SetColorKey_redrawsVisiblePanelsInTheNewKey) {
   EXPECT_EQ(osd_->KeyColor(), 0x123456u);
 }
 
+TEST_F(OsdTest, Panels_letMouseEventsThroughToTheVideoBeneath) {
+  QWidget* video = new QWidget(owner_.get());
+  video->setGeometry(owner_->rect());
+  video->show();
+  owner_->show();
+  osd_->ShowText("Play");
+  osd_->ShowTime(2);
+  for (E e : {E::Bar, E::Clock}) {
+    EXPECT_EQ(owner_->childAt(osd_->Panel(e)->geometry().center()), video) << static_cast<int>(e);
+  }
+}
+
 TEST_F(OsdTest, UnknownSoundModeCode_showsAnEmptyBox) {
   osd_->ShowSoundMode(7);
   ASSERT_TRUE(osd_->Visible(E::SoundMode));
