@@ -42,7 +42,12 @@ class TSurfaceState final : public video::IVideoSurface {
   int Height() const override { return Height_.load(); }
 
   void SetGeometry(const video::TSurfaceRect& rect) override {
-    OnWidgetThread([rect](TVideoSurfaceWidget* w) { w->setGeometry(rect.Left, rect.Top, rect.Width, rect.Height); });
+    OnWidgetThread([this, rect](TVideoSurfaceWidget* w) {
+      w->setGeometry(rect.Left, rect.Top, rect.Width, rect.Height);
+      // A hidden widget gets its resize event only when shown; the renderer needs the
+      // size now.
+      SetSize(w->width(), w->height());
+    });
   }
   void SetVisible(bool visible) override {
     OnWidgetThread([visible](TVideoSurfaceWidget* w) { w->setVisible(visible); });
