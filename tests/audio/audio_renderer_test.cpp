@@ -1,0 +1,330 @@
+// The PulseAudio audio renderer, its clock and its device category, in real graphs
+// against the private null-sink server.
+#include <time.h>
+
+#include <pulse/volume.h>
+
+#include <cmath>
+#include <regex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "filters/audio/audio_clock.h"
+#include "filters/audio/audio_devices.h"
+#include "filters/audio/audio_format.h"
+#include "filters/audio/audio_renderer.h"
+#include "platform/com/device_enum.h"
+#include "platform/graph/filter_graph.h"
+#include "platform/graph/format_blocks.h"
+#include "platform/graph/media_guids.h"
+#include "pulse_test_server.h"
+#include "synthetic_filters.h"
+#include "test_source.h"
+
+namespace kv::audio {
+namespace {
+
+using kv::test::TPulseTestServer;
+
+[[maybe_unused]] auto* const PulseEnvironment =
+    ::testing::AddGlobalTestEnvironment(new kv::test::TPulseEnvironment);
+
+constexpr REFERENCE_TIME Ms = 10000;
+
+double MonotonicSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// ---------------------------------------------------------------- clock arithmetic
+
+struct TFakeTimes {
+  REFERENCE_TIME System = 0;
+  std::optional<REFERENCE_TIME> Played;
+};
+
+TEST(AudioClockSource, FreeRunsOnSystemTime_followsTheSound_andNeverGoesBack) {
+  auto times = std::make_shared<TFakeTimes>();
+  times->System = 1000;
+  TAudioClockSource source([times] { return times->System; });
+  EXPECT_EQ(source.Now(), 1000);
+  times->System = 1500;
+  EXPECT_EQ(source.Now(), 1500);  // free-running: system time
+
+  source.SetStreamStart(2000);
+  source.SetMapping(/*media*/ 0, /*written at*/ 0);
+  source.Follow([times] { return times->Played; });
+  times->Played = 100;  // sound heard up to media time 100: clock 2100
+  EXPECT_EQ(source.Now(), 2100);
+  EXPECT_TRUE(source.Following());
+  times->Played = 50;  // a played time that went back (device restart): the clock holds
+  EXPECT_EQ(source.Now(), 2100);
+  times->Played = 400;
+  times->System = 1600;  // system time is irrelevant while following
+  EXPECT_EQ(source.Now(), 2400);
+  times->Played.reset();  // the stream cannot tell: free-run from the last time
+  times->System = 1700;
+  EXPECT_EQ(source.Now(), 2500);
+
+  source.StopFollowing();  // paused: system time from where it was
+  times->System = 2700;
+  EXPECT_EQ(source.Now(), 3500);
+  EXPECT_FALSE(source.Following());
+}
+
+TEST(AudioClockSource, MappingPlacesTheSegmentsFirstSample) {
+  auto times = std::make_shared<TFakeTimes>();
+  TAudioClockSource source([times] { return times->System; });
+  source.SetStreamStart(10000);
+  // Media time 5000 was written when the stream had 3000 of sound queued.
+  source.SetMapping(5000, 3000);
+  source.Follow([times] { return times->Played; });
+  times->Played = 3000;  // the first sample of the segment is heard now
+  EXPECT_EQ(source.Now(), 15000);
+  source.ResetMapping();  // flushed: nothing to follow until the next sample
+  times->Played = 9000;
+  EXPECT_FALSE(source.Following());
+  EXPECT_EQ(source.Now(), 15000);
+}
+
+// ---------------------------------------------------------------- formats
+
+MediaType Wave(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t align,
+               const GUID& subtype = MEDIASUBTYPE_PCM, std::vector<uint8_t> extra = {}) {
+  WAVEFORMATEX w;
+  w.wFormatTag = tag;
+  w.nChannels = channels;
+  w.nSamplesPerSec = rate;
+  w.wBitsPerSample = bits;
+  w.nBlockAlign = align;
+  w.nAvgBytesPerSec = rate * align;
+  w.extra = std::move(extra);
+  return MakeWaveFormatType(subtype, w);
+}
+
+TEST(ReadPcmFormat, AcceptsThePlayableLayouts_refusesTheRest) {
+  std::vector<uint8_t> extensibleFloat(22, 0);
+  extensibleFloat[6] = 3;  // sub-format tag: IEEE float
+  struct TRow {
+    const char* Name;
+    MediaType Type;
+    bool Accepted;
+    TSampleFormat Sample;
+  } rows[] = {
+      {"PCM 16 stereo", Wave(1, 2, 48000, 16, 4), true, TSampleFormat::S16},
+      {"PCM 8 mono", Wave(1, 1, 8000, 8, 1), true, TSampleFormat::U8},
+      {"PCM 32 5.1", Wave(1, 6, 48000, 32, 24), true, TSampleFormat::S32},
+      {"float stereo", Wave(3, 2, 44100, 32, 8, MEDIASUBTYPE_IEEE_FLOAT), true, TSampleFormat::F32},
+      {"extensible float", Wave(0xFFFE, 2, 44100, 32, 8, MEDIASUBTYPE_IEEE_FLOAT, extensibleFloat), true,
+       TSampleFormat::F32},
+      {"extensible too short", Wave(0xFFFE, 2, 44100, 32, 8, MEDIASUBTYPE_PCM, {1, 2}), false, {}},
+      {"PCM 24", Wave(1, 2, 48000, 24, 6), false, {}},
+      {"wrong block align", Wave(1, 2, 48000, 16, 3), false, {}},
+      {"no channels", Wave(1, 0, 48000, 16, 0), false, {}},
+      {"rate 0", Wave(1, 2, 0, 16, 4), false, {}},
+      {"MP3 subtype", Wave(0x55, 2, 44100, 0, 1, MEDIASUBTYPE_MPEG1AudioPayload), false, {}},
+  };
+  for (const TRow& row : rows) {
+    std::optional<TPcmFormat> format = ReadPcmFormat(row.Type);
+    ASSERT_EQ(format.has_value(), row.Accepted) << row.Name;
+    if (format) EXPECT_EQ(format->Sample, row.Sample) << row.Name;
+  }
+  MediaType video = Wave(1, 2, 48000, 16, 4);
+  video.majortype = MEDIATYPE_Video;
+  EXPECT_FALSE(ReadPcmFormat(video));
+}
+
+// ---------------------------------------------------------------- category
+
+std::vector<std::string> CategoryNames() {
+  std::vector<std::string> names;
+  for (const TDeviceEntry& entry : ClassRegistry().CategoryEntries(CLSID_AudioRendererCategory))
+    names.push_back(entry.friendlyName);
+  return names;
+}
+
+TEST(AudioRendererCategory, ListsTheTwoDefaultsThenEverySinkInServerOrder) {
+  KV_REQUIRE_PULSE();
+  CoInitialize();
+  RegisterAudioFilters(ClassRegistry());
+  EXPECT_EQ(CategoryNames(), (std::vector<std::string>{"Default DirectSound Device", "Default WaveOut Device",
+                                                       "KavelloNullA", "KavelloNullB"}));
+  // Through the system device enumerator, as the engine reads it.
+  ComPtr<ICreateDevEnum> devices;
+  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, &devices), S_OK);
+  ComPtr<IEnumMoniker> monikers;
+  ASSERT_EQ(devices->CreateClassEnumerator(CLSID_AudioRendererCategory, monikers.Put(), 0), S_OK);
+  std::vector<std::string> sinks;
+  IMoniker* moniker = nullptr;
+  ULONG fetched = 0;
+  while (monikers->Next(1, &moniker, &fetched) == S_OK) {
+    ComPtr<IMoniker> owned;
+    owned.Attach(moniker);
+    ComPtr<IBaseFilter> filter;
+    ASSERT_EQ(owned->BindToObject(nullptr, nullptr, IBaseFilter::kIid, filter.PutVoid()), S_OK);
+    auto* renderer = dynamic_cast<TAudioRenderer*>(filter.Get());
+    ASSERT_NE(renderer, nullptr);
+    sinks.push_back(renderer->SinkName());
+  }
+  EXPECT_EQ(sinks, (std::vector<std::string>{"", "", "kv_null_a", "kv_null_b"}));
+}
+
+TEST(AudioRendererCategory, IsEmptyWithoutAServer) {
+  const char* saved = std::getenv("PULSE_SERVER");
+  std::string restore = saved ? saved : "";
+  setenv("PULSE_SERVER", "unix:/nonexistent/kavello/pulse/native", 1);
+  std::vector<TDeviceEntry> entries = AudioRendererDevices();
+  if (saved) setenv("PULSE_SERVER", restore.c_str(), 1);
+  else unsetenv("PULSE_SERVER");
+  EXPECT_TRUE(entries.empty());
+}
+
+// ---------------------------------------------------------------- playback in a graph
+
+// A graph of a PCM generator (48 kHz stereo 16-bit, 10 ms samples) into an audio renderer
+// on sink kv_null_a, with the renderer's clock.
+struct TAudioGraph {
+  ComPtr<IGraphBuilder> Graph;
+  ComPtr<IMediaControl> Control;
+  ComPtr<IMediaEventEx> Events;
+  ComPtr<IBaseFilter> Renderer;
+  TAudioRenderer* Audio = nullptr;
+
+  explicit TAudioGraph(REFERENCE_TIME duration) {
+    CoInitialize();
+    Graph = CreateFilterGraph();
+    Graph->QueryInterface(IMediaControl::kIid, Control.PutVoid());
+    Graph->QueryInterface(IMediaEventEx::kIid, Events.PutVoid());
+    ComPtr<IBaseFilter> source(
+        new kv::testing::TGeneratorSource({kv::testing::TestAudioType()}, duration, 10 * Ms, 1920));
+    Audio = new TAudioRenderer(KClsidDSoundRender, "kv_null_a");
+    Renderer = ComPtr<IBaseFilter>(Audio);
+    EXPECT_EQ(Graph->AddFilter(source.Get(), "Generator"), S_OK);
+    EXPECT_EQ(Graph->AddFilter(Renderer.Get(), "Audio renderer"), S_OK);
+    EXPECT_EQ(Graph->ConnectDirect(kv::testing::OutputPin(source.Get(), 0), kv::testing::InputPin(Renderer.Get(), 0),
+                                   nullptr),
+              S_OK);
+    ComPtr<IReferenceClock> clock;
+    EXPECT_EQ(Renderer->QueryInterface(IReferenceClock::kIid, clock.PutVoid()), S_OK);
+    ComPtr<IMediaFilter> mediaFilter;
+    Graph->QueryInterface(IMediaFilter::kIid, mediaFilter.PutVoid());
+    EXPECT_EQ(mediaFilter->SetSyncSource(clock.Get()), S_OK);
+  }
+  ~TAudioGraph() {
+    if (Control) Control->Stop();
+  }
+  REFERENCE_TIME ClockTime() {
+    ComPtr<IReferenceClock> clock;
+    Renderer->QueryInterface(IReferenceClock::kIid, clock.PutVoid());
+    REFERENCE_TIME t = 0;
+    clock->GetTime(&t);
+    return t;
+  }
+};
+
+// pactl's view of a sink input: mute flag and first channel's raw volume.
+std::pair<bool, long> PactlSinkInput(uint32_t index) {
+  std::string text = TPulseTestServer::Instance().Pactl("list sink-inputs");
+  size_t start = text.find("Sink Input #" + std::to_string(index) + "\n");
+  if (start == std::string::npos) return {false, -1};
+  size_t end = text.find("Sink Input #", start + 5);
+  std::string block = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  std::smatch match;
+  long volume = -1;
+  if (std::regex_search(block, match, std::regex(R"(Volume: [a-z-]+: (\d+) )"))) volume = std::stol(match[1]);
+  return {block.find("Mute: yes") != std::string::npos, volume};
+}
+
+TEST(AudioRenderer, EndOfStream_completesOnlyAfterTheLastSampleWasHeard) {
+  KV_REQUIRE_PULSE();
+  TAudioGraph g(1000 * Ms);
+  double started = MonotonicSeconds();
+  ASSERT_GE(g.Control->Run(), 0);
+  int32_t code = 0;
+  ASSERT_EQ(g.Events->WaitForCompletion(20000, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  // One second of sound cannot have been heard in less than a second.
+  EXPECT_GE(MonotonicSeconds() - started, 0.95);
+}
+
+TEST(AudioRenderer, Clock_advancesAtRealTimeWithinHalfPercent_whilePlaying) {
+  KV_REQUIRE_PULSE();
+  TAudioGraph g(9000 * Ms);
+  ASSERT_GE(g.Control->Run(), 0);
+  // The null sink runs with two seconds of latency: the clock follows the sound only once
+  // it is heard. Measure over three seconds after that.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2600));
+  REFERENCE_TIME c0 = g.ClockTime();
+  double w0 = MonotonicSeconds();
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  REFERENCE_TIME c1 = g.ClockTime();
+  double w1 = MonotonicSeconds();
+  EXPECT_TRUE(g.Audio->ClockSource()->Following());
+  double ratio = (c1 - c0) / 1e7 / (w1 - w0);
+  EXPECT_NEAR(ratio, 1.0, 0.005) << "clock " << (c1 - c0) / 1e7 << " s in " << (w1 - w0) << " s";
+}
+
+TEST(AudioRenderer, VolumeAndMute_reachTheSinkInput) {
+  KV_REQUIRE_PULSE();
+  TAudioGraph g(5000 * Ms);
+  ASSERT_GE(g.Control->Pause(), 0);  // preroll opens the stream, corked
+  OAFilterState state;
+  ASSERT_EQ(g.Control->GetState(5000, &state), S_OK);
+  uint32_t input = g.Audio->SinkInputIndex();
+  ASSERT_NE(input, KInvalidIndex);
+  ComPtr<IBasicAudio> basic;
+  ASSERT_EQ(g.Graph->QueryInterface(IBasicAudio::kIid, basic.PutVoid()), S_OK);  // through the graph
+  ASSERT_EQ(basic->put_Volume(-2000), S_OK);                                     // -20 dB: a tenth
+  EXPECT_EQ(PactlSinkInput(input), std::make_pair(false, static_cast<long>(pa_sw_volume_from_linear(0.1))));
+  ASSERT_EQ(basic->put_Volume(-10000), S_OK);  // the engine's mute
+  EXPECT_TRUE(PactlSinkInput(input).first);
+  int32_t volume = 0;
+  ASSERT_EQ(basic->get_Volume(&volume), S_OK);
+  EXPECT_EQ(volume, -10000);
+  ASSERT_EQ(basic->put_Volume(0), S_OK);
+  EXPECT_EQ(PactlSinkInput(input), std::make_pair(false, static_cast<long>(KVolumeNorm)));
+  EXPECT_EQ(basic->put_Volume(1), E_INVALIDARG);
+  EXPECT_EQ(basic->put_Volume(-10001), E_INVALIDARG);
+}
+
+TEST(AudioRenderer, PauseCorksTheStream_andTheClockRunsOnWithoutSound) {
+  KV_REQUIRE_PULSE();
+  TAudioGraph g(8000 * Ms);
+  ASSERT_GE(g.Control->Run(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_GE(g.Control->Pause(), 0);
+  uint32_t input = g.Audio->SinkInputIndex();
+  std::string list = TPulseTestServer::Instance().Pactl("list sink-inputs");
+  EXPECT_NE(list.find("Corked: yes"), std::string::npos) << list;
+  EXPECT_FALSE(g.Audio->ClockSource()->Following());
+  REFERENCE_TIME before = g.ClockTime();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_GT(g.ClockTime(), before);  // a paused graph's clock still moves
+  ASSERT_GE(g.Control->Run(), 0);
+  EXPECT_EQ(g.Audio->SinkInputIndex(), input);  // the same stream goes on
+  list = TPulseTestServer::Instance().Pactl("list sink-inputs");
+  EXPECT_NE(list.find("Corked: no"), std::string::npos) << list;
+}
+
+TEST(AudioRenderer, WithoutAServer_prerollsAndCompletes_silently) {
+  const char* saved = std::getenv("PULSE_SERVER");
+  std::string restore = saved ? saved : "";
+  setenv("PULSE_SERVER", "unix:/nonexistent/kavello/pulse/native", 1);
+  {
+    TAudioGraph g(300 * Ms);
+    ASSERT_GE(g.Control->Pause(), 0);
+    OAFilterState state;
+    EXPECT_EQ(g.Control->GetState(5000, &state), S_OK);
+    ASSERT_GE(g.Control->Run(), 0);
+    int32_t code = 0;
+    EXPECT_EQ(g.Events->WaitForCompletion(20000, &code), S_OK);
+    EXPECT_EQ(g.Audio->SinkInputIndex(), KInvalidIndex);
+  }
+  if (saved) setenv("PULSE_SERVER", restore.c_str(), 1);
+  else unsetenv("PULSE_SERVER");
+}
+
+}  // namespace
+}  // namespace kv::audio
