@@ -346,15 +346,19 @@ TEST_F(RendererTest, changeVideoRenderer_refusesUnknownNames_andRebuildsKnownOne
   engine->OpenVideo("/media/a.avi");
   engine->ChangeVideoRenderer("No Such Renderer");
   EXPECT_EQ(engine->VideoRendererName, "Video Renderer");
-  engine->ChangeVideoRenderer("overlay MIXER 2");  // listed, compared without case
-  EXPECT_EQ(engine->VideoRendererName, "overlay MIXER 2");
-  // "overlay MIXER 2" is not a construction name: the graph is left without a renderer.
-  EXPECT_EQ(engine->VideoRenderer, nullptr);
+  engine->ChangeVideoRenderer("Video Renderer");  // the current one: nothing happens
+  EXPECT_TRUE(InGraph("Video Renderer"));
   engine->ChangeVideoRenderer("Overlay mixer 2");
   EXPECT_TRUE(InGraph("Overlay mixer 2"));
   std::vector<std::string> in, out;
   ASSERT_TRUE(engine->ListFilterPins("Overlay mixer 2", &in, &out));
   EXPECT_EQ(in[0], "Input0 -> High Decoder");
+  EXPECT_TRUE(InGraph("Video Renderer"));  // behind the mixer
+  // A name that is listed (compared without case) but builds nothing leaves the graph
+  // without a video renderer until the next open.
+  engine->ChangeVideoRenderer("overlay MIXER 2");
+  EXPECT_EQ(engine->VideoRendererName, "overlay MIXER 2");
+  EXPECT_EQ(engine->VideoRenderer, nullptr);
 }
 
 TEST_F(RendererTest, changeAudioRenderer_refusesMissingDevice_andRewiresKnownOne) {

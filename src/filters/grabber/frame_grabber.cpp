@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "filters/ffmpeg/av_handles.h"
+#include "platform/graph/media_guids.h"
 
 namespace kv {
 

@@ -1,0 +1,24 @@
+// The text kavello-probe prints for an opened engine, and the filter registrations it needs.
+#pragma once
+
+#include <string>
+
+namespace kv {
+class TCOMPlay;
+}
+
+namespace kv::probe {
+
+// Registers every built-in filter module the engine's descriptors name.
+void RegisterBuiltinFilters();
+
+// "Key: value" lines for the engine's fields, then one block per filter in the graph:
+//   Filter "Splitter"
+//     in  "Input" <- "Source"."Output"
+//     out "Video 0" -> "Statistics Filter"."In"
+std::string Report(TCOMPlay& engine);
+
+// A file name resolved against the working directory.
+std::string AbsolutePath(const std::string& name);
+
+}  // namespace kv::probe
