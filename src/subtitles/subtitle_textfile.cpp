@@ -1,5 +1,7 @@
 #include "subtitles/subtitle_textfile.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 
 namespace kv {
@@ -56,6 +58,12 @@ void TSubtitleTextFile::Reset() {
 bool TSubtitleTextFile::Open(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
+  // Only regular files: a folder reads as nothing, and a pipe or device could block or never end.
+  struct stat info {};
+  if (fstat(fileno(f), &info) != 0 || !S_ISREG(info.st_mode)) {
+    std::fclose(f);
+    return false;
+  }
   Reset();
   file_.reset(f);
   return true;

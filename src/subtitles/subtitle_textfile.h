@@ -27,7 +27,8 @@ class TSubtitleTextFile {
   TSubtitleTextFile(const TSubtitleTextFile&) = delete;
   TSubtitleTextFile& operator=(const TSubtitleTextFile&) = delete;
 
-  // Opens a file for reading; false when it cannot be opened (nothing else changes).
+  // Opens a regular file for reading; false when it cannot be opened or is a folder, pipe or
+  // device (nothing else changes then).
   bool Open(const std::string& path);
   // Reads from `bytes` instead of a file, handing them over `blockSize` bytes at a time (tests
   // use small blocks to cross every boundary). The bytes must outlive this object.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -98,9 +99,11 @@ TEST(TextFile, readsVeryLongLinesWhole) {
   EXPECT_EQ(Lines(longLine + "\r\nend", 4096), (L{longLine, "end"}));
 }
 
-TEST(TextFile, openFailsForMissingFile) {
+TEST(TextFile, openFailsForMissingFilesFoldersAndDevices) {
   TSubtitleTextFile in;
   EXPECT_FALSE(in.Open("/nonexistent-kavello-dir/file.srt"));
+  EXPECT_FALSE(in.Open(std::filesystem::temp_directory_path().string()));
+  EXPECT_FALSE(in.Open("/dev/zero"));  // would never end
 }
 
 }  // namespace
