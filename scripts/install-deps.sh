@@ -16,6 +16,12 @@ PACKAGES=(
   fonts-dejavu-core
 )
 
+# Optional group: clang and its runtime libraries (they hold libFuzzer) for the fuzz targets
+# under tests/fuzz; installed only when KAVELLO_WITH_FUZZ=1 is set.
+if [ "${KAVELLO_WITH_FUZZ:-0}" = 1 ]; then
+  PACKAGES+=(clang libclang-rt-dev)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
