@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The first start as a person sees it, on a real (virtual) X display with an empty config:
+# the options dialog comes first, OK writes "Version", the main window appears centred at
+# 320 x 180, "Exit" from the popup menu ends the process with code 0, the placement is saved
+# and the X screen saver settings are back to what they were.
+# Usage: xvfb_startup_test.sh PROGRAM_DIR
+set -euo pipefail
+program_dir="$1"
+work=$(mktemp -d)
+xvfb_pid=""
+player_pid=""
+cleanup() {
+  [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  cat "$work/data/kavello/kavello.log" "$work/player.out" >&2 2>/dev/null || true
+  exit 1
+}
+
+# Xvfb picks a free display number itself and writes it to the pipe.
+exec 3> >(cat > "$work/displayfd")
+Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
+for _ in $(seq 1 100); do xset q >/dev/null 2>&1 && break; sleep 0.1; done
+xset q >/dev/null 2>&1 || fail "Xvfb did not start"
+
+# A screen saver setting of our own, to see it restored exactly.
+xset s 600 30
+before=$(xset q | grep -A2 'Screen Saver' | grep timeout)
+
+mkdir -p "$work/config" "$work/data" "$work/runtime"
+chmod 700 "$work/runtime"
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" HOME="$work"
+export QT_QPA_PLATFORM=xcb
+unset DBUS_SESSION_BUS_ADDRESS || true
+
+"$program_dir/kavello" /log >"$work/player.out" 2>&1 &
+player_pid=$!
+
+dialog=$(timeout 30 xdotool search --sync --onlyvisible --name '^Options$' | head -1) || fail "no options dialog"
+# While the dialog is up, the main window must not be shown yet.
+if xdotool search --onlyvisible --name '^Kavello$' >/dev/null 2>&1; then fail "main window shown before the options dialog"; fi
+xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+[ -n "${KAVELLO_TEST_SHOTS:-}" ] && import -window root "$KAVELLO_TEST_SHOTS/dialog.png"
+xdotool key Return
+
+main=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kavello$' | head -1) || fail "no main window"
+grep -q '"Version"="2.3.0.0"' "$work/config/kavello/user.reg" || fail "Version not written on OK"
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$main")"
+[ "$WIDTH" = 320 ] && [ "$HEIGHT" = 180 ] || fail "window is ${WIDTH}x${HEIGHT}, expected 320x180"
+[ "$X" = $(( (1280 - 320) / 2 )) ] && [ "$Y" = $(( (720 - 180) / 2 )) ] || fail "window at $X,$Y is not centred"
+during=$(xset q | grep -A2 'Screen Saver' | grep timeout)
+echo "$during" | grep -q 'timeout:  0' || fail "screen saver still on while playing: $during"
+
+# "Exit" is the last item of the popup menu: open it with the context-menu key on the
+# picture, go up once (wrapping to the last item) and press Return.
+xdotool windowfocus "$main" 2>/dev/null || true
+sleep 0.3
+xdotool key Menu
+sleep 0.5
+xdotool key Up
+[ -n "${KAVELLO_TEST_SHOTS:-}" ] && import -window root "$KAVELLO_TEST_SHOTS/menu.png"
+sleep 0.2
+xdotool key Return
+
+code=0
+for _ in $(seq 1 100); do
+  kill -0 "$player_pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$player_pid" 2>/dev/null && fail "the player did not end after Exit"
+wait "$player_pid" || code=$?
+player_pid=""
+[ "$code" = 0 ] || fail "exit code $code"
+
+reg="$work/config/kavello/user.reg"
+grep -q 'Software\\Tessaland\\Kavello\\Position\]' "$reg" || fail "no Position section saved"
+grep -qi '"Width"=dword:00000140' "$reg" || fail "Width not saved"
+grep -qi '"Height"=dword:000000b4' "$reg" || fail "Height not saved"
+after=$(xset q | grep -A2 'Screen Saver' | grep timeout)
+[ "$before" = "$after" ] || fail "screen saver not restored: before '$before' after '$after'"
+grep -q 'Screensaver state: true' "$work/data/kavello/kavello.log" || fail "no Screensaver state line"
+grep -qi '"AlwaysOnTop"=dword:00000000' "$reg" || fail "AlwaysOnTop changed by the start"
+echo "xvfb startup: ok"
