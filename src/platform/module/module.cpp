@@ -36,7 +36,9 @@ bool TModule::Load(const std::string& path) {
   Unload();
   path_ = ProgramPath(path);
   ::dlerror();  // clear an old error
-  handle_ = ::dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // RTLD_NODELETE: a library that made Qt widgets may leave objects, metatypes or style caches
+  // behind that point into its code; keeping it mapped after Unload makes that harmless.
+  handle_ = ::dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   error_ = handle_ ? std::string() : LoaderError("cannot load library");
   return handle_ != nullptr;
 }
