@@ -8,6 +8,8 @@
 
 namespace kv {
 
+TSubTitles SubtitleList;
+
 namespace {
 
 // Bytes past the 255-byte limit that the UTF-8-safe cut may look at.

@@ -112,4 +112,7 @@ class TSubTitles {
   bool ReadFile(int format);
 };
 
+// The program's one subtitle list, used by the main window on the user-interface thread.
+extern TSubTitles SubtitleList;
+
 }  // namespace kv
