@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "filters/ffmpeg/packet_properties.h"
 #include "filters/mediatypes/codec_tables.h"
 #include "filters/mediatypes/stream_types.h"
 #include "platform/com/class_registry.h"
@@ -97,8 +98,11 @@ HRESULT TAudioDecoderFilter::Decode(IMediaSample* sample) {
   const bool timed = timeResult == S_OK || timeResult == VFW_S_NO_STOP_TIME;
   if (sample->IsPreroll() == S_OK) prerolling_ = true;
   if (sample->IsDiscontinuity() == S_OK) discontinuity_ = true;
+  uint32_t skipStart = 0, skipEnd = 0;
+  ComPtr<IMediaSample> held(sample);
+  if (auto props = held.Query<ffmpeg::IPacketProperties>()) props->GetSkipSamples(&skipStart, &skipEnd);
   for (;;) {
-    const int err = core_.Send(data, size, timed ? start : AV_NOPTS_VALUE, true);
+    const int err = core_.Send(data, size, timed ? start : AV_NOPTS_VALUE, true, skipStart, skipEnd);
     if (err == AVERROR(EAGAIN)) {
       const HRESULT hr = DeliverReadyFrames();
       if (hr != S_OK) return hr;

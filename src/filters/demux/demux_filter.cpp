@@ -14,6 +14,11 @@ namespace {
 
 // Read errors in a row after which a damaged file counts as ended.
 constexpr int kMaxConsecutiveReadErrors = 64;
+// Seeking back for a key frame: first step, attempts (the step doubles), and how many
+// packets one look for the key frame may read.
+constexpr REFERENCE_TIME kSeekStepBack = 2000000;
+constexpr int kMaxSeekAttempts = 8;
+constexpr int kMaxProbePackets = 4096;
 
 void Log(const std::string& text) {
   if (Debug.Enabled) Debug.TextOut(text);
@@ -182,25 +187,65 @@ HRESULT TDemuxFilter::OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double r
 }
 
 void TDemuxFilter::StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool queueSegment) {
-  if (!(atStart_ && start == 0) && !reader_.SeekTo(start))
-    Log(std::string(family_.friendlyName) + ": cannot seek to " + std::to_string(start / 10000) + " ms");
-  atStart_ = false;
   // A stop at the end of the file is no stop: streams run until the container ends.
   int64_t duration = 0;
   GetDuration(&duration);
   const REFERENCE_TIME segmentStop = stop >= duration ? INT64_MAX : stop;
   std::fill(pinForStream_.begin(), pinForStream_.end(), nullptr);
+  int video = -1;
   for (auto* pin : ConnectedOutputs()) {
     pinForStream_[static_cast<size_t>(pin->StreamIndex())] = pin;
-    pin->BeginSegment(start, segmentStop, exactSeek_);
-    if (queueSegment) pin->QueueNewSegment(start, stop, rate);
+    if (video < 0 && pin->IsVideo()) video = pin->StreamIndex();
   }
   // Streams nobody listens to are skipped inside libavformat.
   AVFormatContext* ctx = reader_.Context();
   for (unsigned i = 0; i < ctx->nb_streams; ++i)
     ctx->streams[i]->discard = pinForStream_[i] ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+
+  REFERENCE_TIME keyTime = AV_NOPTS_VALUE;  // from the beginning nothing is skipped
+  if (!(atStart_ && start == 0)) keyTime = SeekLocked(start, video);
+  atStart_ = false;
+  for (auto* pin : ConnectedOutputs()) {
+    // Other streams begin with the picture: what ends before its key frame is not needed.
+    pin->BeginSegment(start, segmentStop, exactSeek_, pin->IsVideo() ? AV_NOPTS_VALUE : keyTime);
+    if (queueSegment) pin->QueueNewSegment(start, stop, rate);
+  }
   stopReader_.store(false);
   readerThread_ = std::thread([this] { ReaderMain(); });
+}
+
+REFERENCE_TIME TDemuxFilter::SeekLocked(REFERENCE_TIME target, int videoStream) {
+  if (videoStream < 0) {
+    if (!reader_.SeekTo(target)) Log(std::string(family_.friendlyName) + ": cannot seek to " + std::to_string(target / 10000) + " ms");
+    return target;
+  }
+  // Containers without an index land by timestamp search, which may put the first key
+  // frame after the target: step back until the key frame we would start from is not.
+  REFERENCE_TIME back = 0;
+  for (int attempt = 0; attempt < kMaxSeekAttempts; ++attempt) {
+    const REFERENCE_TIME at = std::max<REFERENCE_TIME>(0, target - back);
+    if (!reader_.SeekTo(at, videoStream)) break;
+    const REFERENCE_TIME key = FirstKeyFrameTime(videoStream);
+    if (key == AV_NOPTS_VALUE || key <= target || at == 0) {
+      reader_.SeekTo(at, videoStream);
+      return key != AV_NOPTS_VALUE && key <= target ? key : target;
+    }
+    back = back ? back * 2 : kSeekStepBack;
+  }
+  Log(std::string(family_.friendlyName) + ": no key frame found before " + std::to_string(target / 10000) + " ms");
+  reader_.SeekTo(target);
+  return target;
+}
+
+REFERENCE_TIME TDemuxFilter::FirstKeyFrameTime(int stream) {
+  auto packet = ffmpeg::MakePacket();
+  for (int n = 0; packet && n < kMaxProbePackets; ++n) {
+    if (reader_.ReadPacket(packet.get()) < 0) break;
+    if (packet->stream_index != stream || !(packet->flags & AV_PKT_FLAG_KEY)) continue;
+    const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    return reader_.ToGraphTime(stream, ts);
+  }
+  return AV_NOPTS_VALUE;
 }
 
 void TDemuxFilter::StopReaderLocked() {

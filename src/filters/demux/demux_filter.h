@@ -81,6 +81,11 @@ class TDemuxFilter final : public TBaseFilter, public TSourceSeeking, public IFi
  private:
   void StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool queueSegment);
   void StopReaderLocked();
+  // Moves the reader so that `videoStream` (or, without video, every stream) starts at a
+  // key frame at or before `target`; returns that key frame's time (target without video).
+  REFERENCE_TIME SeekLocked(REFERENCE_TIME target, int videoStream);
+  // Reads ahead to the first key frame of `stream`; its graph time or AV_NOPTS_VALUE.
+  REFERENCE_TIME FirstKeyFrameTime(int stream);
   void ReaderMain();
   void EndAllStreams();
   bool AllStreamsEnded() const;

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+extern "C" {
+#include <libavutil/intreadwrite.h>
+}
+
 #include "platform/graph/media_guids.h"
 
 namespace kv::demux {
@@ -74,8 +78,9 @@ HRESULT TDemuxOutputPin::CompleteConnect(IPin* receivePin) {
   return S_OK;
 }
 
-void TDemuxOutputPin::BeginSegment(REFERENCE_TIME start, REFERENCE_TIME stop, bool exact) {
+void TDemuxOutputPin::BeginSegment(REFERENCE_TIME start, REFERENCE_TIME stop, bool exact, REFERENCE_TIME dropBefore) {
   segStart_ = start;
+  dropBefore_ = dropBefore;
   segStop_ = stop;
   exact_ = exact;
   discontinuity_ = true;
@@ -98,9 +103,12 @@ HRESULT TDemuxOutputPin::DeliverPacket(const AVPacket& packet, const ffmpeg::TFo
     return S_OK;
   }
   if (packet.size <= 0) return S_OK;
+  const int64_t duration = reader.DurationToGraph(streamIndex_, packet.duration);
+  if (dropBefore_ != AV_NOPTS_VALUE && time != AV_NOPTS_VALUE && duration > 0 && time + duration <= dropBefore_)
+    return S_OK;  // wholly before where playback starts
 
-  ComPtr<IMediaSample> sample;
-  HRESULT hr = packets_->GetSizedBuffer(packet.size, sample.Put());
+  ComPtr<TPacketSample> sample;
+  HRESULT hr = packets_->GetSizedBuffer(packet.size, &sample);
   if (hr == VFW_E_NOT_COMMITTED || hr == E_ABORT) return S_FALSE;  // stopping or seeking
   if (FAILED(hr)) return hr;
   uint8_t* data = nullptr;
@@ -109,11 +117,13 @@ HRESULT TDemuxOutputPin::DeliverPacket(const AVPacket& packet, const ffmpeg::TFo
   sample->SetActualDataLength(packet.size);
   if (time != AV_NOPTS_VALUE) {
     const REFERENCE_TIME start = time - segStart_;
-    const int64_t duration = reader.DurationToGraph(streamIndex_, packet.duration);
     const REFERENCE_TIME stop = start + duration;
     sample->SetTime(&start, duration > 0 ? &stop : nullptr);
     if (exact_ && start < 0) sample->SetPreroll(true);
   }
+  size_t sideSize = 0;
+  if (const uint8_t* skip = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &sideSize); skip && sideSize >= 8)
+    sample->SetSkipSamples(AV_RL32(skip), AV_RL32(skip + 4));
   sample->SetSyncPoint(key);
   sample->SetDiscontinuity(discontinuity_);
   discontinuity_ = false;

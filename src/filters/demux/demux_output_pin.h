@@ -38,7 +38,8 @@ class TDemuxOutputPin final : public TSourceStream {
   // Starts a segment: times are reported relative to `start`, packets that begin after
   // `stop` end the stream, the first sample is a discontinuity and video waits for a key
   // frame. `exact`: samples before `start` are flagged preroll (decoded, not shown).
-  void BeginSegment(REFERENCE_TIME start, REFERENCE_TIME stop, bool exact);
+  // Packets that end at or before `dropBefore` are skipped (AV_NOPTS_VALUE: none).
+  void BeginSegment(REFERENCE_TIME start, REFERENCE_TIME stop, bool exact, REFERENCE_TIME dropBefore);
   // Queues one packet as a sample. S_OK (queued or skipped), S_FALSE when the pin is
   // flushing or stopping (the reader should stop), a failure for a packet too large.
   HRESULT DeliverPacket(const AVPacket& packet, const ffmpeg::TFormatReader& reader);
@@ -54,6 +55,7 @@ class TDemuxOutputPin final : public TSourceStream {
   // Segment state (see the top of this file for the threads).
   REFERENCE_TIME segStart_ = 0;
   REFERENCE_TIME segStop_ = INT64_MAX;
+  REFERENCE_TIME dropBefore_ = AV_NOPTS_VALUE;
   bool exact_ = false;
   bool discontinuity_ = true;
   bool waitingForKey_ = false;

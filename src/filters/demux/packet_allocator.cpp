@@ -9,6 +9,7 @@ HRESULT TPacketSample::QueryInterface(const IID& iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IMediaSample::kIid) return GetInterface(static_cast<IMediaSample*>(this), out);
+  if (iid == ffmpeg::IPacketProperties::kIid) return GetInterface(static_cast<ffmpeg::IPacketProperties*>(this), out);
   return E_NOINTERFACE;
 }
 
@@ -68,6 +69,7 @@ void TPacketSample::Reset() {
   hasStart_ = hasStop_ = false;
   start_ = stop_ = 0;
   sync_ = preroll_ = discontinuity_ = false;
+  skipStart_ = skipEnd_ = 0;
   type_.reset();
 }
 
@@ -136,6 +138,13 @@ HRESULT TPacketAllocator::GetBuffer(IMediaSample** sample, REFERENCE_TIME*, REFE
 }
 
 HRESULT TPacketAllocator::GetSizedBuffer(int32_t size, IMediaSample** sample) { return Take(size, true, sample); }
+
+HRESULT TPacketAllocator::GetSizedBuffer(int32_t size, ComPtr<TPacketSample>* sample) {
+  IMediaSample* raw = nullptr;
+  const HRESULT hr = Take(size, true, &raw);
+  if (SUCCEEDED(hr)) sample->Attach(static_cast<TPacketSample*>(raw));
+  return hr;
+}
 
 HRESULT TPacketAllocator::Take(int32_t size, bool wait, IMediaSample** sample) {
   if (!sample) return E_POINTER;

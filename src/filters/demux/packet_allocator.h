@@ -17,13 +17,14 @@
 #include <mutex>
 #include <vector>
 
+#include "filters/ffmpeg/packet_properties.h"
 #include "platform/graph/base_filter.h"
 
 namespace kv::demux {
 
 class TPacketAllocator;
 
-class TPacketSample final : public IMediaSample {
+class TPacketSample final : public IMediaSample, public ffmpeg::IPacketProperties {
  public:
   explicit TPacketSample(TPacketAllocator* owner) : owner_(owner) {}
 
@@ -46,6 +47,16 @@ class TPacketSample final : public IMediaSample {
   HRESULT GetMediaType(MediaType** type) override;
   HRESULT SetMediaType(const MediaType* type) override;
 
+  // IPacketProperties
+  void GetSkipSamples(uint32_t* start, uint32_t* end) override {
+    *start = skipStart_;
+    *end = skipEnd_;
+  }
+  void SetSkipSamples(uint32_t start, uint32_t end) {
+    skipStart_ = start;
+    skipEnd_ = end;
+  }
+
  private:
   friend class TPacketAllocator;
   void Reset();
@@ -57,6 +68,7 @@ class TPacketSample final : public IMediaSample {
   REFERENCE_TIME start_ = 0, stop_ = 0;
   bool hasStart_ = false, hasStop_ = false;
   bool sync_ = false, preroll_ = false, discontinuity_ = false;
+  uint32_t skipStart_ = 0, skipEnd_ = 0;
   std::unique_ptr<MediaType> type_;
 };
 
@@ -73,6 +85,7 @@ class TPacketAllocator : public TUnknown, public IMemAllocator {
   // VFW_E_NOT_COMMITTED after Decommit, E_ABORT while interrupted, E_OUTOFMEMORY or
   // VFW_E_BUFFER_OVERFLOW for a size above kMaxPacketBytes.
   HRESULT GetSizedBuffer(int32_t size, IMediaSample** sample);
+  HRESULT GetSizedBuffer(int32_t size, ComPtr<TPacketSample>* sample);
   // Makes waiting and later GetSizedBuffer calls fail with E_ABORT until Resume (a seek or
   // stop is under way).
   void Interrupt();

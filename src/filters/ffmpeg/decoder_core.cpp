@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
 }
 
 namespace kv::ffmpeg {
@@ -66,7 +67,8 @@ bool TDecoderCore::Open(const TCodecSetup& setup, int threads, std::string* erro
   return true;
 }
 
-int TDecoderCore::Send(const uint8_t* data, int size, int64_t pts, bool keyFrame) {
+int TDecoderCore::Send(const uint8_t* data, int size, int64_t pts, bool keyFrame, uint32_t skipStart,
+                       uint32_t skipEnd) {
   if (!codec_) return AVERROR(EINVAL);
   if (!data) return avcodec_send_packet(codec_.get(), nullptr);
   av_packet_unref(packet_.get());
@@ -77,6 +79,13 @@ int TDecoderCore::Send(const uint8_t* data, int size, int64_t pts, bool keyFrame
   packet_->pts = pts;
   packet_->dts = AV_NOPTS_VALUE;
   if (keyFrame) packet_->flags |= AV_PKT_FLAG_KEY;
+  if (skipStart || skipEnd) {
+    // libavcodec trims decoded audio by this side data (start, end, two reason bytes).
+    if (uint8_t* side = av_packet_new_side_data(packet_.get(), AV_PKT_DATA_SKIP_SAMPLES, 10)) {
+      AV_WL32(side, skipStart);
+      AV_WL32(side + 4, skipEnd);
+    }
+  }
   err = avcodec_send_packet(codec_.get(), packet_.get());
   return err;
 }

@@ -46,11 +46,12 @@ class TDecoderCore {
   bool IsOpen() const { return codec_ != nullptr; }
   AVCodecContext* Context() const { return codec_.get(); }
 
-  // Feeds one compressed sample. pts is its start time in 100 ns units or AV_NOPTS_VALUE.
+  // Feeds one compressed sample. pts is its start time in 100 ns units or AV_NOPTS_VALUE;
+  // skipStart/skipEnd are samples the decoder drops from the packet's decoded audio.
   // data == nullptr starts draining (end of stream). Returns 0, AVERROR(EAGAIN) when frames
   // must be received first, AVERROR_EOF after draining, or a decoding error (the caller skips
   // that sample and goes on).
-  int Send(const uint8_t* data, int size, int64_t pts, bool keyFrame);
+  int Send(const uint8_t* data, int size, int64_t pts, bool keyFrame, uint32_t skipStart = 0, uint32_t skipEnd = 0);
   // Takes the next decoded frame into frame. Returns 0, AVERROR(EAGAIN) when more input is
   // needed, AVERROR_EOF when drained, or an error.
   int Receive(AVFrame* frame);

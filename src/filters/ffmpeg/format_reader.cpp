@@ -150,11 +150,17 @@ int64_t TFormatReader::DurationToGraph(int streamIndex, int64_t duration) const 
   return av_rescale_q(duration, format_->streams[streamIndex]->time_base, kGraphTimeBase);
 }
 
-bool TFormatReader::SeekTo(int64_t time) {
+bool TFormatReader::SeekTo(int64_t time, int stream) {
   if (!format_) return false;
   if (time < 0) time = 0;
   int64_t target = av_rescale_q(time, kGraphTimeBase, AVRational{1, AV_TIME_BASE});
   if (format_->start_time != AV_NOPTS_VALUE) target += format_->start_time;
+  if (stream >= 0 && stream < static_cast<int>(format_->nb_streams)) {
+    // That stream's own index: the key frame at or before the target.
+    const AVStream* st = format_->streams[stream];
+    const int64_t ts = av_rescale_q(target, AVRational{1, AV_TIME_BASE}, st->time_base);
+    if (av_seek_frame(format_.get(), stream, ts, AVSEEK_FLAG_BACKWARD) >= 0) return true;
+  }
   // Any key frame at or before the target; never one after it.
   int err = avformat_seek_file(format_.get(), -1, std::numeric_limits<int64_t>::min(), target, target, 0);
   if (err < 0) {

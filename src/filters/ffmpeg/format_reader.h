@@ -54,9 +54,10 @@ class TFormatReader {
   int ReadPacket(AVPacket* pkt);
 
   // Positions the reader so that the next packets start at a key frame at or before time
-  // (100 ns units from the start of the presentation). Returns false if the container
-  // cannot seek there; the position is then unspecified and the caller restarts or ends.
-  bool SeekTo(int64_t time);
+  // (100 ns units from the start of the presentation), by the index of `stream` when it is
+  // not -1 (the stream whose key frames matter). Returns false if the container cannot
+  // seek there; the position is then unspecified and the caller restarts or ends.
+  bool SeekTo(int64_t time, int stream = -1);
 
   // Presentation length in 100 ns units, or 0 when the container does not say.
   int64_t Duration() const;

@@ -1,0 +1,186 @@
+// Whole-graph tests over the generated clips: file source -> demultiplexer -> decoder ->
+// recording renderer, unclocked. Every clip of tests/media/generate_clips.sh is a row.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "clip_graph.h"
+#include "filters/demux/container_families.h"
+#include "platform/graph/graph_interfaces.h"
+
+namespace kv::testing {
+namespace {
+
+using namespace kv::demux;
+
+constexpr int32_t kTimeoutMs = 60000;
+// The clips are 25 frames per second with a key frame every 12 frames.
+constexpr REFERENCE_TIME kFrame = 400000;
+constexpr REFERENCE_TIME kGop = 12 * kFrame;
+
+struct TClip {
+  const char* file;
+  CLSID demux;
+  // Lossy codecs may differ from ffprobe's sample count by their priming and padding,
+  // which ffprobe trims from side data that does not travel in a media sample.
+  int64_t audioTolerance;
+};
+
+std::ostream& operator<<(std::ostream& os, const TClip& c) { return os << c.file; }
+
+const TClip kClips[] = {
+    {"avi_mpeg4_mp3.avi", CLSID_KavelloAviSplitter, 0},
+    {"avi_mjpeg_pcm.avi", CLSID_KavelloAviSplitter, 0},
+    {"avi_dv_pcm.avi", CLSID_KavelloAviSplitter, 0},
+    {"avi_h264_ac3.avi", CLSID_KavelloAviSplitter, 0},
+    {"mpeg1_mp2.mpg", CLSID_KavelloMpegSplitter, 0},
+    {"mpeg2_ac3.vob", CLSID_KavelloMpegSplitter, 0},
+    {"audio_mp3.mp3", CLSID_KavelloMpegAudioSplitter, 0},
+    {"mkv_h264_aac.mkv", CLSID_KavelloMatroskaSplitter, 0},
+    {"mkv_hevc_flac.mkv", CLSID_KavelloMatroskaSplitter, 0},
+    {"mkv_av1_eac3.mkv", CLSID_KavelloMatroskaSplitter, 0},
+    {"webm_vp8_vorbis.webm", CLSID_KavelloMatroskaSplitter, 0},
+    {"webm_vp9_opus.webm", CLSID_KavelloMatroskaSplitter, 0},
+    {"ogg_theora_vorbis.ogv", CLSID_KavelloOggSplitter, 0},
+    {"ogg_opus.opus", CLSID_KavelloOggSplitter, 0},
+    {"ogg_flac.oga", CLSID_KavelloOggSplitter, 0},
+    {"wav_pcm.wav", CLSID_KavelloWavSplitter, 0},
+    {"wav_adpcm.wav", CLSID_KavelloWavSplitter, 0},
+    {"mp4_h264_aac.mp4", CLSID_KavelloMp4Splitter, 0},
+    {"mov_mpeg4_pcm.mov", CLSID_KavelloMp4Splitter, 0},
+    {"ts_h264_ac3.ts", CLSID_KavelloMpegTsSplitter, 0},
+    {"ts_mpeg2_mp2.ts", CLSID_KavelloMpegTsSplitter, 0},
+    {"asf_wmv2_wma2.wmv", CLSID_KavelloAsfReader, 0},
+    {"asf_wmv1_wma1.asf", CLSID_KavelloAsfReader, 0},
+};
+
+std::string MediaPath(const std::string& file) { return std::string(KAVELLO_PROGRAM_DIR) + "/tests/media/clips/" + file; }
+
+// What ffprobe decoded from a clip (NAME.counts beside it).
+struct TCounts {
+  int64_t videoFrames = -1;
+  int64_t audioSamples = -1;
+  int sampleRate = 0;
+};
+
+TCounts ReadCounts(const std::string& file) {
+  TCounts c;
+  std::ifstream in(MediaPath(file.substr(0, file.rfind('.')) + ".counts"));
+  std::string kind;
+  while (in >> kind) {
+    if (kind == "video") {
+      in >> c.videoFrames;
+    } else if (kind == "audio") {
+      int channels = 0;
+      in >> c.audioSamples >> c.sampleRate >> channels;
+    }
+  }
+  return c;
+}
+
+std::string Damaged(const std::string& file, const char* what) {
+  const auto dot = file.rfind('.');
+  return file.substr(0, dot) + "." + what + file.substr(dot);
+}
+
+int64_t AudioSamples(TRecordingRenderer* r) {
+  int64_t bytes = 0;
+  for (const auto& s : r->Samples()) bytes += s.bytes;
+  return r->BlockAlign() ? bytes / r->BlockAlign() : 0;
+}
+
+class ClipPlayback : public ::testing::TestWithParam<TClip> {
+ protected:
+  void SetUp() override {
+    counts_ = ReadCounts(GetParam().file);
+    ASSERT_TRUE(counts_.videoFrames >= 0 || counts_.audioSamples >= 0)
+        << "no counts for " << GetParam().file << " (did media_generate_clips run?)";
+  }
+  TCounts counts_;
+};
+
+TEST_P(ClipPlayback, DeliversEveryFrameAndSample_whenRunUnclocked) {
+  TClipGraph graph;
+  ASSERT_EQ(graph.Build(MediaPath(GetParam().file), GetParam().demux), S_OK);
+  EXPECT_EQ(graph.HasVideo(), counts_.videoFrames >= 0);
+  EXPECT_EQ(graph.HasAudio(), counts_.audioSamples >= 0);
+  int32_t code = 0;
+  ASSERT_EQ(graph.RunToEnd(kTimeoutMs, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+
+  if (graph.HasVideo()) {
+    const auto frames = graph.Video()->Samples();
+    EXPECT_EQ(static_cast<int64_t>(frames.size()), counts_.videoFrames);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_LT(std::llabs(frames.front().start), 3 * kFrame) << "the first picture starts the file";
+    for (size_t i = 1; i < frames.size(); ++i) {
+      ASSERT_TRUE(frames[i].timed);
+      ASSERT_GT(frames[i].start, frames[i - 1].start) << "picture " << i;
+    }
+  }
+  if (graph.HasAudio()) {
+    const auto chunks = graph.Audio()->Samples();
+    EXPECT_NEAR(AudioSamples(graph.Audio()), counts_.audioSamples, GetParam().audioTolerance);
+    for (size_t i = 1; i < chunks.size(); ++i) {
+      ASSERT_GE(chunks[i].start, chunks[i - 1].start) << "chunk " << i;
+      ASSERT_GE(chunks[i].stop, chunks[i].start);
+    }
+  }
+}
+
+TEST_P(ClipPlayback, KeyFrameSeekToMiddle_landsAtOrBeforeTargetWithinOneGop) {
+  TClipGraph graph;
+  ASSERT_EQ(graph.Build(MediaPath(GetParam().file), GetParam().demux), S_OK);
+  int32_t code = 0;
+  ASSERT_EQ(graph.RunToEnd(kTimeoutMs, &code), S_OK);
+  const REFERENCE_TIME duration = graph.Duration();
+  ASSERT_GT(duration, 0);
+  const REFERENCE_TIME target = duration / 2;
+  ASSERT_EQ(graph.SeekAndRunToEnd(target, true, kTimeoutMs, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+
+  if (graph.HasVideo()) {
+    const auto frames = graph.Video()->Samples();
+    ASSERT_FALSE(frames.empty());
+    const REFERENCE_TIME first = frames.front().segmentStart + frames.front().start;
+    EXPECT_LE(first, target + kFrame / 2);
+    EXPECT_GE(first, target - kGop - kFrame);
+    // The rest of the clip follows, not the whole of it again.
+    EXPECT_LT(static_cast<int64_t>(frames.size()), counts_.videoFrames);
+    EXPECT_GT(static_cast<int64_t>(frames.size()), counts_.videoFrames / 4);
+  } else {
+    const auto chunks = graph.Audio()->Samples();
+    ASSERT_FALSE(chunks.empty());
+    const REFERENCE_TIME first = chunks.front().segmentStart + chunks.front().start;
+    EXPECT_LE(first, target + kFrame);
+    EXPECT_GE(first, target - kGop);
+    EXPECT_LT(AudioSamples(graph.Audio()), counts_.audioSamples * 3 / 4);
+  }
+}
+
+TEST_P(ClipPlayback, DamagedCopies_endInAnErrorOrAShortStream) {
+  for (const char* damage : {"trunc", "flip"}) {
+    SCOPED_TRACE(damage);
+    TClipGraph graph;
+    const HRESULT built = graph.Build(MediaPath(Damaged(GetParam().file, damage)), GetParam().demux);
+    if (FAILED(built)) continue;  // refusing the file is a fine answer
+    int32_t code = 0;
+    ASSERT_EQ(graph.RunToEnd(kTimeoutMs, &code), S_OK) << "no end within the time-out";
+    EXPECT_TRUE(code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_ERRORABORTEX) << code;
+    if (std::string(damage) == "trunc") {
+      if (graph.HasVideo()) EXPECT_LE(static_cast<int64_t>(graph.Video()->Samples().size()), counts_.videoFrames);
+      if (graph.HasAudio()) EXPECT_LE(AudioSamples(graph.Audio()), counts_.audioSamples + GetParam().audioTolerance);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, ClipPlayback, ::testing::ValuesIn(kClips), [](const auto& info) {
+  std::string name = info.param.file;
+  for (char& c : name)
+    if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+});
+
+}  // namespace
+}  // namespace kv::testing
