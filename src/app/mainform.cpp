@@ -16,6 +16,9 @@
 #include "app/app_paths.h"
 #include "app/mainmenu.h"
 #include "debugsup/debugsup.h"
+#include "mixer/audio_mixer.h"
+#include "osd/osdunit.h"
+#include "subtitles/Subtitl.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/desktop/termination_signals.h"
 #include "settings/optunit.h"
@@ -149,6 +152,11 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 12. No screen saver and no power saving while the player runs.
   desktop::SaverState state = screenSaver_.Suspend();
   Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
+  // 13. No subtitles active.
+  SubtitleList.ClearList();
+  // 14, 15. Mixer and on-screen display.
+  CreateMixer();
+  CreateOSD();
   // 16. Menu checks from the settings.
   if (QAction* a = Action("MMAlwaysontop")) a->setChecked(Options->AlwaysOnTop);
   // 17. Termination signals close the window like "Exit".
@@ -163,8 +171,71 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   PlaceWindow();
   // 20.
   Updating = false;
+  // 22. The master volume on the OSD's volume bar.
+  if (ReadMasterVolume()) OnScreen->SetBarValue(1, Options->Volume / 256);
   // 23.
+  FormResize();
   Timer->start();
+}
+
+void TMainForm::CreateMixer() {
+  Debug.TextOut("Creating mixer");
+  AudioMixer = std::make_unique<TAudioMixer>();
+  // Change events come on the sound server's event thread: hand them to this thread.
+  QPointer<TMainForm> self(this);
+  AudioMixer->OnControlChange = [self](uint32_t) {
+    QMetaObject::invokeMethod(qApp, [self]() {
+      if (self) self->AudioMixerControlChange();
+    }, Qt::QueuedConnection);
+  };
+}
+
+bool TMainForm::ReadMasterVolume() {
+  if (!AudioMixer || AudioMixer->Destinations().empty()) return false;
+  TMixerVolume volume;
+  if (!AudioMixer->GetVolume(0, -1, volume) || volume.Left < 0 || volume.Right < 0) return false;
+  Options->Volume = (volume.Left + volume.Right) / 2;
+  return true;
+}
+
+void TMainForm::AudioMixerControlChange() {
+  if (!Options || !OnScreen) return;
+  if (ReadMasterVolume()) OnScreen->SetBarValue(1, Options->Volume / 256);
+}
+
+void TMainForm::CreateOSD() {
+  Debug.TextOut("Creating OSD");
+  OnScreen = std::make_unique<TOSD>(this);
+  kv::OnScreen = OnScreen.get();
+  OnScreen->RegistryKey = "Software\\Tessaland\\Kavello\\Display";
+  OnScreen->LanguageName = Options->Language;
+  OnScreen->ProgramDir = QCoreApplication::applicationDirPath().toStdString();
+  OnScreen->LoadLayout();
+  OnScreen->StatusByOwner = true;
+  OnScreen->SetEnabled(Options->OSD);
+  OnScreen->SetMenuSource(MainMenu);
+  OnScreen->OnHide = [this](TOSD*) { FormResize(); };
+  OnScreen->OnBarChange = [this](int bar, int value) {
+    if (bar != 1 || !Options) return;
+    Options->Volume = value;
+    if (AudioMixer && !AudioMixer->Destinations().empty())
+      AudioMixer->SetVolume(0, -1, value * 256, value * 256, -1);
+  };
+  bool haveMixer = AudioMixer && !AudioMixer->Destinations().empty();
+  OnScreen->SetBarGroupEnabled(1, haveMixer);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FormResize();
+}
+
+void TMainForm::FormResize() {
+  if (Updating) return;
+  if (OnScreen) OnScreen->HideForResize();
+  Updating = true;
+  if (OnScreen) OnScreen->Relayout();
+  Updating = false;
 }
 
 void TMainForm::PlaceWindow() {
@@ -210,6 +281,7 @@ void TMainForm::TimerTimer() {
     close();
     return;
   }
+  if (OnScreen) OnScreen->Tick();
 }
 
 void TMainForm::MMExitClick() { CloseRequested = true; }
@@ -235,6 +307,9 @@ void TMainForm::FormClose() {
   if (SubTimer) SubTimer->stop();
   if (StatTimer) StatTimer->stop();
   SubtitleIndex = -1;
+  kv::OnScreen = nullptr;
+  OnScreen.reset();
+  AudioMixer.reset();
   if (Options) {
     QRect bounds = Fullscreen ? WindowBounds : geometry();
     Options->Left = bounds.x();

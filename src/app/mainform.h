@@ -25,6 +25,9 @@
 
 namespace kv {
 
+class TAudioMixer;
+class TOSD;
+
 namespace desktop {
 class SingleInstance;
 class TerminationSignals;
@@ -65,7 +68,15 @@ class TMainForm : public QWidget {
   QRect WindowBounds;
   bool Fullscreen = false;
 
+  // The system mixer (null without a sound server) and the on-screen display.
+  std::unique_ptr<TAudioMixer> AudioMixer;
+  std::unique_ptr<TOSD> OnScreen;
+
   QAction* Action(const char* name) const;
+  // The mixer's master volume changed: read it again and show it on the OSD's bar 1.
+  void AudioMixerControlChange();
+  // The window's re-layout (the resize handler); grows with the window geometry.
+  void FormResize();
 
   // Menu command "Exit".
   void MMExitClick();
@@ -83,6 +94,7 @@ class TMainForm : public QWidget {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void FormCreate(const std::vector<std::string>& args, const std::string& callerCwd);
@@ -92,6 +104,9 @@ class TMainForm : public QWidget {
   void ConnectMenu();
   void PlaceWindow();
   bool HandOverToRunningInstance();
+  void CreateMixer();
+  void CreateOSD();
+  bool ReadMasterVolume();
 
   CommandLine commandLine_;
   bool showMainForm_ = false;
