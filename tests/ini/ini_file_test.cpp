@@ -2,6 +2,9 @@
 #include "platform/ini/ini_file.h"
 
 #include <gtest/gtest.h>
+
+#include <cctype>
+#include <ostream>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,6 +17,12 @@ struct IntRow {
   const char* text;
   std::optional<int32_t> expected;
 };
+
+// Names the row after its text, so that test names stay readable and stable.
+void PrintTo(const IntRow& row, std::ostream* os) {
+  *os << "text_";
+  for (const char* c = row.text; *c; ++c) *os << (std::isalnum(static_cast<unsigned char>(*c)) ? std::string(1, *c) : *c == '-' ? "minus" : *c == '+' ? "plus" : "_");
+}
 
 class ProfileIntegerTest : public ::testing::TestWithParam<IntRow> {};
 

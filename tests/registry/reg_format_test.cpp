@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+
 namespace kv::registry {
 namespace {
 
@@ -16,6 +19,11 @@ struct ValueRow {
   uint32_t dword;
   std::vector<uint8_t> bytes;
 };
+
+// Names the row after its line, so that test names stay readable and stable.
+void PrintTo(const ValueRow& row, std::ostream* os) {
+  for (const char* c = row.line; *c; ++c) *os << (std::isalnum(static_cast<unsigned char>(*c)) ? std::string(1, *c) : *c == '-' ? "minus" : *c == '+' ? "plus" : "_");
+}
 
 class ValueLineTest : public ::testing::TestWithParam<ValueRow> {};
 
