@@ -1,7 +1,12 @@
-// kavello-probe FILE: opens a file through the playback engine as the stream analyzer does
-// (null renderers with image analysis on, so the decoders are in the graph and neither a
-// display nor a sound device is needed) and prints what the engine found out: the stream
-// fields, the duration and the filters of the graph with their pins and connections.
+// kavello-probe [--playback] FILE: opens a file through the playback engine and prints what
+// the engine found out: the stream fields, the duration and the filters of the graph with
+// their pins and connections.
+//
+// By default the file is opened as the stream analyzer opens it (null renderers with image
+// analysis on, so the video decoder is in the graph and neither a display nor a sound
+// device is needed; the analyzer does not connect audio). With --playback it is opened as
+// the player opens it: the video renderer (without a window) and the audio chain to the
+// default sound device, or picture only when no sound device exists.
 //
 // Exit status: 0 when the file opened, 1 when it did not, 2 for a usage error.
 #include <cstdio>
@@ -16,19 +21,20 @@
 
 
 int main(int argc, char** argv) {
-  if (argc != 2 || std::string(argv[1]) == "--help") {
-    std::fprintf(stderr, "usage: kavello-probe FILE\n");
+  bool playback = argc == 3 && std::string(argv[1]) == "--playback";
+  if (!(argc == 2 || playback) || std::string(argv[1]) == "--help") {
+    std::fprintf(stderr, "usage: kavello-probe [--playback] FILE\n");
     return 2;
   }
-  std::string file = kv::probe::AbsolutePath(argv[1]);
+  std::string file = kv::probe::AbsolutePath(argv[argc - 1]);
   kv::ui::SetMessageBoxHandler([](const std::string& text, const std::string& caption) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
   });
   kv::CoInitialize();
-  kv::probe::RegisterBuiltinFilters();
+  kv::probe::RegisterBuiltinFilters(playback);
   kv::TCOMPlay engine;
-  engine.NullRenderers = true;
-  engine.ImageAnalysisWanted = true;
+  engine.NullRenderers = !playback;
+  engine.ImageAnalysisWanted = !playback;
   engine.StatisticsWanted = true;
   engine.UseClock = false;
   engine.CaptureEnabled = false;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "engine/contrl.h"
+#include "filters/audio/audio_devices.h"
 #include "filters/audiodec/audio_decoder_filter.h"
 #include "filters/demux/demux_filter.h"
 #include "filters/grabber/frame_grabber.h"
@@ -61,7 +62,7 @@ std::string FilterBlock(IBaseFilter* filter) {
 
 }  // namespace
 
-void RegisterBuiltinFilters() {
+void RegisterBuiltinFilters(bool sound) {
   source::RegisterFileSource();
   demux::RegisterDemultiplexers();
   video::RegisterVideoDecoder();
@@ -69,6 +70,7 @@ void RegisterBuiltinFilters() {
   RegisterStatisticsFilter();
   RegisterFrameGrabber();
   render::RegisterRenderFilters(ClassRegistry());
+  if (sound) audio::RegisterAudioFilters(ClassRegistry());
 }
 
 std::string Report(TCOMPlay& e) {
@@ -90,6 +92,8 @@ std::string Report(TCOMPlay& e) {
   add("AudioBitrate", std::to_string(e.AudioBitrate));
   add("VideoStreams", Join(e.VideoStreams));
   add("AudioStreams", Join(e.AudioStreams));
+  add("VideoStreamName", e.VideoStreamName);
+  add("AudioStreamName", e.AudioStreamName);
   add("Duration", std::to_string(e.GetDuration()));
   out += "\n";
   ComPtr<IEnumFilters> filters;

@@ -9,8 +9,9 @@ class TCOMPlay;
 
 namespace kv::probe {
 
-// Registers every built-in filter module the engine's descriptors name.
-void RegisterBuiltinFilters();
+// Registers every built-in filter module the engine's descriptors name, and with sound the
+// audio renderer devices.
+void RegisterBuiltinFilters(bool sound);
 
 // "Key: value" lines for the engine's fields, then one block per filter in the graph:
 //   Filter "Splitter"

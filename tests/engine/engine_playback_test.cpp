@@ -1,0 +1,143 @@
+// The engine as the player uses it: real renderers, sound through a private PulseAudio
+// server with null sinks, and picture without sound when no sound server answers.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "../audio/pulse_test_server.h"
+#include "debugsup/debugsup.h"
+#include "engine/contrl.h"
+#include "filters/audio/audio_devices.h"
+#include "filters/audiodec/audio_decoder_filter.h"
+#include "filters/demux/demux_filter.h"
+#include "filters/grabber/frame_grabber.h"
+#include "filters/render/render_registration.h"
+#include "filters/source/file_source_filter.h"
+#include "filters/stats/statistics_filter.h"
+#include "filters/video/video_decoder_filter.h"
+#include "platform/graph/filter_graph.h"
+#include "platform/ui/messagebox.h"
+
+namespace kv {
+namespace {
+
+[[maybe_unused]] auto* const PulseEnvironment = ::testing::AddGlobalTestEnvironment(new test::TPulseEnvironment);
+
+const std::string kMedia = std::string(KAVELLO_PROGRAM_DIR) + "/tests/media/";
+
+class EnginePlaybackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitialize();
+    source::RegisterFileSource();
+    demux::RegisterDemultiplexers();
+    video::RegisterVideoDecoder();
+    audiodec::RegisterAudioDecoder();
+    RegisterStatisticsFilter();
+    RegisterFrameGrabber();
+    render::RegisterRenderFilters(ClassRegistry());
+    audio::RegisterAudioFilters(ClassRegistry());
+    ui::SetMessageBoxHandler([this](const std::string& text, const std::string&) { boxes.push_back(text); });
+    log = ::testing::TempDir() + "kv_engine_playback.log";
+    std::remove(log.c_str());
+    Debug.SetFileName(log);
+    Debug.Enabled = true;
+    std::ifstream probe(kMedia + "clips.list");
+    if (!probe) GTEST_SKIP() << "generated media missing: run the kavello_media fixture";
+  }
+  void TearDown() override {
+    Debug.Enabled = false;
+    ui::SetMessageBoxHandler({});
+  }
+  std::unique_ptr<TCOMPlay> PlayerEngine() {
+    auto e = std::make_unique<TCOMPlay>(nullptr, KAVELLO_PROGRAM_DIR);
+    e->UseClock = true;
+    e->GraphNotify = [this] {
+      std::lock_guard lock(mutex_);
+      ++notifications_;
+      cv_.notify_all();
+    };
+    return e;
+  }
+  bool RunToEnd(TCOMPlay& e) {
+    e.Play();
+    for (;;) {
+      std::unique_lock lock(mutex_);
+      if (!cv_.wait_for(lock, std::chrono::seconds(60), [this] { return notifications_ > 0; })) return false;
+      notifications_ = 0;
+      lock.unlock();
+      if (e.HandleGraphEvents()) return true;
+    }
+  }
+  std::string Log() {
+    std::ifstream in(log);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  bool InGraph(TCOMPlay& e, const std::string& name) {
+    for (const auto& n : e.FilterNames())
+      if (n == name) return true;
+    return false;
+  }
+
+  std::vector<std::string> boxes;
+  std::string log;
+  std::mutex mutex_;  // guards notifications_
+  std::condition_variable cv_;
+  int notifications_ = 0;
+};
+
+TEST_F(EnginePlaybackTest, playsPictureAndSoundToTheEnd) {
+  KV_REQUIRE_PULSE();
+  auto e = PlayerEngine();
+  ASSERT_FALSE(e->AudioRendererNames.empty());
+  EXPECT_EQ(e->AudioRendererName, "Default DirectSound Device");
+  e->OpenVideo(kMedia + "avi_mpeg4_mp3.avi");
+  ASSERT_EQ(e->State, psOpened);
+  for (const char* name : {"Video Renderer", "Kavello Video Decoder", "Kavello Audio Decoder", "Audio renderer"})
+    EXPECT_TRUE(InGraph(*e, name)) << name;
+  EXPECT_EQ(e->AudioStreamName, "Audio");
+  EXPECT_TRUE(e->GrabberConnected);
+  EXPECT_TRUE(e->SetMute(true));
+  EXPECT_TRUE(e->SetMute(false));
+  ASSERT_TRUE(RunToEnd(*e));
+  EXPECT_EQ(e->State, psPaused);
+  EXPECT_GT(e->GetVideoBitrate(), 0);
+  EXPECT_GT(e->GetAudioBitrate(), 0);
+  // The grabber kept the last picture.
+  auto path = ::testing::TempDir() + "kv_engine_capture.bmp";
+  EXPECT_TRUE(e->GrabFrame(path));
+  std::ifstream bmp(path, std::ios::binary | std::ios::ate);
+  EXPECT_EQ(static_cast<long>(bmp.tellg()), 54 + 176 * 144 * 3);
+  std::remove(path.c_str());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(EnginePlaybackTest, withoutSoundServer_playsThePictureAlone) {
+  const char* saved = std::getenv("PULSE_SERVER");
+  std::string restore = saved ? saved : "";
+  setenv("PULSE_SERVER", "unix:/nonexistent/kavello/pulse/native", 1);
+  auto e = PlayerEngine();
+  EXPECT_TRUE(e->AudioRendererNames.empty());
+  EXPECT_EQ(e->AudioRendererName, "");
+  e->OpenVideo(kMedia + "avi_mpeg4_mp3.avi");
+  if (saved) setenv("PULSE_SERVER", restore.c_str(), 1);
+  else unsetenv("PULSE_SERVER");
+  ASSERT_EQ(e->State, psOpened);
+  EXPECT_EQ(e->FileName, kMedia + "avi_mpeg4_mp3.avi");
+  EXPECT_TRUE(InGraph(*e, "Video Renderer"));
+  EXPECT_FALSE(InGraph(*e, "Kavello Audio Decoder"));
+  EXPECT_EQ(e->AudioStreams, std::vector<std::string>{"Audio"});
+  EXPECT_NE(Log().find("Cannot initialize audio renderer , playing without sound"), std::string::npos);
+  ASSERT_TRUE(RunToEnd(*e));
+  EXPECT_EQ(e->State, psPaused);
+  EXPECT_TRUE(boxes.empty());
+}
+
+}  // namespace
+}  // namespace kv
