@@ -29,14 +29,20 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
-// Writes the 54-byte headers and the pixels. False when a write fails (the partial file stays).
+// Writes the 54-byte headers and the pixels. Bitmap rows are padded to whole 32-bit words,
+// so a picture whose rows are not (a width of 33 at 24 bits) is written row by row with the
+// padding added; otherwise the buffer goes out as it is, in pieces of at most 1000 bytes.
+// False when a write fails (the partial file stays).
 bool WriteBitmap(const std::string& path, const uint8_t* pixels, int32_t size, int32_t width, int32_t height,
                  int bitsPerPixel) {
   TFilePtr file(std::fopen(path.c_str(), "wb"));
   if (!file) return false;
+  const int32_t rowBytes = width * (bitsPerPixel / 8);
+  const int32_t stride = (rowBytes + 3) & ~3;
+  const int32_t imageBytes = stride == rowBytes ? size : stride * height;
   std::vector<uint8_t> head;
   Put16(head, 0x4D42);
-  Put32(head, 54 + static_cast<uint32_t>(size));
+  Put32(head, 54 + static_cast<uint32_t>(imageBytes));
   Put16(head, 0);
   Put16(head, 0);
   Put32(head, 54);
@@ -47,11 +53,21 @@ bool WriteBitmap(const std::string& path, const uint8_t* pixels, int32_t size, i
   Put16(head, static_cast<uint16_t>(bitsPerPixel));
   for (int i = 0; i < 6; ++i) Put32(head, 0);  // compression, image size, resolutions, colours
   if (std::fwrite(head.data(), 1, head.size(), file.get()) != head.size()) return false;
-  for (int32_t done = 0; done < size;) {
-    int32_t piece = std::min<int32_t>(1000, size - done);
-    if (std::fwrite(pixels + done, 1, static_cast<size_t>(piece), file.get()) != static_cast<size_t>(piece))
-      return false;
-    done += piece;
+  auto write = [&](const uint8_t* data, int32_t count) {
+    for (int32_t done = 0; done < count;) {
+      int32_t piece = std::min<int32_t>(1000, count - done);
+      if (std::fwrite(data + done, 1, static_cast<size_t>(piece), file.get()) != static_cast<size_t>(piece))
+        return false;
+      done += piece;
+    }
+    return true;
+  };
+  if (stride == rowBytes) {
+    if (!write(pixels, size)) return false;
+  } else {
+    const uint8_t pad[4] = {};
+    for (int32_t y = 0; y < height; ++y)
+      if (!write(pixels + static_cast<size_t>(y) * rowBytes, rowBytes) || !write(pad, stride - rowBytes)) return false;
   }
   return std::fflush(file.get()) == 0;
 }
@@ -122,6 +138,7 @@ bool TCOMPlay::GrabFrame(const std::string& path) {
       std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(hr));
       Debug.TextOut(std::string("Returned ") + text);
     }
+    Debug.TextOut("Grabbing frame completed");
     return false;
   }
   // The buffer must hold what its size and the picture claim before anything reads it.

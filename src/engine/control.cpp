@@ -156,9 +156,8 @@ std::string TCOMPlay::GetVideoInputFormatName() {
 void TCOMPlay::SetZoom(double factor) {
   double z = std::min(10.0, std::max(1.0, factor));
   if (!(factor == 0 || z != ZoomFactor)) return;
-  int32_t x = ZoomX, y = ZoomY;
-  if (z == 1) x = y = 0;
-  ApplyZoom(z, x, y, ZoomCrop, 0);
+  if (z == 1) ZoomX = ZoomY = 0;
+  ApplyZoom(z, ZoomX, ZoomY, ZoomCrop, 0);
 }
 
 void TCOMPlay::SetZoomPosition(int32_t x, int32_t y) {
@@ -195,8 +194,6 @@ void TCOMPlay::ApplyZoom(double z, int32_t x, int32_t y, int32_t crop, int what)
   if (FAILED(BasicVideo->SetSourcePosition(left, top, sw, sh))) return;
   if (what == 0) {
     ZoomFactor = z;
-    ZoomX = x;
-    ZoomY = y;
   } else if (what == 1) {
     ZoomX = x;
     ZoomY = y;

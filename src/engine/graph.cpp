@@ -125,10 +125,7 @@ ComPtr<IBaseFilter> TCOMPlay::FindCategoryFilter(const GUID& category, const std
                               devEnum.PutVoid())))
     return result;
   ComPtr<IEnumMoniker> monikers;
-  if (devEnum->CreateClassEnumerator(category, monikers.Put(), 0) != S_OK || !monikers) {
-    Debug.TextOut("Cannot find " + name);
-    return result;
-  }
+  if (devEnum->CreateClassEnumerator(category, monikers.Put(), 0) != S_OK || !monikers) return result;
   monikers->Reset();
   for (;;) {
     ComPtr<IMoniker> moniker;

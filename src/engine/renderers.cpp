@@ -1,6 +1,8 @@
 // Renderer construction, renderer changes, the video window and the reference clock.
 #include <strings.h>
 
+#include <algorithm>
+
 #include "debugsup/debugsup.h"
 #include "engine/contrl.h"
 
@@ -196,13 +198,13 @@ bool TCOMPlay::SetupVideoWindow() {
 
 bool TCOMPlay::FitVideoWindow() {
   if (!VideoWindow) return false;
-  int32_t w = 0, h = 0;
-  int32_t border = 1;
+  // Without a video panel (a tool, a test) there is no window to fit into.
+  bool ok = false;
   if (host_) {
+    int32_t w = 0, h = 0;
     host_->VideoPanelSize(&w, &h);
-    border = host_->BorderHeight();
+    ok = SUCCEEDED(VideoWindow->SetWindowPosition(0, 0, w, std::max(0, h - host_->BorderHeight())));
   }
-  bool ok = SUCCEEDED(VideoWindow->SetWindowPosition(0, 0, w, h - border));
   SetZoom(0);
   return ok;
 }
