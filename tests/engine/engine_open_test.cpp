@@ -234,7 +234,91 @@ TEST_F(VideoChainTest, rerenderWithIncompatiblePlugin_showsMessage) {
   EXPECT_TRUE(LogHas("Cannot connect video renderer"));
 }
 
+TEST_F(VideoChainTest, vbiPinWithMixingRenderer_linksTheTeletextDecoder) {
+  WriteStandardDescriptors();
+  TStandInSpec ttx;
+  ttx.inputs = {"VBI"};
+  ttx.outputs = {{"Teletext", VideoType(MEDIASUBTYPE_RGB32)}};
+  RegisterStandIn(CLSID_TeletextDecoder, "Teletext decoder", ttx);
+  auto saved = Spec(kSplitter).outputs;
+  Spec(kSplitter).outputs.push_back({"Teletext", VideoType(MEDIASUBTYPE_VBIV)});
+  engine = MakeEngine();
+  engine->ChangeVideoRenderer("Overlay mixer");
+  engine->OpenVideo("/media/a.avi");
+  EXPECT_TRUE(engine->TeletextActive);
+  std::vector<std::string> in, out;
+  ASSERT_TRUE(engine->ListFilterPins("Overlay mixer", &in, &out));
+  EXPECT_EQ(in, (std::vector<std::string>{"Input0 -> High Decoder", "Input1 -> Teletext decoder"}));
+  // Without an installed decoder the file still plays, without teletext.
+  Unregister(CLSID_TeletextDecoder);
+  engine->OpenVideo("/media/a.avi");
+  Spec(kSplitter).outputs = saved;
+  EXPECT_EQ(engine->State, psOpened);
+  EXPECT_FALSE(engine->TeletextActive);
+}
+
+TEST_F(VideoChainTest, externalToDV_isOfferedWithTheDevice_andTakesNoGrabberForDV) {
+  WriteStandardDescriptors();
+  SetDVDevice(true);
+  TStandInSpec mux;
+  mux.inputs = {"Video", "Audio"};
+  mux.outputs = {{"DV Out", VideoType(FourccSubtype("dvsd"))}};
+  RegisterStandIn(CLSID_DVMux, "DV Muxer", mux);
+  TStandInSpec enc;
+  enc.inputs = {"In"};
+  enc.outputs = {{"Out", VideoType(FourccSubtype("dvsd"))}};
+  RegisterStandIn(CLSID_DVVideoEnc, "DV Video Encoder", enc);
+  engine = MakeEngine();
+  SetDVDevice(false);
+  EXPECT_EQ(engine->VideoRendererNames.back(), "External to DV");
+  EXPECT_EQ(engine->AudioRendererNames.back(), "External to DV");
+  EXPECT_FALSE(engine->AudioDevices.back().Moniker);
+  Write("Decoders/dv.vd", "[Main]\nName=DV\n[Decoder]\nName=Low Decoder\nGUID=" + Guid(kDecoderLow) +
+                              "\n[Formats]\n1=" + Guid(FourccSubtype("dvsd")) + "\n");
+  auto saved = Spec(kSplitter).outputs;
+  auto savedAccept = Spec(kDecoderLow).accept;
+  Spec(kDecoderLow).accept = {};
+  Spec(kSplitter).outputs = {{"DV", VideoType(FourccSubtype("dvsd"))}, {"Audio 0", AudioType(MEDIASUBTYPE_PCM)}};
+  SetDVDevice(true);
+  engine = MakeEngine();
+  engine->CaptureEnabled = true;
+  engine->ChangeVideoRenderer("External to DV");
+  engine->ChangeAudioRenderer("External to DV");
+  engine->OpenVideo("/media/a.avi");
+  Spec(kSplitter).outputs = saved;
+  Spec(kDecoderLow).accept = savedAccept;
+  SetDVDevice(false);
+  EXPECT_EQ(engine->State, psOpened);
+  EXPECT_FALSE(InGraph("Video Frame Grabber"));
+  std::vector<std::string> in, out;
+  ASSERT_TRUE(engine->ListFilterPins("DV Muxer", &in, &out));
+  EXPECT_EQ(in, (std::vector<std::string>{"Video -> DV Video Encoder", "Audio -> Statistics Filter 0001"}));
+  EXPECT_EQ(out, std::vector<std::string>{"DV Out -> Microsoft DV Camera and VCR"});
+}
+
 using AudioChainTest = EngineTest;
+
+TEST_F(AudioChainTest, selectAudioStream_switchesToTheNamedPin) {
+  WriteStandardDescriptors();
+  auto saved = Spec(kSplitter).outputs;
+  Spec(kSplitter).outputs = {{"Video 0", VideoType(FourccSubtype("XVID"))},
+                             {"English", AudioType(WaveFormatSubtype(0x55))},
+                             {"German", AudioType(MEDIASUBTYPE_PCM, 48000)}};
+  engine = MakeEngine();
+  engine->OpenVideo("/media/a.avi");
+  EXPECT_EQ(engine->AudioStreamName, "English");
+  engine->SelectAudioStream("German");
+  EXPECT_EQ(engine->AudioStreamName, "German");
+  EXPECT_EQ(engine->AudioStreamIndex, 2);
+  EXPECT_EQ(engine->AudioCodec, "PCM");
+  EXPECT_EQ(engine->SampleRate, 48000);
+  EXPECT_FALSE(InGraph("Test Audio Decoder"));
+  engine->SelectAudioStream("English");
+  Spec(kSplitter).outputs = saved;
+  EXPECT_EQ(engine->AudioStreamIndex, 1);
+  EXPECT_TRUE(InGraph("Test Audio Decoder"));
+  EXPECT_TRUE(boxes.empty());
+}
 
 TEST_F(AudioChainTest, firstTrackWithoutDecoder_secondTrackIsConnected) {
   WriteStandardDescriptors();

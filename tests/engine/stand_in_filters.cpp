@@ -221,6 +221,28 @@ void SetAudioDevices(std::vector<std::string> names) {
   AudioDeviceNames() = std::move(names);
 }
 
+void SetDVDevice(bool present) {
+  static bool listed = false;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    Classes()[CLSID_TestDVDevice].name = "Microsoft DV Camera and VCR";
+    Classes()[CLSID_TestDVDevice].spec.inputs = {"DV In"};
+    ClassRegistry().AddDeviceProvider(CLSID_VideoInputDeviceCategory, [] {
+      std::vector<TDeviceEntry> entries;
+      if (!listed) return entries;
+      TDeviceEntry e;
+      e.friendlyName = "Microsoft DV Camera and VCR";
+      e.properties["FriendlyName"] = e.friendlyName;
+      e.factory = [](const IID& iid, void** out) {
+        return CreateComObject<TStandIn>(iid, out, CLSID_TestDVDevice, Classes()[CLSID_TestDVDevice].spec);
+      };
+      entries.push_back(std::move(e));
+      return entries;
+    });
+  });
+  listed = present;
+}
+
 MediaType VideoType(const GUID& subtype, int width, int height, int64_t perFrame) {
   VIDEOINFOHEADER v;
   v.AvgTimePerFrame = perFrame;

@@ -57,6 +57,11 @@ std::string LastLoaded(const CLSID& clsid);
 void SetAudioDevices(std::vector<std::string> names);
 inline constexpr CLSID CLSID_TestAudioDevice = GuidLiteral("{A0000000-0000-0000-0000-0000000000AD}");
 
+// Lists (or stops listing) the device "Microsoft DV Camera and VCR" in the video input
+// category; it creates a stand-in of class CLSID_TestDVDevice.
+void SetDVDevice(bool present);
+inline constexpr CLSID CLSID_TestDVDevice = GuidLiteral("{A0000000-0000-0000-0000-0000000000DE}");
+
 MediaType VideoType(const GUID& subtype, int width = 320, int height = 240, int64_t perFrame = 400000);
 MediaType AudioType(const GUID& subtype, int rate = 44100, int channels = 2, int bits = 16);
 
