@@ -175,12 +175,92 @@ TEST_P(ClipPlayback, DamagedCopies_endInAnErrorOrAShortStream) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Clips, ClipPlayback, ::testing::ValuesIn(kClips), [](const auto& info) {
+std::string ClipName(const ::testing::TestParamInfo<TClip>& info) {
   std::string name = info.param.file;
   for (char& c : name)
     if (!isalnum(static_cast<unsigned char>(c))) c = '_';
   return name;
-});
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, ClipPlayback, ::testing::ValuesIn(kClips), ClipName);
+
+// State changes and seeks in awkward moments, on one clip of each kind of demultiplexing
+// (index-based, timestamp search, self-demultiplexing source).
+using ClipStates = ClipPlayback;
+
+TEST_P(ClipStates, StopRewindAndRunAgain_playsTheWholeClipAgain) {
+  TClipGraph graph;
+  ASSERT_EQ(graph.Build(MediaPath(GetParam().file), GetParam().demux), S_OK);
+  int32_t code = 0;
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    graph.Video()->Clear();
+    graph.Audio()->Clear();
+    ASSERT_EQ(graph.RunToEnd(kTimeoutMs, &code), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    EXPECT_EQ(static_cast<int64_t>(graph.Video()->Samples().size()), counts_.videoFrames);
+    EXPECT_EQ(AudioSamples(graph.Audio()), counts_.audioSamples);
+    ASSERT_EQ(graph.Stop(), S_OK);
+    ASSERT_EQ(graph.Seek(0, false), S_OK) << "a stopped graph stays where it ended";
+  }
+}
+
+TEST_P(ClipStates, StopWhilePrerolled_releasesEveryThread) {
+  TClipGraph graph;
+  ASSERT_EQ(graph.Build(MediaPath(GetParam().file), GetParam().demux), S_OK);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(graph.PauseAndWait(kTimeoutMs), S_OK) << "both renderers prerolled";
+    EXPECT_EQ(graph.Seek(GetParam().audioTolerance + i * kFrame * 5, true), S_OK);
+    ASSERT_EQ(graph.Stop(), S_OK);
+  }
+  // A clocked run stopped at once must not hang either.
+  ASSERT_EQ(graph.Graph()->SetDefaultSyncSource(), S_OK);
+  auto control = ComPtr<IGraphBuilder>(graph.Graph()).Query<IMediaControl>();
+  ASSERT_TRUE(control);
+  EXPECT_TRUE(SUCCEEDED(control->Run()));
+  EXPECT_EQ(control->Stop(), S_OK);
+}
+
+TEST_P(ClipStates, ExactSeek_startsAtTheTarget) {
+  TClipGraph graph;
+  ASSERT_EQ(graph.Build(MediaPath(GetParam().file), GetParam().demux), S_OK);
+  const REFERENCE_TIME target = graph.Duration() / 2 + kFrame / 3;
+  int32_t code = 0;
+  ASSERT_EQ(graph.SeekAndRunToEnd(target, false, kTimeoutMs, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  const auto frames = graph.Video()->Samples();
+  ASSERT_FALSE(frames.empty());
+  const REFERENCE_TIME first = frames.front().segmentStart + frames.front().start;
+  EXPECT_GT(first, target - kFrame) << "pictures before the target are decoded but not shown";
+  EXPECT_LE(first, target + kFrame);
+  const auto chunks = graph.Audio()->Samples();
+  ASSERT_FALSE(chunks.empty());
+  EXPECT_GT(chunks.front().segmentStart + chunks.front().stop, target);
+}
+
+TEST_P(ClipStates, SeeksInQuickSuccession_endInTheLastOnesSegment) {
+  TClipGraph graph;
+  ASSERT_EQ(graph.Build(MediaPath(GetParam().file), GetParam().demux), S_OK);
+  ASSERT_EQ(graph.PauseAndWait(kTimeoutMs), S_OK);
+  const REFERENCE_TIME duration = graph.Duration();
+  for (REFERENCE_TIME t : {duration / 5, duration * 4 / 5, duration / 10}) EXPECT_EQ(graph.Seek(t, true), S_OK);
+  graph.Video()->Clear();
+  const REFERENCE_TIME last = duration * 3 / 5;
+  int32_t code = 0;
+  ASSERT_EQ(graph.SeekAndRunToEnd(last, true, kTimeoutMs, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  const auto frames = graph.Video()->Samples();
+  ASSERT_FALSE(frames.empty());
+  for (const auto& f : frames) ASSERT_EQ(f.segmentStart, last) << "a picture of an older segment";
+  EXPECT_LE(frames.front().segmentStart + frames.front().start, last + kFrame / 2);
+}
+
+const TClip kStateClips[] = {
+    {"mkv_h264_aac.mkv", CLSID_KavelloMatroskaSplitter, 0},
+    {"ts_mpeg2_mp2.ts", CLSID_KavelloMpegTsSplitter, 0},
+    {"asf_wmv2_wma2.wmv", CLSID_KavelloAsfReader, 0},
+};
+INSTANTIATE_TEST_SUITE_P(Clips, ClipStates, ::testing::ValuesIn(kStateClips), ClipName);
 
 }  // namespace
 }  // namespace kv::testing

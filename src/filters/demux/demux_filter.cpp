@@ -197,17 +197,27 @@ void TDemuxFilter::StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, 
     pinForStream_[static_cast<size_t>(pin->StreamIndex())] = pin;
     if (video < 0 && pin->IsVideo()) video = pin->StreamIndex();
   }
+  // From the beginning everything plays exactly as on the first run: the container is
+  // opened afresh, and samples before time 0 (encoder priming) are neither skipped nor
+  // marked as preroll.
+  const bool fromBeginning = start <= 0;
+  std::string error;
+  if (fromBeginning && !atStart_ && !reader_.Reopen(&error)) {
+    // The reader stays closed: the reader thread finds nothing to read and ends the streams.
+    Log(std::string(family_.friendlyName) + ": cannot restart the file: " + error);
+  }
   // Streams nobody listens to are skipped inside libavformat.
-  AVFormatContext* ctx = reader_.Context();
-  for (unsigned i = 0; i < ctx->nb_streams; ++i)
-    ctx->streams[i]->discard = pinForStream_[i] ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-
-  REFERENCE_TIME keyTime = AV_NOPTS_VALUE;  // from the beginning nothing is skipped
-  if (!(atStart_ && start == 0)) keyTime = SeekLocked(start, video);
+  if (AVFormatContext* ctx = reader_.Context()) {
+    for (unsigned i = 0; i < ctx->nb_streams; ++i)
+      ctx->streams[i]->discard = pinForStream_[i] ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+  }
+  REFERENCE_TIME keyTime = AV_NOPTS_VALUE;
+  if (!fromBeginning) keyTime = SeekLocked(start, video);
   atStart_ = false;
   for (auto* pin : ConnectedOutputs()) {
     // Other streams begin with the picture: what ends before its key frame is not needed.
-    pin->BeginSegment(start, segmentStop, exactSeek_, pin->IsVideo() ? AV_NOPTS_VALUE : keyTime);
+    const REFERENCE_TIME dropBefore = pin->IsVideo() ? AV_NOPTS_VALUE : keyTime;
+    pin->BeginSegment(start, segmentStop, exactSeek_ && !fromBeginning, dropBefore);
     if (queueSegment) pin->QueueNewSegment(start, stop, rate);
   }
   stopReader_.store(false);

@@ -58,9 +58,27 @@ int TFormatReader::InterruptCallback(void* opaque) {
   return static_cast<TFormatReader*>(opaque)->aborting_.load() ? 1 : 0;
 }
 
+bool TFormatReader::Reopen(std::string* error) {
+  if (!source_) {
+    if (error) *error = "nothing to reopen";
+    return false;
+  }
+  IByteSource* source = source_;
+  const std::string formatName = formatName_;
+  const int streams = StreamCount();
+  if (!Open(*source, formatName, error)) return false;
+  if (StreamCount() != streams) {
+    if (error) *error = "the file changed: stream count differs";
+    Close();
+    return false;
+  }
+  return true;
+}
+
 bool TFormatReader::Open(IByteSource& source, const std::string& formatName, std::string* error) {
   Close();
   source_ = &source;
+  formatName_ = formatName;
   position_ = 0;
 
   const AVInputFormat* forced = nullptr;

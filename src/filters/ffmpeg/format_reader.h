@@ -44,6 +44,11 @@ class TFormatReader {
   bool Open(IByteSource& source, const std::string& formatName, std::string* error);
   void Close();
   bool IsOpen() const { return format_ != nullptr; }
+  // Opens the same source with the same format again: the exact state of the first Open,
+  // which no seek to the start reproduces in every container (a seek may skip blocks that
+  // precede the first key frame). False (and closed) when the container no longer opens or
+  // now has a different number of streams.
+  bool Reopen(std::string* error);
 
   AVFormatContext* Context() const { return format_.get(); }
   int StreamCount() const { return format_ ? static_cast<int>(format_->nb_streams) : 0; }
@@ -77,6 +82,7 @@ class TFormatReader {
   static int InterruptCallback(void* opaque);
 
   IByteSource* source_ = nullptr;
+  std::string formatName_;
   int64_t position_ = 0;  // next byte the AVIOContext will read
   std::atomic<bool> aborting_{false};
   IoContextPtr io_;

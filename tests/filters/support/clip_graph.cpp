@@ -142,18 +142,28 @@ HRESULT TClipGraph::RunToEnd(int32_t timeoutMs, int32_t* code) {
 
 HRESULT TClipGraph::SeekAndRunToEnd(REFERENCE_TIME time, bool keyFrame, int32_t timeoutMs, int32_t* code) {
   *code = 0;
-  auto control = graph_.Query<IMediaControl>();
-  auto seeking = graph_.Query<IMediaSeeking>();
-  if (!control || !seeking) return E_NOINTERFACE;
-  control->Pause();
-  OAFilterState state;
-  control->GetState(timeoutMs, &state);
+  PauseAndWait(timeoutMs);
   videoRenderer_->Clear();
   audioRenderer_->Clear();
-  uint32_t flags = AM_SEEKING_AbsolutePositioning | (keyFrame ? AM_SEEKING_SeekToKeyFrame : 0);
-  HRESULT hr = seeking->SetPositions(&time, flags, nullptr, AM_SEEKING_NoPositioning);
+  const HRESULT hr = Seek(time, keyFrame);
   if (FAILED(hr)) return hr;
   return RunToEnd(timeoutMs, code);
+}
+
+HRESULT TClipGraph::PauseAndWait(int32_t timeoutMs) {
+  auto control = graph_.Query<IMediaControl>();
+  if (!control) return E_NOINTERFACE;
+  const HRESULT hr = control->Pause();
+  if (FAILED(hr)) return hr;
+  OAFilterState state = 0;
+  return control->GetState(timeoutMs, &state);
+}
+
+HRESULT TClipGraph::Seek(REFERENCE_TIME time, bool keyFrame) {
+  auto seeking = graph_.Query<IMediaSeeking>();
+  if (!seeking) return E_NOINTERFACE;
+  const uint32_t flags = AM_SEEKING_AbsolutePositioning | (keyFrame ? AM_SEEKING_SeekToKeyFrame : 0);
+  return seeking->SetPositions(&time, flags, nullptr, AM_SEEKING_NoPositioning);
 }
 
 HRESULT TClipGraph::Stop() {

@@ -30,6 +30,9 @@ class TClipGraph {
   // Pauses, seeks to `time` (100 ns), clears the records and runs to the end again.
   HRESULT SeekAndRunToEnd(REFERENCE_TIME time, bool keyFrame, int32_t timeoutMs, int32_t* code);
   HRESULT Stop();
+  // Pauses and waits up to timeoutMs for every renderer's preroll; the graph's state result.
+  HRESULT PauseAndWait(int32_t timeoutMs);
+  HRESULT Seek(REFERENCE_TIME time, bool keyFrame);
   REFERENCE_TIME Duration();
 
   TRecordingRenderer* Video() { return videoRenderer_.Get(); }
