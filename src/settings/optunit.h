@@ -13,6 +13,7 @@
 // Pure C++, no Qt: the owner window crosses as an opaque pointer.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,9 +45,12 @@ class tOptions {
   // renderers; the ten filter slots. False when the registry file could not be written.
   bool SaveSettings();
   // Runs the options library's dialog (Components/Options.so, or Components/Options/Options.so
-  // with DebugMode) with `owner` (the main window as a QWidget*, may be null). A missing library, or one
-  // without the "ShowOptions" export, shows "Can`t load Options library!" and gives false;
-  // otherwise the settings are loaded again and the dialog's result (true = confirmed) is returned.
+  // with DebugMode) with `owner` (the main window as a QWidget*, may be null). A missing
+  // library, or one without the "ShowOptions" export, shows "Can`t load Options library!" and
+  // gives false; otherwise the settings are loaded again and the dialog's result (true =
+  // confirmed) is returned. The values the program saves at exit keep what this session set
+  // (aspect, always on top, renderers, filters...) unless the dialog changed them itself, so
+  // that the menus and the window never disagree with the settings after the dialog.
   bool ShowOptionsDialog(void* owner = nullptr);
 
   // The library the dialog would be loaded from, relative to the program directory.
@@ -115,6 +119,20 @@ class tOptions {
   void LoadAssociations();
   void LoadFilterChain(const char* section, TFiltersInChain& chain);
   void CompleteFilterRecords();
+
+  // The values SaveSettings writes.
+  struct SavedValues {
+    std::string OpenDir;
+    int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+    bool AlwaysOnTop = false, KeepAspectRatio = false;
+    int32_t AspectRatioX = 0, AspectRatioY = 0;
+    bool Panel = false;
+    std::string VideoRenderer, AudioRenderer;
+    std::array<std::string, kFilterSlots> VideoFilterFiles, AudioFilterFiles;
+  };
+  SavedValues CaptureSaved() const;
+  // Puts back each session value whose stored value is still `storedBefore`'s.
+  void KeepSessionValues(const SavedValues& session, const SavedValues& storedBefore);
 
   TModule library_;                     // the options library while it is loaded
   registry::TRegistry registry_;        // HKEY_CURRENT_USER

@@ -51,6 +51,29 @@ TEST_F(OptionsDialogTest, ConfirmedDialog_givesTrueAndReloadsTheSettings) {
   EXPECT_EQ(reg.ReadInteger("DoubleCalls"), 2);
 }
 
+TEST_F(OptionsDialogTest, SessionValues_surviveTheReloadUnlessTheDialogChangedThem) {
+  WriteProgramFile("Filters/Sharpen.vid", "[Main]\nName=Sharpen Filter\n");
+  InstallLibrary(OPTIONS_DOUBLE_CONFIRM, "Components/Options.so");
+  tOptions options;
+  options.LoadSettings();
+  // changed through the menus in this session, not saved yet
+  options.AlwaysOnTop = true;
+  options.AspectRatioX = 16;
+  options.AspectRatioY = 9;
+  options.VideoRenderer = "Video Renderer";
+  options.VideoFilters[0].FileName = "Sharpen";
+  options.Width = 800;
+  ASSERT_TRUE(options.ShowOptionsDialog(nullptr));
+  EXPECT_TRUE(options.AlwaysOnTop);
+  EXPECT_EQ(options.AspectRatioX, 16);
+  EXPECT_EQ(options.AspectRatioY, 9);
+  EXPECT_EQ(options.VideoRenderer, "Video Renderer");
+  EXPECT_EQ(options.VideoFilters[0].FileName, "Sharpen");
+  EXPECT_EQ(options.VideoFilters[0].Name, "Sharpen Filter");
+  EXPECT_EQ(options.Width, 640);  // the dialog wrote it: the dialog wins
+  EXPECT_EQ(options.Language, "Deutsch");
+}
+
 TEST_F(OptionsDialogTest, CancelledDialog_givesFalseButStillReloads) {
   InstallLibrary(OPTIONS_DOUBLE_CANCEL, "Components/Options.so");
   tOptions options;

@@ -13,6 +13,8 @@ extern "C" __attribute__((visibility("default"))) bool ShowOptions(void* owner, 
   reg.WriteInteger("DoubleOwnerLow", static_cast<int32_t>(reinterpret_cast<uintptr_t>(owner)));
   reg.WriteString("Language", "Deutsch");
   if (KAVELLO_DOUBLE_RESULT) reg.WriteString("Version", "2.3.0.0");
+  // a value the program also saves, changed by the dialog
+  if (reg.OpenKey("Software\\Tessaland\\Kavello\\Position", true)) reg.WriteInteger("Width", 640);
   return KAVELLO_DOUBLE_RESULT;
 }
 #else

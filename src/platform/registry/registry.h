@@ -11,10 +11,13 @@
 // the classes root (file associations) is a separate file, classes.reg, beside it.
 //
 // Ownership and threads: a TRegistry is a cheap accessor owned by its caller; it is used
-// from one thread at a time. Every write is merged into the file at once under an
-// exclusive advisory lock (flock) on a companion lock file, written to a temporary file,
-// fsynced and renamed over the hive, so that two processes (the player and the options
-// library) never lose each other's values and a crash never leaves half a file.
+// from one thread at a time (separate accessors may be used on separate threads). Every
+// write (or, with BeginUpdate/EndUpdate, every group of writes) is merged into the file as
+// it is then, under an exclusive advisory lock (flock) on "<hive>.lock", written to
+// "<hive>.tmp", fsynced and renamed over the hive, so that two processes (the player and the
+// options library) never lose each other's values and a crash never leaves half a file.
+// Every read parses the file afresh (a hive is a few kilobytes), so values another process
+// wrote are seen at once.
 // Key, value and section names are case-insensitive; their spelling is kept as first written.
 //
 // Failure: reads of a missing value give the caller's default; a damaged hive file has its
