@@ -5,12 +5,6 @@
 
 namespace kv {
 
-namespace {
-
-bool SameText(const std::string& a, const std::string& b) { return a == b; }
-
-}  // namespace
-
 // The renderer for the audio about to be connected. *needed tells whether a missing
 // AudioRenderer afterwards means failure (false in External-to-DV mode with a DV encoder,
 // where the chain ends in the DV multiplexer). Returns whether a renderer exists or is not
@@ -142,7 +136,7 @@ void TCOMPlay::DisconnectAudioChain() {
 }
 
 void TCOMPlay::OpenAudio(const std::string& fileName) {
-  if (SameText(fileName, AudioFileName)) return;
+  if (fileName == AudioFileName) return;
   const std::string ext = FileExtension(fileName);
   if (ext.empty()) return;
   const int32_t position = GetPosition();
@@ -165,65 +159,77 @@ void TCOMPlay::OpenAudio(const std::string& fileName) {
   AudioStreamName.clear();
   AudioOutPin = nullptr;
 
-  auto failureExit = [this] {
+  IBaseFilter* demux = nullptr;
+  TAudioExit exit = TAudioExit::None;
+  if (fileName == FileName) demux = SplitterFilter ? SplitterFilter.Get() : SourceFilter.Get();
+  else exit = OpenAudioFile(fileName, ext, &demux);
+  if (exit == TAudioExit::None) exit = ConnectFirstAudioPin(demux, fileName);
+  if (exit == TAudioExit::Plain) return;  // the graph stays stopped
+  if (exit == TAudioExit::Failure) {
     DisconnectAudioChain();
     ResumeState();
-  };
-
-  IBaseFilter* demux = nullptr;
-  if (fileName == FileName) {
-    demux = SplitterFilter ? SplitterFilter.Get() : SourceFilter.Get();
-  } else {
-    std::vector<const TContainerDesc*> list;
-    for (const auto& c : AudioContainers) list.push_back(c.get());
-    for (const auto& c : VideoContainers) list.push_back(c.get());
-    size_t p = 0;
-    for (;;) {
-      const TContainerDesc* c = nullptr;
-      while (p < list.size() && !c) {
-        if (list[p]->Extension.find(ext) != std::string::npos) c = list[p];
-        ++p;
-      }
-      if (!c) {
-        ShowError("Unknown media type");
-        return failureExit();
-      }
-      if (c->SourceGUID != GUID_NULL) AudioSourceFilter = CreateFilter(c->SourceGUID, "Audio Source");
-      if (!AudioSourceFilter) AudioSourceFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, c->SourceName);
-      if (!AudioSourceFilter) {
-        ShowError("Cannot find source filter");
-        continue;
-      }
-      ComPtr<IFileSourceFilter> fileSource;
-      if (FAILED(AudioSourceFilter.As(&fileSource))) return failureExit();
-      if (FAILED(fileSource->Load(fileName, nullptr))) {
-        RemoveFromGraph(AudioSourceFilter);
-        return failureExit();
-      }
-      if (c->SourceIsSplitter) {
-        demux = AudioSourceFilter.Get();
-        break;
-      }
-      if (c->SplitterGUID != GUID_NULL) AudioSplitterFilter = CreateFilter(c->SplitterGUID, "Audio splitter");
-      if (!AudioSplitterFilter)
-        AudioSplitterFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, c->SplitterName);
-      if (!AudioSplitterFilter) {
-        RemoveFromGraph(AudioSourceFilter);
-        continue;
-      }
-      ComPtr<IPin> out = FindPin(AudioSourceFilter.Get(), PINDIR_OUTPUT, 0);
-      ComPtr<IPin> in = FindPin(AudioSplitterFilter.Get(), PINDIR_INPUT, 0);
-      if (!out || !in) return;  // plain exit: the graph stays stopped
-      if (FAILED(Graph->ConnectDirect(out.Get(), in.Get(), nullptr))) {
-        RemoveFromGraph(AudioSplitterFilter);
-        RemoveFromGraph(AudioSourceFilter);
-        continue;
-      }
-      demux = AudioSplitterFilter.Get();
-      break;
-    }
+    return;
   }
+  ChooseSyncSource();
+  SetPosition(position);
+  ResumeState();
+}
 
+// The container search of OpenAudio over the audio containers, then the video ones: source
+// "Audio Source" and splitter "Audio splitter" of the first entry that loads and links.
+TCOMPlay::TAudioExit TCOMPlay::OpenAudioFile(const std::string& fileName, const std::string& ext,
+                                            IBaseFilter** demux) {
+  std::vector<const TContainerDesc*> list;
+  for (const auto& c : AudioContainers) list.push_back(c.get());
+  for (const auto& c : VideoContainers) list.push_back(c.get());
+  size_t p = 0;
+  for (;;) {
+    const TContainerDesc* c = nullptr;
+    while (p < list.size() && !c) {
+      if (list[p]->Extension.find(ext) != std::string::npos) c = list[p];
+      ++p;
+    }
+    if (!c) {
+      ShowError("Unknown media type");
+      return TAudioExit::Failure;
+    }
+    if (c->SourceGUID != GUID_NULL) AudioSourceFilter = CreateFilter(c->SourceGUID, "Audio Source");
+    if (!AudioSourceFilter) AudioSourceFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, c->SourceName);
+    if (!AudioSourceFilter) {
+      ShowError("Cannot find source filter");
+      continue;
+    }
+    ComPtr<IFileSourceFilter> fileSource;
+    if (FAILED(AudioSourceFilter.As(&fileSource))) return TAudioExit::Failure;
+    if (FAILED(fileSource->Load(fileName, nullptr))) {
+      RemoveFromGraph(AudioSourceFilter);
+      return TAudioExit::Failure;
+    }
+    if (c->SourceIsSplitter) {
+      *demux = AudioSourceFilter.Get();
+      return TAudioExit::None;
+    }
+    if (c->SplitterGUID != GUID_NULL) AudioSplitterFilter = CreateFilter(c->SplitterGUID, "Audio splitter");
+    if (!AudioSplitterFilter) AudioSplitterFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, c->SplitterName);
+    if (!AudioSplitterFilter) {
+      RemoveFromGraph(AudioSourceFilter);
+      continue;
+    }
+    ComPtr<IPin> out = FindPin(AudioSourceFilter.Get(), PINDIR_OUTPUT, 0);
+    ComPtr<IPin> in = FindPin(AudioSplitterFilter.Get(), PINDIR_INPUT, 0);
+    if (!out || !in) return TAudioExit::Plain;
+    if (FAILED(Graph->ConnectDirect(out.Get(), in.Get(), nullptr))) {
+      RemoveFromGraph(AudioSplitterFilter);
+      RemoveFromGraph(AudioSourceFilter);
+      continue;
+    }
+    *demux = AudioSplitterFilter.Get();
+    return TAudioExit::None;
+  }
+}
+
+// Lists every audio pin of demux in AudioStreams and connects the first one.
+TCOMPlay::TAudioExit TCOMPlay::ConnectFirstAudioPin(IBaseFilter* demux, const std::string& fileName) {
   bool connected = false;
   for (int n = 0; demux; ++n) {
     ComPtr<IPin> pin = FindPin(demux, PINDIR_OUTPUT, n);
@@ -241,14 +247,15 @@ void TCOMPlay::OpenAudio(const std::string& fileName) {
     if (!AudioRenderer) {
       bool needed = true;
       if (!ChooseAudioRenderer(&needed) && needed) {
-        if (AudioRendererName == "External to DV" || NullRenderers) return;  // plain exit
+        if (AudioRendererName == "External to DV" || NullRenderers) return TAudioExit::Plain;
+        // No sound output on this machine: the picture goes on without the new sound.
         Debug.TextOut("Cannot initialize audio renderer " + AudioRendererName + ", playing without sound");
-        return failureExit();
+        return TAudioExit::Failure;
       }
     }
     if (!FindAudioDecoder(*mt, AudioDecoder)) {
       ShowError("Audio is in unsupported type or audio decoder is not installed");
-      return failureExit();
+      return TAudioExit::Failure;
     }
     if (StatisticsWanted && !AudioStatFilter) {
       AudioStatFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, "Statistics Filter");
@@ -263,9 +270,7 @@ void TCOMPlay::OpenAudio(const std::string& fileName) {
       connected = true;
     }
   }
-  ChooseSyncSource();
-  SetPosition(position);
-  ResumeState();
+  return TAudioExit::None;
 }
 
 void TCOMPlay::SelectAudioStream(const std::string& name) {

@@ -177,15 +177,25 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   std::vector<std::string> FilterNames();
 
   // ---- device lists (devices.cpp) ----
+  // Fills VideoRendererNames (the kinds this machine can build) and AudioRendererNames /
+  // AudioDevices (index-aligned) from the audio renderer category. Constructor only.
   void BuildDeviceList();
+  // Releases the audio devices' monikers and empties the audio lists. Destructor only.
   void CloseDeviceList();
 
   // ---- opening (open.cpp, videochain.cpp, audiochain.cpp) ----
   // Tears down the old graph and builds one for fileName (empty: close). Success: FileName
   // set and State psOpened.
+  // Failure: FileName stays empty; State psNone when the graph was torn down, psEmpty
+  // when the partly built graph stays until the next open. Error boxes as the chain says.
   void OpenVideo(const std::string& fileName);
+  // Connects the audio of fileName (the open file or a separate one) instead of the current
+  // audio, keeping the position and the running or paused state.
   void OpenAudio(const std::string& fileName);
+  // Connects the audio pin of that name (one of AudioStreams) instead of the current one.
   void SelectAudioStream(const std::string& name);
+  // Rebuild the chain with another plug-in list without reopening; the graph stays
+  // stopped with an error box when the new chain cannot be connected.
   void RerenderVideo(const TFiltersInChain& chain);
   void RerenderAudio(const TFiltersInChain& chain);
   bool FindVideoDecoder(size_t& position, const MediaType& mt, ComPtr<IBaseFilter>& decoder);
@@ -198,16 +208,27 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   void RemovePluginFilters(TBaseFilters& filters);
 
   // ---- renderers and video window (renderers.cpp) ----
+  // Build the renderer construction of a name into the renderer slots; false when any
+  // creation or add fails (what was added stays in the graph).
   bool CreateVideoRenderer(const std::string& name);
   bool CreateAudioRenderer(const std::string& name);
+  // Switch the chosen renderer (names of the device lists only, compared without case) and
+  // rewire a built graph to it; an unknown name or the current one changes nothing.
   void ChangeVideoRenderer(const std::string& name);
   void ChangeAudioRenderer(const std::string& name);
+  // Puts the renderer's window into the video panel (VideoPanelHandle) and fits it.
   bool SetupVideoWindow();
+  // Sizes the renderer window to the panel (IEngineHost) and resets the digital zoom.
   bool FitVideoWindow();
   bool RefreshVideoWindow();
+  // The audio renderer's clock when the audio comes from a separate file or goes to DV,
+  // else the graph's default clock.
   bool ChooseSyncSource();
 
   // ---- playback control (control.cpp) ----
+  // Every operation is safe without a graph or an open file: it then does nothing and
+  // returns its empty value (false, 0, 1.0 for the rate, the default colour key).
+  // Times are milliseconds; the graph's 100-ns units are converted by 10000.
   void Play();
   bool Pause();
   bool Stop();
@@ -218,6 +239,8 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   void SetPositionPercent(double percent);
   void SetRate(double rate);
   double GetRate();
+  // Drains the graph's event queue (every event is freed); true when the end of the stream
+  // was among them, after which the graph is paused on the last frame.
   bool HandleGraphEvents();
   bool SetMute(bool on);
   uint32_t GetColorKey();
@@ -227,6 +250,7 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   void SetZoomCrop(int32_t crop);
 
   // ---- statistics (statistics.cpp) ----
+  // Bits per second from the statistics filters' counters, -1 when unknown.
   int32_t GetVideoBitrate();
   int32_t GetVideoCurrentBitrate();
   int32_t GetAudioBitrate();
@@ -234,6 +258,8 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   void ResetStatistics();
 
   // ---- frame capture (capture.cpp) ----
+  // Writes the grabber's last picture to path: JPEG when ColorDepth is 256 (Quality),
+  // else a bitmap of ColorDepth 1 (16 bits) or 3 (24 bits). False on any failure.
   bool GrabFrame(const std::string& path);
 
   // ---- filter information for the media properties dialog (filterinfo.cpp) ----
@@ -257,6 +283,10 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   ComPtr<IBaseFilter> CreateFilter(const CLSID& clsid, const std::string& name);
   ComPtr<IBaseFilter> CreateFilterNoAdd(const CLSID& clsid);
   bool ChooseAudioRenderer(bool* needed);
+  // How OpenAudio ends: on (None), failure exit (resume), plain exit (stay stopped).
+  enum class TAudioExit { None, Failure, Plain };
+  TAudioExit OpenAudioFile(const std::string& fileName, const std::string& ext, IBaseFilter** demux);
+  TAudioExit ConnectFirstAudioPin(IBaseFilter* demux, const std::string& fileName);
   bool UseAudioClock();
   void ResumeState();
   bool ConnectDirect(IPin* out, IBaseFilter* to);
