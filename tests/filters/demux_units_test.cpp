@@ -85,6 +85,19 @@ TEST(PacketAllocator, BuffersGrowToThePacket_andComeBackToThePool) {
   EXPECT_EQ(pool->GetSizedBuffer(TPacketAllocator::kMaxPacketBytes + 1, a.Put()), VFW_E_BUFFER_OVERFLOW);
 }
 
+TEST(PacketAllocator, OutsizedBuffers_shrinkWhenReusedForSmallPackets) {
+  ComPtr<TPacketAllocator> pool(new TPacketAllocator(1));
+  pool->Commit();
+  ComPtr<IMediaSample> s;
+  ASSERT_EQ(pool->GetSizedBuffer(8 << 20, s.Put()), S_OK);
+  s.Reset();
+  ASSERT_EQ(pool->GetSizedBuffer(4 << 20, s.Put()), S_OK);
+  EXPECT_EQ(s->GetSize(), 8 << 20) << "similar sizes reuse the buffer";
+  s.Reset();
+  ASSERT_EQ(pool->GetSizedBuffer(1000, s.Put()), S_OK);
+  EXPECT_LT(s->GetSize(), 1 << 20);
+}
+
 TEST(PacketAllocator, WaitingReader_isReleasedByDecommitAndByInterrupt) {
   for (bool interrupt : {false, true}) {
     ComPtr<TPacketAllocator> pool(new TPacketAllocator(1));

@@ -25,12 +25,22 @@ REFERENCE_TIME TAudioClockSource::FreeRunningLocked(REFERENCE_TIME system) {
 REFERENCE_TIME TAudioClockSource::Now() {
   std::lock_guard<std::mutex> lock(Mutex_);
   REFERENCE_TIME system = SystemTime_();
-  REFERENCE_TIME t = FreeRunningLocked(system);
+  REFERENCE_TIME elapsed = std::max<REFERENCE_TIME>(0, system - LastSystem_);
+  REFERENCE_TIME t = Last_ + elapsed;
   if (Played_ && Mapped_) {
     if (std::optional<REFERENCE_TIME> played = Played_()) {
-      // Following the sound; it may lag behind the free-running guess, never lead it
-      // backwards: a clock that holds still makes the video wait for the sound.
-      t = StreamStart_ + MediaAtMapping_ + (*played - WrittenAtMapping_);
+      REFERENCE_TIME heard = StreamStart_ + MediaAtMapping_ + (*played - WrittenAtMapping_);
+      REFERENCE_TIME error = heard - t;
+      if (error > KSnapThreshold || error < -KSnapThreshold) {
+        // Far apart (playback just started, the sound stalled): take the sound's time.
+        t = heard;
+      } else {
+        // Close: steer towards the sound at no more than KMaxSlewPercent of the elapsed
+        // time, so that the server's timing updates do not make the clock jump (a jump
+        // forward would make the video renderer drop frames).
+        REFERENCE_TIME limit = elapsed * KMaxSlewPercent / 100;
+        t += std::clamp(error, -limit, limit);
+      }
     }
   }
   Last_ = std::max(Last_, t);

@@ -8,7 +8,10 @@
 // T0 + played - W0). When there is nothing to follow (paused, stopped, no stream, the
 // stream has ended) it runs on the system's monotonic time from where it was. It never
 // goes back: when the sound lags behind, the clock waits for it, which is exactly what
-// keeps the pictures in step with the sound.
+// keeps the pictures in step with the sound. Small differences (the server's timing
+// updates move the played time in steps of a few milliseconds) are steered out at a
+// limited rate instead of being jumped to; differences beyond KSnapThreshold are taken
+// at once.
 //
 // TAudioRendererClock is the IReferenceClock the graph is given; it asks the source.
 //
@@ -52,6 +55,9 @@ class TAudioClockSource {
   bool Following() const;
 
   static REFERENCE_TIME MonotonicNow();
+
+  static constexpr REFERENCE_TIME KSnapThreshold = 800000;  // 80 ms
+  static constexpr REFERENCE_TIME KMaxSlewPercent = 5;      // of the elapsed time
 
  private:
   REFERENCE_TIME FreeRunningLocked(REFERENCE_TIME system);

@@ -1,5 +1,7 @@
 #include "filters/demux/demux_filter.h"
 
+#include <system_error>
+
 #include "debugsup/debugsup.h"
 #include "filters/demux/async_byte_source.h"
 #include "filters/demux/pin_names.h"
@@ -221,7 +223,13 @@ void TDemuxFilter::StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, 
     if (queueSegment) pin->QueueNewSegment(start, stop, rate);
   }
   stopReader_.store(false);
-  readerThread_ = std::thread([this] { ReaderMain(); });
+  try {
+    readerThread_ = std::thread([this] { ReaderMain(); });
+  } catch (const std::system_error& e) {
+    // No thread, no data: end the streams so that the graph still completes.
+    Log(std::string(family_.friendlyName) + ": cannot start the reader: " + e.what());
+    EndAllStreams();
+  }
 }
 
 REFERENCE_TIME TDemuxFilter::SeekLocked(REFERENCE_TIME target, int videoStream) {

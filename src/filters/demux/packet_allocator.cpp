@@ -172,7 +172,12 @@ HRESULT TPacketAllocator::Take(int32_t size, bool wait, IMediaSample** sample) {
   // Growing the buffer happens outside the lock; the sample is ours alone now.
   const size_t want = static_cast<size_t>(std::max(size, initialSize_));
   try {
-    if (s->buffer_.size() < want) s->buffer_.resize(want);
+    if (s->buffer_.size() < want) {
+      s->buffer_.resize(want);
+    } else if (s->buffer_.size() > kShrinkAbove && s->buffer_.size() / 8 > want) {
+      // A buffer that once held an outsized packet does not keep that memory for ever.
+      std::vector<uint8_t>(want).swap(s->buffer_);
+    }
   } catch (const std::bad_alloc&) {
     std::lock_guard lock(mutex_);
     free_.push_back(s);

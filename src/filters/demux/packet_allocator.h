@@ -7,7 +7,8 @@
 // buffer of a given size (GetSizedBuffer); downstream filters see an ordinary IMemAllocator.
 //
 // Memory bound: maxSamples buffers, each at most the largest packet the file holds (the
-// reader refuses packets above kMaxPacketBytes).
+// reader refuses packets above kMaxPacketBytes); a buffer that grew for an outsized packet
+// shrinks again when it is next used for a much smaller one.
 //
 // Threads: any thread. mutex_ guards the pool; waits use a condition variable and end on
 // Decommit or Interrupt. A sample holds a reference on the allocator while it is out.
@@ -75,6 +76,8 @@ class TPacketSample final : public IMediaSample, public ffmpeg::IPacketPropertie
 class TPacketAllocator : public TUnknown, public IMemAllocator {
  public:
   static constexpr int32_t kMaxPacketBytes = 64 << 20;
+  // A buffer above this size shrinks when it is handed out for a packet an eighth its size.
+  static constexpr size_t kShrinkAbove = 1 << 20;
 
   explicit TPacketAllocator(int maxSamples) : maxSamples_(maxSamples) {}
   ~TPacketAllocator() override;
