@@ -47,46 +47,64 @@ struct TFakeTimes {
 
 TEST(AudioClockSource, FreeRunsOnSystemTime_followsTheSound_andNeverGoesBack) {
   auto times = std::make_shared<TFakeTimes>();
-  times->System = 1000;
+  times->System = 1000 * Ms;
   TAudioClockSource source([times] { return times->System; });
-  EXPECT_EQ(source.Now(), 1000);
-  times->System = 1500;
-  EXPECT_EQ(source.Now(), 1500);  // free-running: system time
+  EXPECT_EQ(source.Now(), 1000 * Ms);
+  times->System = 1500 * Ms;
+  EXPECT_EQ(source.Now(), 1500 * Ms);  // free-running: system time
 
-  source.SetStreamStart(2000);
-  source.SetMapping(/*media*/ 0, /*written at*/ 0);
+  // Run at clock time 1500 ms; media time 0 was the first sample written.
+  source.SetStreamStart(1500 * Ms);
+  source.SetMapping(0, 0);
   source.Follow([times] { return times->Played; });
-  times->Played = 100;  // sound heard up to media time 100: clock 2100
-  EXPECT_EQ(source.Now(), 2100);
+  times->Played = 0;
+  EXPECT_EQ(source.Now(), 1500 * Ms);
   EXPECT_TRUE(source.Following());
-  times->Played = 50;  // a played time that went back (device restart): the clock holds
-  EXPECT_EQ(source.Now(), 2100);
-  times->Played = 400;
-  times->System = 1600;  // system time is irrelevant while following
-  EXPECT_EQ(source.Now(), 2400);
+
+  struct TStep {
+    const char* What;
+    REFERENCE_TIME System, Played, Expected;
+  } steps[] = {
+      // The sound is 10 ms ahead of the free-running time: steered by at most 5 % of the
+      // 100 ms that passed, not jumped to.
+      {"small lead is slewed", 1600, 110, 1605},
+      {"slewing goes on", 1700, 210, 1710},
+      // A big difference (a stall, the start of playback) is taken at once.
+      {"big lead snaps", 1800, 500, 2000},
+      // The sound falls far behind: the clock holds instead of going back.
+      {"big lag holds", 1900, 200, 2000},
+      {"still holding", 2000, 300, 2000},
+      // It caught up: following again (within the snap distance, slewed).
+      {"caught up", 2100, 620, 2105},
+  };
+  for (const TStep& step : steps) {
+    times->System = step.System * Ms;
+    times->Played = step.Played * Ms;
+    EXPECT_EQ(source.Now(), step.Expected * Ms) << step.What;
+  }
   times->Played.reset();  // the stream cannot tell: free-run from the last time
-  times->System = 1700;
-  EXPECT_EQ(source.Now(), 2500);
+  times->System = 2200 * Ms;
+  EXPECT_EQ(source.Now(), 2205 * Ms);
 
   source.StopFollowing();  // paused: system time from where it was
-  times->System = 2700;
-  EXPECT_EQ(source.Now(), 3500);
+  times->System = 3200 * Ms;
+  EXPECT_EQ(source.Now(), 3205 * Ms);
   EXPECT_FALSE(source.Following());
 }
 
 TEST(AudioClockSource, MappingPlacesTheSegmentsFirstSample) {
   auto times = std::make_shared<TFakeTimes>();
   TAudioClockSource source([times] { return times->System; });
-  source.SetStreamStart(10000);
-  // Media time 5000 was written when the stream had 3000 of sound queued.
-  source.SetMapping(5000, 3000);
+  source.SetStreamStart(10000 * Ms);
+  // Media time 5000 ms was written when the stream had 3000 ms of sound queued.
+  source.SetMapping(5000 * Ms, 3000 * Ms);
   source.Follow([times] { return times->Played; });
-  times->Played = 3000;  // the first sample of the segment is heard now
-  EXPECT_EQ(source.Now(), 15000);
+  times->Played = 3000 * Ms;  // the first sample of the segment is heard now
+  EXPECT_EQ(source.Now(), 15000 * Ms);
   source.ResetMapping();  // flushed: nothing to follow until the next sample
-  times->Played = 9000;
+  times->Played = 9000 * Ms;
   EXPECT_FALSE(source.Following());
-  EXPECT_EQ(source.Now(), 15000);
+  EXPECT_EQ(source.Now(), 15000 * Ms);
 }
 
 // ---------------------------------------------------------------- formats
