@@ -1,6 +1,9 @@
 #include "option_fields.h"
 
 #include <iterator>
+#include <tuple>
+
+#include "osd/osd_layout_values.h"
 
 namespace kv::options {
 
@@ -42,6 +45,49 @@ OptionField Folder(const char* tab, const char* section, const char* label) {
   return f;
 }
 
+const std::vector<CodeItem>& CharacterSets() {
+  static const std::vector<CodeItem> sets = {
+      {0, "Western (ANSI)"}, {1, "Default"}, {2, "Symbol"}, {77, "Macintosh"}, {128, "Japanese (Shift-JIS)"},
+      {129, "Korean (Hangul)"}, {130, "Korean (Johab)"}, {134, "Simplified Chinese (GB2312)"},
+      {136, "Traditional Chinese (Big5)"}, {161, "Greek"}, {162, "Turkish"}, {163, "Vietnamese"},
+      {177, "Hebrew"}, {178, "Arabic"}, {186, "Baltic"}, {204, "Cyrillic"}, {222, "Thai"},
+      {238, "Central European"}, {255, "OEM"}};
+  return sets;
+}
+
+// A value of the OSD's layout in "Display", with the OSD's own default.
+OptionField Osd(const char* name, const char* label, EditorKind kind, settings::SettingType type,
+                int32_t defaultInt, std::string defaultText = {}) {
+  OptionField f = Kind("Display and OSD", "Display", name, label, kind);
+  f.ownDefault = true;
+  f.type = type;
+  f.defaultInt = defaultInt;
+  f.defaultText = std::move(defaultText);
+  return f;
+}
+
+void AddOsdAppearance(std::vector<OptionField>& f) {
+  using T = settings::SettingType;
+  const osd::TOsdLayoutValues d;
+  f.push_back(Osd("Font", "OSD font", K::Font, T::String, 0, d.Font));
+  OptionField charset = Osd("FontCharSet", "OSD character set", K::Code, T::Integer, d.FontCharSet);
+  charset.codes = CharacterSets();
+  f.push_back(charset);
+  f.push_back(Osd("Color", "Letter and bar colour", K::Color, T::Integer, static_cast<int32_t>(d.Color)));
+  f.push_back(Osd("Background", "Panel colour", K::Color, T::Integer, static_cast<int32_t>(d.Background)));
+  f.push_back(Osd("Transparent", "Show the video through the panels", K::Check, T::Boolean, d.Transparent));
+  f.push_back(Osd("OpaqueFontBorder", "Outline letters and bars", K::Check, T::Boolean, d.OpaqueFontBorder));
+  f.push_back(Osd("OpaqueFontColor", "Outline colour", K::Color, T::Integer, static_cast<int32_t>(d.OpaqueFontColor)));
+  for (auto [name, label, value, max] : {std::tuple{"Delay", "Hide after (seconds)", d.Delay, 60},
+                                         std::tuple{"TimeSize", "Clock height (% of the window)", d.TimeSize, 50},
+                                         std::tuple{"BarSize", "Bar and message height (%)", d.BarSize, 50}}) {
+    OptionField spin = Osd(name, label, K::Spin, T::Integer, value);
+    spin.min = 1;
+    spin.max = max;
+    f.push_back(spin);
+  }
+}
+
 std::vector<OptionField> BuildFields() {
   std::vector<OptionField> f;
   f.push_back(Kind("General", "", "Language", "Language", K::Language));
@@ -58,15 +104,10 @@ std::vector<OptionField> BuildFields() {
 
   f.push_back(Check("Display and OSD", "Display", "OSD", "Show the on-screen display"));
   f.push_back(Check("Display and OSD", "Display", "HideCursor", "Hide the mouse pointer in full screen"));
+  AddOsdAppearance(f);
 
   f.push_back(Kind("Subtitles", "Subtitles", "FontName", "Font", K::Font));
-  f.push_back(Codes("Subtitles", "Subtitles", "FontEnc", "Character set",
-                    {{0, "Western (ANSI)"}, {1, "Default"}, {2, "Symbol"}, {77, "Macintosh"},
-                     {128, "Japanese (Shift-JIS)"}, {129, "Korean (Hangul)"}, {130, "Korean (Johab)"},
-                     {134, "Simplified Chinese (GB2312)"}, {136, "Traditional Chinese (Big5)"},
-                     {161, "Greek"}, {162, "Turkish"}, {163, "Vietnamese"}, {177, "Hebrew"},
-                     {178, "Arabic"}, {186, "Baltic"}, {204, "Cyrillic"}, {222, "Thai"},
-                     {238, "Central European"}, {255, "OEM"}}));
+  f.push_back(Codes("Subtitles", "Subtitles", "FontEnc", "Character set", CharacterSets()));
   f.push_back(Spin("Subtitles", "Subtitles", "FontSize", "Font size", 1, 200));
   f.push_back(Kind("Subtitles", "Subtitles", "FontColor", "Text colour", K::Color));
   f.push_back(Check("Subtitles", "Subtitles", "FontBorder", "Outline the letters"));

@@ -1,13 +1,17 @@
 // The fields of the options dialog as data: for each setting the program only reads, the
 // tab it sits on, its label and the kind of editor. Registry section, name, type and
 // default come from the settings table (settings/settings_table.h), so the dialog and the
-// program cannot disagree about them.
+// program cannot disagree about them; the OSD's appearance values take theirs from the
+// OSD's layout values (osd/osd_layout_values.h) for the same reason.
 // Pure data, no Qt.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
+
+#include "settings/settings_table.h"
 
 namespace kv::options {
 
@@ -44,6 +48,12 @@ struct OptionField {
   std::vector<CodeItem> codes;
   std::vector<const char*> texts;
   LinuxDefault linuxDefault = LinuxDefault::None;
+  // For values outside the settings table (the OSD's appearance in "Display", whose
+  // defaults are the OSD's own): the stored type and the default.
+  bool ownDefault = false;
+  settings::SettingType type = settings::SettingType::String;
+  int32_t defaultInt = 0;
+  std::string defaultText;
 };
 
 // The tabs in display order.

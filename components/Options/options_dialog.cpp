@@ -80,26 +80,36 @@ bool TOptionsDialog::OpenSection(const char* section) {
          registry_.OpenKey(settings::SectionKey(section), false);
 }
 
+namespace {
+
+// The stored type and default of a field: from the settings table, or the field's own.
+settings::SettingInfo Describe(const OptionField& field) {
+  if (!field.ownDefault) {
+    if (const settings::SettingInfo* info = settings::FindSetting(field.section, field.name)) return *info;
+  }
+  return {field.section, field.name, field.type, field.defaultText.c_str(), field.defaultInt, 0.0, false};
+}
+
+}  // namespace
+
 FieldValue TOptionsDialog::DefaultValue(const OptionField& field) const {
-  const settings::SettingInfo* info = settings::FindSetting(field.section, field.name);
-  if (!info) return FieldValue(std::string());
-  switch (info->type) {
+  const settings::SettingInfo info = Describe(field);
+  switch (info.type) {
     case SettingType::String:
-      if (field.linuxDefault == LinuxDefault::PicturesFolder && std::string(info->defaultText).empty()) {
+      if (field.linuxDefault == LinuxDefault::PicturesFolder && std::string(info.defaultText).empty()) {
         return FieldValue(PicturesFolder().toStdString());
       }
-      return FieldValue(std::string(info->defaultText));
-    case SettingType::Integer: return FieldValue(info->defaultInt);
-    case SettingType::Boolean: return FieldValue(info->defaultInt != 0);
-    case SettingType::Double: return FieldValue(info->defaultDouble);
+      return FieldValue(std::string(info.defaultText));
+    case SettingType::Integer: return FieldValue(info.defaultInt);
+    case SettingType::Boolean: return FieldValue(info.defaultInt != 0);
+    case SettingType::Double: return FieldValue(info.defaultDouble);
   }
   return FieldValue(std::string());
 }
 
 std::optional<FieldValue> TOptionsDialog::ReadStored(const OptionField& field) {
-  const settings::SettingInfo* info = settings::FindSetting(field.section, field.name);
-  if (!info || !OpenSection(field.section)) return std::nullopt;
-  switch (info->type) {
+  if (!OpenSection(field.section)) return std::nullopt;
+  switch (Describe(field).type) {
     case SettingType::String:
       if (auto v = registry_.ReadString(field.name)) return FieldValue(*v);
       break;

@@ -33,6 +33,10 @@ class OptionsFormTest : public kv::testing::OptionsFixture {
 TEST(OptionFields, CoverEveryValueThePlayerOnlyReads) {
   std::set<std::string> edited;
   for (const OptionField& f : OptionFields()) {
+    if (f.ownDefault) {
+      EXPECT_STREQ(f.section, "Display") << f.name;  // only the OSD's appearance has its own
+      continue;
+    }
     ASSERT_NE(settings::FindSetting(f.section, f.name), nullptr) << f.section << "\\" << f.name;
     edited.insert(std::string(f.section) + "\\" + f.name);
   }
@@ -57,6 +61,11 @@ TEST_F(OptionsFormTest, FreshRegistry_showsDefaultsAndThePicturesFolder) {
   EXPECT_EQ(Find<QWidget>(dialog, "FrameCaptureDirectory")->findChild<QLineEdit*>()->text().toStdString(), Pictures());
   EXPECT_EQ(Find<QWidget>(dialog, "TeletextDirectory")->findChild<QLineEdit*>()->text().toStdString(), Pictures());
   EXPECT_EQ(dialog.Tabs()->count(), 9);
+  // the OSD's appearance shows the OSD's own defaults
+  EXPECT_EQ(Find<QComboBox>(dialog, "DisplayFont")->currentText(), "Verdana");
+  EXPECT_EQ(Find<QPushButton>(dialog, "DisplayColor")->text(), "#00ff00");
+  EXPECT_TRUE(Find<QCheckBox>(dialog, "DisplayTransparent")->isChecked());
+  EXPECT_EQ(Find<QSpinBox>(dialog, "DisplayDelay")->value(), 3);
 }
 
 TEST_F(OptionsFormTest, Save_writesChangesFolderDefaultsAndVersionOnly) {
@@ -64,6 +73,7 @@ TEST_F(OptionsFormTest, Save_writesChangesFolderDefaultsAndVersionOnly) {
   dialog.Load();
   Find<QSpinBox>(dialog, "SubtitlesFontSize")->setValue(30);
   Find<QCheckBox>(dialog, "PlayerDVNTSC")->setChecked(true);
+  Find<QCheckBox>(dialog, "DisplayOpaqueFontBorder")->setChecked(false);
   auto* enc = Find<QComboBox>(dialog, "SubtitlesFontEnc");
   enc->setCurrentIndex(enc->findData(204));
   ASSERT_TRUE(dialog.Save());
@@ -72,6 +82,8 @@ TEST_F(OptionsFormTest, Save_writesChangesFolderDefaultsAndVersionOnly) {
   EXPECT_EQ(Section("Subtitles").ReadInteger("FontSize"), 30);
   EXPECT_EQ(Section("Subtitles").ReadInteger("FontEnc"), 204);
   EXPECT_EQ(Section("Player").ReadBool("DVNTSC"), true);
+  EXPECT_EQ(Section("Display").ReadBool("OpaqueFontBorder"), false);
+  EXPECT_FALSE(Section("Display").ValueExists("Font"));
   EXPECT_EQ(Section("Frame Capture").ReadString("Directory"), Pictures());
   EXPECT_EQ(Section("Teletext").ReadString("Directory"), Pictures());
   // untouched values stay unwritten, so the player's defaults keep applying
