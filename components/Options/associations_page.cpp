@@ -54,6 +54,7 @@ AssociationsPage::AssociationsPage(QWidget* parent) : QWidget(parent), list_(new
   setObjectName(QStringLiteral("AssociationsPage"));
   list_->setObjectName(QStringLiteral("AssociateList"));
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(new QLabel(QStringLiteral("Open these file types with Kavello:"), this));
   layout->addWidget(list_, 1);
 }

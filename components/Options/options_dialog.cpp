@@ -64,7 +64,7 @@ TOptionsDialog::TOptionsDialog(QWidget* owner)
     }
     bindings_.push_back(std::move(binding));
   }
-  resize(520, 420);
+  resize(820, 440);  // wide enough for every tab caption
 }
 
 QWidget* TOptionsDialog::TabPage(const char* tab) {
