@@ -31,12 +31,20 @@ HRESULT TRendererInputPin::EndOfStream() {
 HRESULT TRendererInputPin::BeginFlush() {
   TBaseInputPin::BeginFlush();
   renderer_->BeginFlushing();
+  renderer_->OnBeginFlush();
   return S_OK;
 }
 
 HRESULT TRendererInputPin::EndFlush() {
   renderer_->EndFlushing();
+  renderer_->OnEndFlush();
   return TBaseInputPin::EndFlush();
+}
+
+HRESULT TRendererInputPin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
+  TBaseInputPin::NewSegment(start, stop, rate);
+  renderer_->OnNewSegment(start, stop, rate);
+  return S_OK;
 }
 
 TBaseRenderer::TBaseRenderer(const CLSID& clsid, std::string pinName)
@@ -185,11 +193,15 @@ HRESULT TBaseRenderer::ReceiveSample(IMediaSample* sample) {
   if (state() == State_Stopped) return VFW_E_WRONG_STATE;
   holding_ = true;
   if (state() == State_Paused && !ready_) {
-    ready_ = true;
-    readyChanged_.notify_all();
+    // Present the preroll first, then complete the pause: when the graph's Pause is
+    // done (StopWhenReady), the first frame is already on screen.
     lock.unlock();
     OnReceiveFirstSample(sample);
     lock.lock();
+    if (!flushing_ && state() == State_Paused) {
+      ready_ = true;
+      readyChanged_.notify_all();
+    }
   }
   HRESULT result = S_OK;
   Wait what = WaitForRenderTime(lock, sample, &result);

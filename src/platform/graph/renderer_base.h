@@ -18,7 +18,8 @@
 //                   streaming thread with no lock held.
 //   may override:   OnReceiveFirstSample(sample) (preroll in pause, streaming thread, no
 //                   lock); SetMediaType(type) (connection time); OnStartStreaming /
-//                   OnStopStreaming (state thread, no lock); DropsLateSamples().
+//                   OnStopStreaming (state thread, no lock); DropsLateSamples();
+//                   OnBeginFlush / OnEndFlush / OnNewSegment (delivering thread, no lock).
 //   threads:        renderMutex_ guards the waiting sample, the flags and the advise;
 //                   the clock's callback takes it; DoRenderSample is never called under it.
 #pragma once
@@ -48,6 +49,7 @@ class TRendererInputPin : public TBaseInputPin {
   HRESULT BeginFlush() override;
   HRESULT EndFlush() override;
   HRESULT ReceiveCanBlock() override { return S_OK; }
+  HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
 
  private:
   TBaseRenderer* renderer_;
@@ -70,6 +72,10 @@ class TBaseRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IRen
   virtual HRESULT OnStartStreaming() { return S_OK; }
   virtual HRESULT OnStopStreaming() { return S_OK; }
   virtual bool DropsLateSamples() const { return false; }
+  // Stream events, on the thread that delivers them, no lock held.
+  virtual void OnBeginFlush() {}
+  virtual void OnEndFlush() {}
+  virtual void OnNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {}
 
   int GetPinCount() override { return 1; }
   TBasePin* GetPin(int n) override;

@@ -89,6 +89,11 @@ void TSourceStream::StopThread() {
 HRESULT TSourceStream::Active() {
   HRESULT hr = TBaseOutputPin::Active();
   if (FAILED(hr)) return hr;
+  Item segment{Item::NewSegment, nullptr};
+  if (GetStartSegment(&segment.start, &segment.stop, &segment.rate)) {
+    std::lock_guard lock(queueMutex_);
+    queue_.push_back(std::move(segment));
+  }
   StartThread();
   return S_OK;
 }

@@ -18,7 +18,8 @@
 // Subclass contract:
 //   must implement: CheckMediaType, GetMediaType (the types offered), DecideBufferSize;
 //                   FillBuffer when the mode is Generate.
-//   may override:   OnThreadStart / OnThreadStop (run on the pin's thread).
+//   may override:   GetStartSegment (state thread); OnThreadStart / OnThreadStop (the
+//                   pin's thread).
 //   threads:        FillBuffer runs on the pin's thread with no lock held. The queue mutex
 //                   guards the queue and the thread flags only; nothing is delivered under it.
 #pragma once
@@ -45,6 +46,9 @@ class TSourceStream : public TBaseOutputPin {
   // S_FALSE means end of stream (the pin sends EndOfStream and idles), a failure is
   // reported as a streaming error and the pin idles.
   virtual HRESULT FillBuffer(IMediaSample* sample) { return E_NOTIMPL; }
+  // The segment to announce when streaming starts from Stopped (queued before anything
+  // else); return false to announce none. Called by Active on the state thread.
+  virtual bool GetStartSegment(REFERENCE_TIME* start, REFERENCE_TIME* stop, double* rate) { return false; }
   virtual void OnThreadStart() {}
   virtual void OnThreadStop() {}
 

@@ -17,23 +17,22 @@ HRESULT TTransformInputPin::Receive(IMediaSample* sample) {
 HRESULT TTransformInputPin::EndOfStream() {
   HRESULT hr = TBaseInputPin::EndOfStream();
   if (hr != S_OK) return hr;
-  return transform_->OutputPin()->IsConnected() ? transform_->OutputPin()->DeliverEndOfStream() : S_OK;
+  return transform_->EndOfStream();
 }
 
 HRESULT TTransformInputPin::BeginFlush() {
   TBaseInputPin::BeginFlush();
-  return transform_->OutputPin()->IsConnected() ? transform_->OutputPin()->DeliverBeginFlush() : S_OK;
+  return transform_->BeginFlush();
 }
 
 HRESULT TTransformInputPin::EndFlush() {
   TBaseInputPin::EndFlush();
-  return transform_->OutputPin()->IsConnected() ? transform_->OutputPin()->DeliverEndFlush() : S_OK;
+  return transform_->EndFlush();
 }
 
 HRESULT TTransformInputPin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
   TBasePin::NewSegment(start, stop, rate);
-  return transform_->OutputPin()->IsConnected() ? transform_->OutputPin()->DeliverNewSegment(start, stop, rate)
-                                                : S_OK;
+  return transform_->NewSegment(start, stop, rate);
 }
 
 TTransformOutputPin::TTransformOutputPin(TTransformFilter* filter, std::string name)
@@ -130,6 +129,18 @@ HRESULT TTransformFilter::ReceiveSample(IMediaSample* in) {
     return hr;
   }
   return output_->Deliver(out.Get());
+}
+
+HRESULT TTransformFilter::EndOfStream() {
+  return output_->IsConnected() ? output_->DeliverEndOfStream() : S_OK;
+}
+
+HRESULT TTransformFilter::BeginFlush() { return output_->IsConnected() ? output_->DeliverBeginFlush() : S_OK; }
+
+HRESULT TTransformFilter::EndFlush() { return output_->IsConnected() ? output_->DeliverEndFlush() : S_OK; }
+
+HRESULT TTransformFilter::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
+  return output_->IsConnected() ? output_->DeliverNewSegment(start, stop, rate) : S_OK;
 }
 
 bool TTransformFilter::IsFlushingOrStopped() { return input_->IsFlushing() || state() == State_Stopped; }

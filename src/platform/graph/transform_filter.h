@@ -66,6 +66,11 @@ class TTransformFilter : public TBaseFilter {
   virtual HRESULT TransformInPlace(IMediaSample* sample) { return S_OK; }
   virtual HRESULT StartStreaming() { return S_OK; }
   virtual HRESULT StopStreaming() { return S_OK; }
+  // Stream events from the input pin; the defaults pass them to the output pin.
+  virtual HRESULT EndOfStream();
+  virtual HRESULT BeginFlush();
+  virtual HRESULT EndFlush();
+  virtual HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
 
   int GetPinCount() override { return 2; }
   TBasePin* GetPin(int n) override;
