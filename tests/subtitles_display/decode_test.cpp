@@ -79,11 +79,11 @@ TEST(SubtitleDecode, UnmappableBytesBecomeReplacementCharacters) {
 }
 
 TEST(SubtitleDecode, LineBreaksAreFoundAfterDecoding) {
-  // ソ in Shift-JIS is 0x83 0x7C: its second byte is "|" but does not split the line.
+  // ポ in Shift-JIS is 0x83 0x7C: its second byte is "|" but does not split the line.
   const std::string decoded = DecodeSubtitleText("\x83\x7C|x", 128);
-  EXPECT_EQ(decoded, "\xE3\x82\xBD|x");
+  EXPECT_EQ(decoded, "\xE3\x83\x9D|x");
   EXPECT_EQ(SubtitleLineCount(decoded), 2);
-  EXPECT_EQ(SubtitleLine(decoded, 2), "\xE3\x82\xBD");
+  EXPECT_EQ(SubtitleLine(decoded, 2), "\xE3\x83\x9D");
 }
 
 TEST(SubtitleDecode, Utf8Validation) {
