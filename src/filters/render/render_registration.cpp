@@ -49,13 +49,16 @@ void RegisterRenderFilters(TClassRegistry& registry) {
                                   [](const IID& iid, void** out) {
                                     return CreateComObject<TMixingRenderer>(iid, out, KClsidVideoMixingRenderer, false);
                                   }));
-    if (OpenGlAvailable()) {
-      registry.RegisterFilter(Video(KClsidVideoMixingRenderer9, "Video Mixing Renderer 9", MERIT_DO_NOT_USE,
-                                    [](const IID& iid, void** out) {
-                                      return CreateComObject<TMixingRenderer>(iid, out, KClsidVideoMixingRenderer9,
-                                                                              true);
-                                    }));
-    }
+    // Registered always, created only where OpenGL works: the device list offers the
+    // renderer exactly when creating it succeeds, and programs that never ask for it do
+    // not pay for loading the OpenGL driver.
+    registry.RegisterFilter(Video(KClsidVideoMixingRenderer9, "Video Mixing Renderer 9", MERIT_DO_NOT_USE,
+                                  [](const IID& iid, void** out) -> HRESULT {
+                                    if (out) *out = nullptr;
+                                    if (!OpenGlAvailable()) return CLASS_E_CLASSNOTAVAILABLE;
+                                    return CreateComObject<TMixingRenderer>(iid, out, KClsidVideoMixingRenderer9,
+                                                                            true);
+                                  }));
     TClassRegistration null = Video(KClsidNullRenderer, "Null Renderer", MERIT_DO_NOT_USE,
                                     [](const IID& iid, void** out) { return CreateComObject<TNullRenderer>(iid, out); });
     null.inputTypes = {{GUID_NULL, GUID_NULL}};

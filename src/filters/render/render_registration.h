@@ -6,8 +6,8 @@
 namespace kv::render {
 
 // Registers "Video Renderer", "Overlay mixer", "Overlay mixer 2", "Video Mixing Renderer 7",
-// the null renderer ("Null Renderer") and, when an OpenGL context can be made,
-// "Video Mixing Renderer 9". Idempotent.
+// "Video Mixing Renderer 9" (whose creation fails with CLASS_E_CLASSNOTAVAILABLE unless an
+// OpenGL context can be made) and the null renderer ("Null Renderer"). Idempotent.
 void RegisterRenderFilters(TClassRegistry& registry);
 
 }  // namespace kv::render

@@ -26,17 +26,23 @@ TVideoPresenter::TVideoPresenter() : ColorKey_(KDefaultColorKey) {
 TVideoPresenter::~TVideoPresenter() = default;
 
 void TVideoPresenter::SetFormat(const TVideoFormat& format) {
+  std::shared_ptr<const void> kept;
   std::lock_guard<std::mutex> lock(Mutex_);
   Format_ = format;
   Source_ = {0, 0, format.VisibleWidth, format.VisibleHeight};
   HavePicture_ = false;
+  PictureData_ = nullptr;
+  kept = std::move(Keep_);
 }
 
 void TVideoPresenter::ClearFormat() {
+  std::shared_ptr<const void> kept;
   std::lock_guard<std::mutex> lock(Mutex_);
   Format_.reset();
   HavePicture_ = false;
+  PictureData_ = nullptr;
   Picture_.clear();
+  kept = std::move(Keep_);
 }
 
 std::optional<TVideoFormat> TVideoPresenter::Format() const {
@@ -44,23 +50,44 @@ std::optional<TVideoFormat> TVideoPresenter::Format() const {
   return Format_;
 }
 
-bool TVideoPresenter::Present(const uint8_t* data, size_t size) {
+bool TVideoPresenter::Present(const uint8_t* data, size_t size, std::shared_ptr<const void> keep) {
   std::shared_ptr<video::TRgbImage> frame;
   std::shared_ptr<video::IVideoSurface> surface;
+  std::shared_ptr<const void> previous;
   {
     std::lock_guard<std::mutex> lock(Mutex_);
     if (!Format_ || !data || size < PictureBytes(Format_->Picture)) return false;
     size_t bytes = PictureBytes(Format_->Picture);
-    Picture_.resize(bytes);
-    std::memcpy(Picture_.data(), data, bytes);
+    previous = std::move(Keep_);
+    if (keep) {
+      // Kept in place: no copy of a whole picture per frame.
+      Keep_ = std::move(keep);
+      PictureData_ = data;
+    } else {
+      Picture_.resize(bytes);
+      std::memcpy(Picture_.data(), data, bytes);
+      PictureData_ = Picture_.data();
+    }
+    PictureSize_ = bytes;
     HavePicture_ = true;
     frame = ComposeLocked();
-    if (!frame) return false;
-    ++Presented_;
+    if (frame) ++Presented_;
     surface = Surface_;
   }
+  previous.reset();  // gives the previous sample back, outside the lock
+  if (!frame) return false;
   Show(frame, surface);
   return true;
+}
+
+void TVideoPresenter::ForgetPicture() {
+  std::shared_ptr<const void> kept;
+  std::lock_guard<std::mutex> lock(Mutex_);
+  if (Keep_) {
+    kept = std::move(Keep_);
+    HavePicture_ = false;
+    PictureData_ = nullptr;
+  }
 }
 
 void TVideoPresenter::SetOverlay(const uint8_t* data, size_t size, const TPictureLayout& layout) {
@@ -310,7 +337,7 @@ std::shared_ptr<video::TRgbImage> TVideoPresenter::TakeBufferLocked(int width, i
 }
 
 std::shared_ptr<video::TRgbImage> TVideoPresenter::ComposeLocked() {
-  if (!Format_ || !HavePicture_) return nullptr;
+  if (!Format_ || !HavePicture_ || !PictureData_) return nullptr;
   int width = 0, height = 0;
   OutputSizeLocked(&width, &height);
   if (width <= 0 || height <= 0) return nullptr;
@@ -322,7 +349,7 @@ std::shared_ptr<video::TRgbImage> TVideoPresenter::ComposeLocked() {
   TCropRect crop = Source_;
   crop.Left += Format_->VisibleLeft;
   crop.Top += Format_->VisibleTop;
-  if (!Converter_.Convert(Picture_.data(), Picture_.size(), Format_->Picture, crop, *frame, dest)) return nullptr;
+  if (!Converter_.Convert(PictureData_, PictureSize_, Format_->Picture, crop, *frame, dest)) return nullptr;
   if (OverlayLayout_) {
     // The second picture covers the video area, unaffected by the zoom.
     OverlayImage_.Resize(width, height);

@@ -36,9 +36,13 @@ class TVideoPresenter {
   void ClearFormat();
   std::optional<TVideoFormat> Format() const;
 
-  // Draws one picture (a sample's bytes in the connection's layout) and keeps a copy of
-  // it. A buffer too small for the layout is ignored. Returns whether a frame was made.
-  bool Present(const uint8_t* data, size_t size);
+  // Draws one picture (a sample's bytes in the connection's layout) and keeps it for
+  // redraws: with `keep` (an owner of the bytes, released when the presenter lets go of
+  // them) in place, else as a copy. A buffer too small for the layout is ignored. Returns
+  // whether a frame was made.
+  bool Present(const uint8_t* data, size_t size, std::shared_ptr<const void> keep = nullptr);
+  // Lets go of the kept picture (a stopping renderer gives its samples back).
+  void ForgetPicture();
   // Sets the second picture (shown until replaced or cleared); ARGB32 blends by its
   // opacity byte, any other layout is keyed with the colour key.
   void SetOverlay(const uint8_t* data, size_t size, const TPictureLayout& layout);
@@ -88,7 +92,10 @@ class TVideoPresenter {
   TCropRect Source_;
   TCropRect Dest_;  // empty: the whole window
   bool Letterbox_ = false;
-  std::vector<uint8_t> Picture_;  // copy of the last picture
+  std::vector<uint8_t> Picture_;     // copy of the last picture when it was not kept in place
+  const uint8_t* PictureData_ = nullptr;  // the last picture (in Picture_ or in Keep_'s sample)
+  size_t PictureSize_ = 0;
+  std::shared_ptr<const void> Keep_;  // owner of PictureData_ when kept in place
   bool HavePicture_ = false;
   std::vector<uint8_t> Overlay_;
   std::optional<TPictureLayout> OverlayLayout_;

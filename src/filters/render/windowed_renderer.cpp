@@ -10,6 +10,7 @@ constexpr int32_t WM_PAINT = 15;
 constexpr int32_t WM_ERASEBKGND = 20;
 constexpr int32_t WM_DISPLAYCHANGE = 0x7E;
 constexpr int32_t WM_SYSCOLORCHANGE = 0x15;
+constexpr int32_t KMinBuffersToKeepSample = 3;
 
 HRESULT CheckOut(const void* a, const void* b = reinterpret_cast<const void*>(1),
                  const void* c = reinterpret_cast<const void*>(1), const void* d = reinterpret_cast<const void*>(1)) {
@@ -103,7 +104,27 @@ void TWindowedRenderer::PresentSample(IMediaSample* sample) {
   uint8_t* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data) return;
   int32_t length = sample->GetActualDataLength();
-  if (length > 0) Presenter_.Present(data, static_cast<size_t>(length));
+  if (length <= 0) return;
+  // The picture is kept for redraws (zoom or resize while paused). Keeping the sample
+  // itself saves copying every picture, but takes one buffer from the upstream pool: only
+  // done when the pool has buffers to spare, so the decoder is never starved.
+  std::shared_ptr<const void> keep;
+  ALLOCATOR_PROPERTIES props;
+  IMemAllocator* allocator = InputPin()->Allocator();
+  if (allocator && SUCCEEDED(allocator->GetProperties(&props)) && props.cBuffers >= KMinBuffersToKeepSample) {
+    sample->AddRef();
+    keep = std::shared_ptr<const void>(sample, [](const void* s) {
+      static_cast<IMediaSample*>(const_cast<void*>(s))->Release();
+    });
+  }
+  Presenter_.Present(data, static_cast<size_t>(length), std::move(keep));
+}
+
+HRESULT TWindowedRenderer::Stop() {
+  HRESULT hr = TBaseRenderer::Stop();
+  // Stopped filters give their samples back (the allocator is decommitted).
+  Presenter_.ForgetPicture();
+  return hr;
 }
 
 HRESULT TWindowedRenderer::DoRenderSample(IMediaSample* sample) {

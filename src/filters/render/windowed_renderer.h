@@ -54,6 +54,7 @@ class TWindowedRenderer : public TBaseRenderer, public IBasicVideo, public IVide
   int GetPinCount() override;
   TBasePin* GetPin(int n) override;
   HRESULT Pause() override;
+  HRESULT Stop() override;
 
   // IBasicVideo
   HRESULT get_AvgTimePerFrame(REFERENCE_TIME* time) override;
