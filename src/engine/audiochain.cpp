@@ -65,6 +65,9 @@ bool TCOMPlay::HandleAudioPin(TOpenScan& scan, IPin* pin, int index, const Media
     AudioStreamIndex = index;
     AudioOutPin = pin;
     scan.audioConnected = true;
+  } else {
+    // The next pin brings its own decoder; this one would stay behind unconnected.
+    RemoveFromGraph(AudioDecoder);
   }
   return true;
 }

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "engine/catalogue.h"
+#include "settings/filterstruct.h"
 #include "engine/formats.h"
 #include "engine/istat.h"
 #include "engine/ittx.h"
@@ -39,13 +40,8 @@ namespace kv {
 
 struct TOpenScan;
 
-// One filter plug-in slot; an empty FileName marks the slot free.
-struct TFilterStruct {
-  std::string FileName;  // plug-in descriptor base name
-  std::string Name;      // friendly name the filter is looked up by
-  bool NeedCapturePin = false;
-};
-using TFiltersInChain = std::array<TFilterStruct, 5>;
+// TFilterStruct and TFiltersInChain (one filter plug-in slot, five slots) are shared with the
+// settings, which read them from the registry: settings/filterstruct.h.
 // The filters created for a TFiltersInChain, slot by slot (empty where none).
 using TBaseFilters = std::array<ComPtr<IBaseFilter>, 5>;
 
