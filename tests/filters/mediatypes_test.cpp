@@ -36,17 +36,18 @@ TEST(VideoCodecTable, EveryRow_mapsBothWaysAndHasADecoder) {
   }
 }
 
-TEST(VideoFourccTable, EveryAlias_keepsItsFourccAndDecodesAsItsCodec) {
+TEST(VideoFourccTable, EveryAlias_decodesAsItsCodec_andNamedOnesStayTheSubtype) {
   const auto decoderSubtypes = VideoDecoderSubtypes();
   for (const auto& row : VideoFourccTable()) {
     const GUID subtype = BaseSubtype(row.fourcc);
     SCOPED_TRACE(MediaGuidName(subtype));
     EXPECT_EQ(VideoCodecFor(subtype), row.codec);
+    EXPECT_TRUE(Contains(decoderSubtypes, subtype));
     auto sub = VideoSubtypeFor(row.codec, row.fourcc);
     ASSERT_TRUE(sub.has_value());
-    EXPECT_EQ(sub->subtype, subtype);
-    EXPECT_EQ(sub->fourcc, row.fourcc);
-    EXPECT_TRUE(Contains(decoderSubtypes, subtype));
+    const GUID expected = row.named ? subtype : VideoSubtypeFor(row.codec, 0)->subtype;
+    EXPECT_EQ(sub->subtype, expected);
+    EXPECT_EQ(sub->fourcc, expected.Data1);
   }
 }
 
@@ -72,7 +73,9 @@ TEST(VideoSubtypeFor, TagOfAnotherCodec_givesTheCodecsOwnSubtype) {
       {AV_CODEC_ID_MPEG4, Fourcc("mp4v"), FourccSubtype("mp4v")},
       {AV_CODEC_ID_MPEG4, Fourcc("H264"), FourccSubtype("MP4V")},  // an H.264 tag on MPEG-4 data
       {AV_CODEC_ID_MPEG4, 0, FourccSubtype("MP4V")},
-      {AV_CODEC_ID_H264, Fourcc("avc1"), FourccSubtype("avc1")},
+      {AV_CODEC_ID_H264, Fourcc("avc1"), FourccSubtype("AVC1")},  // packaging, not a variant
+      {AV_CODEC_ID_H264, Fourcc("H264"), FourccSubtype("AVC1")},
+      {AV_CODEC_ID_HEVC, Fourcc("hev1"), FourccSubtype("HEVC")},
       {AV_CODEC_ID_H264, 0x1B, FourccSubtype("AVC1")},  // a transport stream's stream type
       {AV_CODEC_ID_DVVIDEO, Fourcc("dvsd"), FourccSubtype("dvsd")},
       {AV_CODEC_ID_MPEG2VIDEO, Fourcc("mpg2"), MEDIASUBTYPE_MPEG2_VIDEO},

@@ -36,36 +36,36 @@ constexpr TVideoCodecRow kVideoCodecs[] = {
 };
 
 constexpr TVideoFourccRow kVideoFourccs[] = {
-    {Fourcc("H264"), AV_CODEC_ID_H264}, {Fourcc("h264"), AV_CODEC_ID_H264},
-    {Fourcc("X264"), AV_CODEC_ID_H264}, {Fourcc("x264"), AV_CODEC_ID_H264},
-    {Fourcc("avc1"), AV_CODEC_ID_H264}, {Fourcc("AVC1"), AV_CODEC_ID_H264},
-    {Fourcc("HEVC"), AV_CODEC_ID_HEVC}, {Fourcc("hvc1"), AV_CODEC_ID_HEVC},
-    {Fourcc("hev1"), AV_CODEC_ID_HEVC}, {Fourcc("H265"), AV_CODEC_ID_HEVC},
-    {Fourcc("XVID"), AV_CODEC_ID_MPEG4}, {Fourcc("xvid"), AV_CODEC_ID_MPEG4},
-    {Fourcc("DIVX"), AV_CODEC_ID_MPEG4}, {Fourcc("divx"), AV_CODEC_ID_MPEG4},
-    {Fourcc("DX50"), AV_CODEC_ID_MPEG4}, {Fourcc("dx50"), AV_CODEC_ID_MPEG4},
-    {Fourcc("MP4S"), AV_CODEC_ID_MPEG4}, {Fourcc("mp4s"), AV_CODEC_ID_MPEG4},
-    {Fourcc("M4S2"), AV_CODEC_ID_MPEG4}, {Fourcc("FMP4"), AV_CODEC_ID_MPEG4},
-    {Fourcc("MP4V"), AV_CODEC_ID_MPEG4}, {Fourcc("mp4v"), AV_CODEC_ID_MPEG4},
-    {Fourcc("3IV2"), AV_CODEC_ID_MPEG4},
-    {Fourcc("MPG4"), AV_CODEC_ID_MSMPEG4V1}, {Fourcc("MP42"), AV_CODEC_ID_MSMPEG4V2},
-    {Fourcc("DIV3"), AV_CODEC_ID_MSMPEG4V3}, {Fourcc("div3"), AV_CODEC_ID_MSMPEG4V3},
-    {Fourcc("DIV4"), AV_CODEC_ID_MSMPEG4V3}, {Fourcc("MP43"), AV_CODEC_ID_MSMPEG4V3},
-    {Fourcc("VP80"), AV_CODEC_ID_VP8}, {Fourcc("VP90"), AV_CODEC_ID_VP9},
-    {Fourcc("AV01"), AV_CODEC_ID_AV1}, {Fourcc("av01"), AV_CODEC_ID_AV1},
-    {Fourcc("MJPG"), AV_CODEC_ID_MJPEG}, {Fourcc("mjpg"), AV_CODEC_ID_MJPEG},
-    {Fourcc("IJPG"), AV_CODEC_ID_MJPEG}, {Fourcc("AVRn"), AV_CODEC_ID_MJPEG},
-    {Fourcc("THEO"), AV_CODEC_ID_THEORA},
-    {Fourcc("WMV1"), AV_CODEC_ID_WMV1}, {Fourcc("WMV2"), AV_CODEC_ID_WMV2},
-    {Fourcc("WMV3"), AV_CODEC_ID_WMV3}, {Fourcc("WVC1"), AV_CODEC_ID_VC1},
-    {Fourcc("WMVA"), AV_CODEC_ID_VC1},
-    {Fourcc("dvsd"), AV_CODEC_ID_DVVIDEO}, {Fourcc("DVSD"), AV_CODEC_ID_DVVIDEO},
-    {Fourcc("dv25"), AV_CODEC_ID_DVVIDEO}, {Fourcc("dv50"), AV_CODEC_ID_DVVIDEO},
-    {Fourcc("dvhd"), AV_CODEC_ID_DVVIDEO}, {Fourcc("dvsl"), AV_CODEC_ID_DVVIDEO},
-    {Fourcc("CDVC"), AV_CODEC_ID_DVVIDEO},
-    {Fourcc("HFYU"), AV_CODEC_ID_HUFFYUV}, {Fourcc("FFV1"), AV_CODEC_ID_FFV1},
-    {Fourcc("H263"), AV_CODEC_ID_H263}, {Fourcc("FLV1"), AV_CODEC_ID_FLV1},
-    {Fourcc("cvid"), AV_CODEC_ID_CINEPAK}, {Fourcc("IV50"), AV_CODEC_ID_INDEO5},
+    {Fourcc("H264"), AV_CODEC_ID_H264, false}, {Fourcc("h264"), AV_CODEC_ID_H264, false},
+    {Fourcc("X264"), AV_CODEC_ID_H264, false}, {Fourcc("x264"), AV_CODEC_ID_H264, false},
+    {Fourcc("avc1"), AV_CODEC_ID_H264, false}, {Fourcc("AVC1"), AV_CODEC_ID_H264, false},
+    {Fourcc("HEVC"), AV_CODEC_ID_HEVC, false}, {Fourcc("hvc1"), AV_CODEC_ID_HEVC, false},
+    {Fourcc("hev1"), AV_CODEC_ID_HEVC, false}, {Fourcc("H265"), AV_CODEC_ID_HEVC, false},
+    {Fourcc("XVID"), AV_CODEC_ID_MPEG4, true}, {Fourcc("xvid"), AV_CODEC_ID_MPEG4, true},
+    {Fourcc("DIVX"), AV_CODEC_ID_MPEG4, true}, {Fourcc("divx"), AV_CODEC_ID_MPEG4, true},
+    {Fourcc("DX50"), AV_CODEC_ID_MPEG4, true}, {Fourcc("dx50"), AV_CODEC_ID_MPEG4, true},
+    {Fourcc("MP4S"), AV_CODEC_ID_MPEG4, true}, {Fourcc("mp4s"), AV_CODEC_ID_MPEG4, true},
+    {Fourcc("M4S2"), AV_CODEC_ID_MPEG4, true}, {Fourcc("FMP4"), AV_CODEC_ID_MPEG4, true},
+    {Fourcc("MP4V"), AV_CODEC_ID_MPEG4, true}, {Fourcc("mp4v"), AV_CODEC_ID_MPEG4, true},
+    {Fourcc("3IV2"), AV_CODEC_ID_MPEG4, true},
+    {Fourcc("MPG4"), AV_CODEC_ID_MSMPEG4V1, true}, {Fourcc("MP42"), AV_CODEC_ID_MSMPEG4V2, true},
+    {Fourcc("DIV3"), AV_CODEC_ID_MSMPEG4V3, true}, {Fourcc("div3"), AV_CODEC_ID_MSMPEG4V3, true},
+    {Fourcc("DIV4"), AV_CODEC_ID_MSMPEG4V3, true}, {Fourcc("MP43"), AV_CODEC_ID_MSMPEG4V3, true},
+    {Fourcc("VP80"), AV_CODEC_ID_VP8, false}, {Fourcc("VP90"), AV_CODEC_ID_VP9, false},
+    {Fourcc("AV01"), AV_CODEC_ID_AV1, false}, {Fourcc("av01"), AV_CODEC_ID_AV1, false},
+    {Fourcc("MJPG"), AV_CODEC_ID_MJPEG, true}, {Fourcc("mjpg"), AV_CODEC_ID_MJPEG, true},
+    {Fourcc("IJPG"), AV_CODEC_ID_MJPEG, true}, {Fourcc("AVRn"), AV_CODEC_ID_MJPEG, true},
+    {Fourcc("THEO"), AV_CODEC_ID_THEORA, true},
+    {Fourcc("WMV1"), AV_CODEC_ID_WMV1, true}, {Fourcc("WMV2"), AV_CODEC_ID_WMV2, true},
+    {Fourcc("WMV3"), AV_CODEC_ID_WMV3, true}, {Fourcc("WVC1"), AV_CODEC_ID_VC1, true},
+    {Fourcc("WMVA"), AV_CODEC_ID_VC1, true},
+    {Fourcc("dvsd"), AV_CODEC_ID_DVVIDEO, true}, {Fourcc("DVSD"), AV_CODEC_ID_DVVIDEO, true},
+    {Fourcc("dv25"), AV_CODEC_ID_DVVIDEO, true}, {Fourcc("dv50"), AV_CODEC_ID_DVVIDEO, true},
+    {Fourcc("dvhd"), AV_CODEC_ID_DVVIDEO, true}, {Fourcc("dvsl"), AV_CODEC_ID_DVVIDEO, true},
+    {Fourcc("CDVC"), AV_CODEC_ID_DVVIDEO, true},
+    {Fourcc("HFYU"), AV_CODEC_ID_HUFFYUV, true}, {Fourcc("FFV1"), AV_CODEC_ID_FFV1, true},
+    {Fourcc("H263"), AV_CODEC_ID_H263, true}, {Fourcc("FLV1"), AV_CODEC_ID_FLV1, true},
+    {Fourcc("cvid"), AV_CODEC_ID_CINEPAK, true}, {Fourcc("IV50"), AV_CODEC_ID_INDEO5, true},
 };
 
 constexpr TAudioCodecRow kAudioCodecs[] = {
@@ -139,7 +139,8 @@ std::optional<TVideoSubtype> VideoSubtypeFor(AVCodecID codec, uint32_t codecTag)
   if (row == std::end(kVideoCodecs)) return std::nullopt;
   if (row->block == VideoBlock::VideoInfo && codecTag != 0) {
     for (const auto& alias : kVideoFourccs) {
-      if (alias.fourcc == codecTag && alias.codec == codec) return TVideoSubtype{BaseSubtype(codecTag), row->block, codecTag};
+      if (alias.named && alias.fourcc == codecTag && alias.codec == codec)
+        return TVideoSubtype{BaseSubtype(codecTag), row->block, codecTag};
     }
   }
   const uint32_t fourcc = row->block == VideoBlock::VideoInfo ? row->subtype.Data1 : 0;

@@ -57,12 +57,14 @@ struct TVideoCodecRow {
 };
 std::span<const TVideoCodecRow> VideoCodecTable();
 
-// Video FOURCC aliases: a container tag in this table becomes the subtype as it stands
-// (case matters: "dvsd" and "DVSD" are different subtypes), so that the engine names
-// "XviD", "DivX 5" and so on. Every alias is also accepted by the video decoder.
+// Video FOURCC aliases, all accepted by the video decoder. A container tag marked `named`
+// becomes the subtype as it stands (case matters: "dvsd" and "DVSD" are different
+// subtypes), so that the engine names "XviD", "DivX 5" and so on; the others only say how
+// the stream is packaged (H.264's "avc1", "H264") and the codec's own subtype is used.
 struct TVideoFourccRow {
   uint32_t fourcc;
   AVCodecID codec;
+  bool named;
 };
 std::span<const TVideoFourccRow> VideoFourccTable();
 

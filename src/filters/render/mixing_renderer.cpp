@@ -3,7 +3,11 @@
 namespace kv::render {
 
 TMixingRenderer::TMixingRenderer(const CLSID& clsid, bool nine)
-    : TWindowedRenderer(clsid, 1, "VMR Input0"), Nine_(nine) {}
+    : TWindowedRenderer(clsid, 1, "VMR Input0"), Nine_(nine) {
+  // The "9" renderer draws through OpenGL when its surface can: YUV to RGB, scaling and
+  // mixing on the graphics card.
+  Presenter().SetYuvOutput(nine);
+}
 
 HRESULT TMixingRenderer::NonDelegatingQueryInterface(const IID& iid, void** out) {
   if (!Nine_) {

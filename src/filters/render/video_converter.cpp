@@ -87,20 +87,17 @@ TVideoConverter::TVideoConverter() = default;
 
 TVideoConverter::~TVideoConverter() { sws_freeContext(Context_); }
 
-bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
-                              video::TRgbImage& target, const TCropRect& into) {
+bool TVideoConverter::Planes(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
+                             const uint8_t* planes[4], int strides[4], TCropRect* aligned) const {
   size_t needed = PictureBytes(layout);
-  if (!data || needed == 0 || size < needed || target.Empty()) return false;
-  TCropRect out = into;
-  if (out.Width <= 0 || out.Height <= 0) out = {0, 0, target.Width, target.Height};
-  if (out.Left < 0 || out.Top < 0 || out.Left + out.Width > target.Width || out.Top + out.Height > target.Height)
-    return false;
+  if (!data || needed == 0 || size < needed) return false;
   const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
   TCropRect r = AlignCrop(layout, crop);
   int stride = Stride(layout);
-
-  std::array<const uint8_t*, 4> planes{};
-  std::array<int, 4> strides{};
+  for (int i = 0; i < 4; ++i) {
+    planes[i] = nullptr;
+    strides[i] = 0;
+  }
   if (info.Rgb && layout.BottomUp) {
     // Row `Top` counted from the top lies (Height - 1 - Top) rows into the buffer.
     planes[0] = data + static_cast<size_t>(layout.Height - 1 - r.Top) * stride + r.Left * info.BytesPerPixel;
@@ -122,24 +119,66 @@ bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLa
                 (r.Left / 2) * 2;
     strides[1] = stride;
   }
+  *aligned = r;
+  return true;
+}
 
+namespace {
+
+void SetMatrix(SwsContext* context, const TPictureLayout& layout) {
+  if (LayoutInfo(layout.Layout).Rgb) return;
+  // High-definition pictures are coded with the BT.709 matrix, standard definition with
+  // BT.601; the decoders' YUV types do not say which, the height does.
+  int matrix = layout.Height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+  sws_setColorspaceDetails(context, sws_getCoefficients(matrix), 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
+                           1 << 16, 1 << 16);
+}
+
+}  // namespace
+
+bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
+                              video::TRgbImage& target, const TCropRect& into) {
+  if (target.Empty()) return false;
+  TCropRect out = into;
+  if (out.Width <= 0 || out.Height <= 0) out = {0, 0, target.Width, target.Height};
+  if (out.Left < 0 || out.Top < 0 || out.Left + out.Width > target.Width || out.Top + out.Height > target.Height)
+    return false;
+  const uint8_t* planes[4];
+  int strides[4];
+  TCropRect r;
+  if (!Planes(data, size, layout, crop, planes, strides, &r)) return false;
+  const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
   int flags = PointSampling_ ? SWS_POINT : SWS_BILINEAR;
-  Context_ = sws_getCachedContext(Context_, r.Width, r.Height, static_cast<AVPixelFormat>(info.AvFormat),
-                                  out.Width, out.Height, AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
+  Context_ = sws_getCachedContext(Context_, r.Width, r.Height, static_cast<AVPixelFormat>(info.AvFormat), out.Width,
+                                  out.Height, AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
   if (!Context_) return false;
-  if (!info.Rgb) {
-    // High-definition pictures are coded with the BT.709 matrix, standard definition with
-    // BT.601; the decoders' YUV types do not say which, the height does.
-    int matrix = layout.Height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
-    const int* coefficients = sws_getCoefficients(matrix);
-    sws_setColorspaceDetails(Context_, coefficients, 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
-                             1 << 16);
-  }
+  SetMatrix(Context_, layout);
   uint8_t* dst[4] = {target.Pixels.data() + static_cast<size_t>(out.Top) * target.Stride + out.Left * 4, nullptr,
                      nullptr, nullptr};
   int dstStride[4] = {target.Stride, 0, 0, 0};
-  int rows = sws_scale(Context_, planes.data(), strides.data(), 0, r.Height, dst, dstStride);
-  return rows > 0;
+  return sws_scale(Context_, planes, strides, 0, r.Height, dst, dstStride) > 0;
+}
+
+bool TVideoConverter::ConvertToI420(const uint8_t* data, size_t size, const TPictureLayout& layout,
+                                    const TCropRect& crop, video::TYuvImage& target) {
+  const uint8_t* planes[4];
+  int strides[4];
+  TCropRect r;
+  if (!Planes(data, size, layout, crop, planes, strides, &r)) return false;
+  const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
+  target.Width = r.Width;
+  target.Height = r.Height;
+  target.Bt709 = !info.Rgb && layout.Height > 576;  // RGB sources are converted with BT.601
+  int cw = (r.Width + 1) / 2, ch = (r.Height + 1) / 2;
+  target.Y.resize(static_cast<size_t>(r.Width) * r.Height);
+  target.U.resize(static_cast<size_t>(cw) * ch);
+  target.V.resize(static_cast<size_t>(cw) * ch);
+  Context_ = sws_getCachedContext(Context_, r.Width, r.Height, static_cast<AVPixelFormat>(info.AvFormat), r.Width,
+                                  r.Height, AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr, nullptr);
+  if (!Context_) return false;
+  uint8_t* dst[4] = {target.Y.data(), target.U.data(), target.V.data(), nullptr};
+  int dstStride[4] = {r.Width, cw, cw, 0};
+  return sws_scale(Context_, planes, strides, 0, r.Height, dst, dstStride) > 0;
 }
 
 }  // namespace kv::render

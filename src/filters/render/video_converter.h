@@ -17,6 +17,7 @@
 #include <span>
 
 #include "platform/video/rgb_image.h"
+#include "platform/video/video_surface.h"
 
 struct SwsContext;
 
@@ -84,7 +85,14 @@ class TVideoConverter {
   bool Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
                video::TRgbImage& target, const TCropRect& into = {});
 
+  // Converts the part `crop` of the picture into planar I420 of the crop's own size (no
+  // scaling: a YUV surface scales on the graphics card). False when the input is invalid.
+  bool ConvertToI420(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
+                     video::TYuvImage& target);
+
  private:
+  bool Planes(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
+              const uint8_t* planes[4], int strides[4], TCropRect* aligned) const;
   SwsContext* Context_ = nullptr;
   bool PointSampling_ = false;
 };

@@ -51,33 +51,23 @@ std::optional<TVideoFormat> TVideoPresenter::Format() const {
 }
 
 bool TVideoPresenter::Present(const uint8_t* data, size_t size, std::shared_ptr<const void> keep) {
-  std::shared_ptr<video::TRgbImage> frame;
-  std::shared_ptr<video::IVideoSurface> surface;
   std::shared_ptr<const void> previous;
-  {
-    std::lock_guard<std::mutex> lock(Mutex_);
-    if (!Format_ || !data || size < PictureBytes(Format_->Picture)) return false;
-    size_t bytes = PictureBytes(Format_->Picture);
-    previous = std::move(Keep_);
-    if (keep) {
-      // Kept in place: no copy of a whole picture per frame.
-      Keep_ = std::move(keep);
-      PictureData_ = data;
-    } else {
-      Picture_.resize(bytes);
-      std::memcpy(Picture_.data(), data, bytes);
-      PictureData_ = Picture_.data();
-    }
-    PictureSize_ = bytes;
-    HavePicture_ = true;
-    frame = ComposeLocked();
-    if (frame) ++Presented_;
-    surface = Surface_;
+  std::unique_lock<std::mutex> lock(Mutex_);
+  if (!Format_ || !data || size < PictureBytes(Format_->Picture)) return false;
+  size_t bytes = PictureBytes(Format_->Picture);
+  previous = std::move(Keep_);  // given back after the lock is released (declared first)
+  if (keep) {
+    // Kept in place: no copy of a whole picture per frame.
+    Keep_ = std::move(keep);
+    PictureData_ = data;
+  } else {
+    Picture_.resize(bytes);
+    std::memcpy(Picture_.data(), data, bytes);
+    PictureData_ = Picture_.data();
   }
-  previous.reset();  // gives the previous sample back, outside the lock
-  if (!frame) return false;
-  Show(frame, surface);
-  return true;
+  PictureSize_ = bytes;
+  HavePicture_ = true;
+  return ComposeAndShow(lock);
 }
 
 void TVideoPresenter::ForgetPicture() {
@@ -103,6 +93,7 @@ void TVideoPresenter::SetOverlay(const uint8_t* data, size_t size, const TPictur
     }
     Overlay_.assign(data, data + bytes);
     OverlayLayout_ = layout;
+    OverlayRgb_.reset();
   }
   Redraw();
 }
@@ -113,6 +104,7 @@ void TVideoPresenter::ClearOverlay() {
     if (!OverlayLayout_) return;
     OverlayLayout_.reset();
     Overlay_.clear();
+    OverlayRgb_.reset();
   }
   Redraw();
 }
@@ -371,15 +363,71 @@ std::shared_ptr<video::TRgbImage> TVideoPresenter::ComposeLocked() {
   return frame;
 }
 
-void TVideoPresenter::Redraw() {
-  std::shared_ptr<video::TRgbImage> frame;
-  std::shared_ptr<video::IVideoSurface> surface;
-  {
-    std::lock_guard<std::mutex> lock(Mutex_);
-    frame = ComposeLocked();
-    surface = Surface_;
+bool TVideoPresenter::YuvSurfaceLocked() const { return YuvOutput_ && Surface_ && Surface_->SupportsYuv(); }
+
+bool TVideoPresenter::ComposeAndShow(std::unique_lock<std::mutex>& lock) {
+  std::shared_ptr<video::IVideoSurface> surface = Surface_;
+  if (YuvSurfaceLocked()) {
+    std::optional<video::TYuvFrame> frame = ComposeYuvLocked();
+    if (!frame) return false;
+    ++Presented_;
+    lock.unlock();
+    surface->PresentYuv(*frame);
+    return true;
   }
-  if (frame) Show(frame, surface);
+  std::shared_ptr<video::TRgbImage> frame = ComposeLocked();
+  if (!frame) return false;
+  ++Presented_;
+  lock.unlock();
+  Show(frame, surface);
+  return true;
+}
+
+std::optional<video::TYuvFrame> TVideoPresenter::ComposeYuvLocked() {
+  if (!Format_ || !HavePicture_ || !PictureData_) return std::nullopt;
+  int width = Surface_->Width(), height = Surface_->Height();
+  if (width <= 0 || height <= 0) return std::nullopt;
+  std::shared_ptr<video::TYuvImage> picture;
+  for (const auto& candidate : YuvPool_) {
+    if (candidate.use_count() == 1) {
+      picture = candidate;
+      break;
+    }
+  }
+  if (!picture) {
+    picture = std::make_shared<video::TYuvImage>();
+    if (YuvPool_.size() < KPoolSize) YuvPool_.push_back(picture);
+  }
+  TCropRect crop = Source_;
+  crop.Left += Format_->VisibleLeft;
+  crop.Top += Format_->VisibleTop;
+  if (!Converter_.ConvertToI420(PictureData_, PictureSize_, Format_->Picture, crop, *picture)) return std::nullopt;
+  video::TYuvFrame frame;
+  frame.Picture = picture;
+  TCropRect dest = EffectiveDestLocked(width, height);
+  frame.Dest = {dest.Left, dest.Top, dest.Width, dest.Height};
+  if (OverlayLayout_) {
+    if (!OverlayRgb_) {
+      auto rgb = std::make_shared<video::TRgbImage>();
+      rgb->Resize(OverlayLayout_->Width, OverlayLayout_->Height);
+      if (OverlayConverter_.Convert(Overlay_.data(), Overlay_.size(), *OverlayLayout_, {}, *rgb)) OverlayRgb_ = rgb;
+    }
+    frame.Overlay = OverlayRgb_;
+    frame.OverlayKeyed = OverlayLayout_->Layout != TPixelLayout::ARGB32;
+    frame.KeyPixel = video::ColorRefToPixel(ColorKey_);
+    frame.OverlayAlpha = OverlayAlpha_;
+  }
+  return frame;
+}
+
+void TVideoPresenter::SetYuvOutput(bool yuv) {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  YuvOutput_ = yuv;
+}
+
+void TVideoPresenter::Redraw() {
+  std::unique_lock<std::mutex> lock(Mutex_);
+  ComposeAndShow(lock);
 }
 
 void TVideoPresenter::Show(const std::shared_ptr<video::TRgbImage>& frame,

@@ -74,6 +74,10 @@ class TVideoPresenter {
   void SetOverlayAlpha(int alpha);  // 0..255
   int OverlayAlpha() const;
 
+  // Hand pictures to surfaces that can draw YUV (SupportsYuv) as YUV: the colour
+  // conversion, scaling and mixing then run on the graphics card. Off by default.
+  void SetYuvOutput(bool yuv);
+
   int64_t FramesPresented() const;
   // The last frame made (null before the first); for tests and captures.
   std::shared_ptr<const video::TRgbImage> LastFrame() const;
@@ -84,6 +88,10 @@ class TVideoPresenter {
   TCropRect EffectiveDestLocked(int width, int height) const;
   // Converts the kept picture; null when there is nothing to draw.
   std::shared_ptr<video::TRgbImage> ComposeLocked();
+  std::optional<video::TYuvFrame> ComposeYuvLocked();
+  bool YuvSurfaceLocked() const;
+  // Makes the next frame (RGB or YUV) and hands it over; Mutex_ held on entry, released.
+  bool ComposeAndShow(std::unique_lock<std::mutex>& lock);
   void Redraw();
   void Show(const std::shared_ptr<video::TRgbImage>& frame, const std::shared_ptr<video::IVideoSurface>& surface);
 
@@ -109,6 +117,9 @@ class TVideoPresenter {
   uint32_t ColorKey_ = 0;
   int OverlayAlpha_ = 255;
   std::vector<std::shared_ptr<video::TRgbImage>> Pool_;  // frames reused once the surface let go
+  bool YuvOutput_ = false;
+  std::vector<std::shared_ptr<video::TYuvImage>> YuvPool_;
+  std::shared_ptr<video::TRgbImage> OverlayRgb_;  // the second picture at its own size (YUV output)
   std::shared_ptr<video::TRgbImage> Last_;
   int64_t Presented_ = 0;
 };
