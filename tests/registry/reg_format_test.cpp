@@ -118,6 +118,24 @@ TEST(RegFormat, Parse_acceptsCrLfBomRegedit4AndContinuedHex) {
   EXPECT_EQ(values[1].dword, 2u);
 }
 
+TEST(RegFormat, Parse_readsRegeditsUtf16Exports) {
+  std::u16string text =
+      u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
+      u"\"Language\"=\"Fran\u00e7ais \U0001F600\"\r\n\"MultipleInst\"=dword:00000001\r\n";
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xff);
+    bytes += static_cast<char>(c >> 8);
+  }
+  ParsedHive parsed = ParseRegText(bytes);
+  EXPECT_TRUE(parsed.skipped.empty());
+  ASSERT_EQ(parsed.document.keys.size(), 1u);
+  ASSERT_EQ(parsed.document.keys[0].values.size(), 2u);
+  EXPECT_EQ(parsed.document.keys[0].values[0].text, "Fran\xC3\xA7" "ais \xF0\x9F\x98\x80");
+  EXPECT_EQ(parsed.document.keys[0].values[1].dword, 1u);
+  EXPECT_EQ(Utf16LeToUtf8(std::string("\x00\xD8x\x00", 4)), "\xEF\xBF\xBDx");  // lone surrogate
+}
+
 TEST(RegFormat, Parse_mergesRepeatedSectionsLaterValuesWin) {
   ParsedHive parsed = ParseRegText(
       "[HKEY_CURRENT_USER\\A]\n\"x\"=dword:00000001\n\"y\"=\"keep\"\n"

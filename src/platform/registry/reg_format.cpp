@@ -308,7 +308,51 @@ std::string EscapeRegString(std::string_view raw) {
   return out;
 }
 
-ParsedHive ParseRegText(std::string_view text) { return Parser(text).Run(); }
+std::string Utf16LeToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  auto unit = [&](size_t i) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) |
+           (static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+  };
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    uint32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      uint32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;  // a lone surrogate
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+ParsedHive ParseRegText(std::string_view text) {
+  // regedit writes its exports in UTF-16LE with a byte-order mark; we read those too and
+  // write UTF-8 back
+  if (text.substr(0, 2) == "\xFF\xFE") {
+    std::string utf8 = Utf16LeToUtf8(text.substr(2));
+    return Parser(utf8).Run();
+  }
+  return Parser(text).Run();
+}
 
 std::string SerializeRegText(const HiveDocument& document) {
   std::string out(kHeader5);

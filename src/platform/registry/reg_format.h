@@ -9,7 +9,8 @@
 //   @="default value"
 //
 // Strings escape backslash, double quote, line feed (\n), carriage return (\r) and NUL (\0).
-// Reading accepts CR LF line ends, a UTF-8 byte-order mark, "REGEDIT4" as header, blanks
+// Reading accepts UTF-16LE files with a byte-order mark (regedit's own exports), CR LF line
+// ends, a UTF-8 byte-order mark, "REGEDIT4" as header, blanks
 // around "=", hex data continued over lines with a trailing backslash, and hex(N) values of
 // other types. Comments (";") and unreadable lines are kept verbatim in the document and
 // written back in their key; unreadable ones are reported with their line number.
@@ -39,5 +40,8 @@ std::string SerializeRegText(const HiveDocument& document);
 
 // The quoted-string escaping of names and string data (without the quotes).
 std::string EscapeRegString(std::string_view raw);
+
+// UTF-16LE bytes (without byte-order mark) as UTF-8; lone surrogates become U+FFFD.
+std::string Utf16LeToUtf8(std::string_view bytes);
 
 }  // namespace kv::registry
