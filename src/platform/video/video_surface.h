@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/video/rgb_image.h"
 
@@ -29,9 +30,37 @@ struct TSurfaceRect {
   friend bool operator==(const TSurfaceRect&, const TSurfaceRect&) = default;
 };
 
+// A picture for surfaces that draw YUV themselves (OpenGL: the colour conversion and the
+// scaling run in a shader). I420, top-down, rows of Width (luma) and (Width + 1) / 2
+// (chroma) bytes; already cropped to the source rectangle.
+struct TYuvImage {
+  int Width = 0;
+  int Height = 0;
+  bool Bt709 = false;  // the matrix: BT.709 (high definition) or BT.601
+  std::vector<uint8_t> Y, U, V;
+};
+
+// What a YUV surface draws: the picture stretched into Dest (inside the surface), the
+// second picture over the whole of Dest, transparent where it has the key colour
+// (OverlayKeyed) or by its opacity byte.
+struct TYuvFrame {
+  std::shared_ptr<const TYuvImage> Picture;
+  TSurfaceRect Dest;
+  std::shared_ptr<const TRgbImage> Overlay;  // may be null
+  bool OverlayKeyed = true;
+  uint32_t KeyPixel = 0;  // 0x00RRGGBB
+  int OverlayAlpha = 255;  // constant opacity of the second picture, 0..255
+};
+
 class IVideoSurface {
  public:
   virtual ~IVideoSurface() = default;
+
+  // Surfaces that convert and scale on the graphics card say so; the OpenGL mixing
+  // renderer then hands them TYuvFrame pictures instead of RGB frames.
+  virtual bool SupportsYuv() const { return false; }
+  // Shows `frame` until the next one. Streaming thread. Only called when SupportsYuv().
+  virtual void PresentYuv(const TYuvFrame& frame) {}
 
   // Shows `frame` (already at the surface's size) until the next one. Streaming thread.
   virtual void Present(std::shared_ptr<const TRgbImage> frame) = 0;
