@@ -55,6 +55,18 @@ double tOptions::ReadFloat(const std::string& name, double def) {
 void tOptions::LoadSettings() {
   // Sections created on the way are stored in one file update at the end.
   registry_.BeginUpdate();
+  LoadWindowSections();
+  LoadPlaybackSections();
+  LoadFilterChain(st::kVideoFilters, VideoFilters);
+  LoadFilterChain(st::kAudioFilters, AudioFilters);
+  LoadSavingSections();
+  LoadAssociations();
+  registry_.CloseKey();
+  registry_.EndUpdate();
+  CompleteFilterRecords();
+}
+
+void tOptions::LoadWindowSections() {
   OpenSection(st::kRootSection);
   Version = ReadString("Version", "");
   MultipleInst = ReadBool("MultipleInst", false);
@@ -80,7 +92,9 @@ void tOptions::LoadSettings() {
   HideCursor = ReadBool("HideCursor", true);
   Centered = ReadBool("Centered", true);
   OSD = ReadBool("OSD", true);
+}
 
+void tOptions::LoadPlaybackSections() {
   OpenSection(st::kSubtitles);
   FontName = ReadString("FontName", "Arial");
   FontEnc = ReadInteger("FontEnc", 0);
@@ -102,10 +116,9 @@ void tOptions::LoadSettings() {
   OpenSection(st::kAnalyze);
   DisablePreview = ReadBool("DisablePreview", false);
   DisableImageAnalyze = ReadBool("DisableImageAnalyze", false);
+}
 
-  LoadFilterChain(st::kVideoFilters, VideoFilters);
-  LoadFilterChain(st::kAudioFilters, AudioFilters);
-
+void tOptions::LoadSavingSections() {
   OpenSection(st::kTeletext);
   TeletextDirectory = ReadString("Directory", "");
   SaveAs = ReadInteger("SaveAs", 0);
@@ -118,11 +131,6 @@ void tOptions::LoadSettings() {
   CaptureDirectory = NormalizeCaptureDirectory(ReadString("Directory", ""));
   ColorDepth = ColorDepthCode(ReadString("ColorDepth", ""));
   Quality = NormalizeQuality(ReadInteger("Quality", 75));
-
-  LoadAssociations();
-  registry_.CloseKey();
-  registry_.EndUpdate();
-  CompleteFilterRecords();
 }
 
 void tOptions::LoadFilterChain(const char* section, TFiltersInChain& chain) {

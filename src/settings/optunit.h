@@ -116,6 +116,9 @@ class tOptions {
   int32_t ReadInteger(const std::string& name, int32_t def);
   bool ReadBool(const std::string& name, bool def);
   double ReadFloat(const std::string& name, double def);
+  void LoadWindowSections();    // root, Position, Display
+  void LoadPlaybackSections();  // Subtitles, Player, Analyze
+  void LoadSavingSections();    // Teletext, Frame Capture
   void LoadAssociations();
   void LoadFilterChain(const char* section, TFiltersInChain& chain);
   void CompleteFilterRecords();

@@ -86,5 +86,13 @@ TEST_F(OptionsExportTest, Cancel_writesNoVersionAndGivesFalse) {
   EXPECT_EQ(Section("Subtitles").ReadInteger("FontSize"), 20);
 }
 
+TEST(OptionsLibraryLayout, BothLibraryPlacesInTheProgramTreeExportShowOptions) {
+  for (const char* relative : {"/Components/Options.so", "/Components/Options/Options.so"}) {
+    TModule library(std::string(KAVELLO_PROGRAM_DIR) + relative);
+    ASSERT_TRUE(library.IsLoaded()) << relative << ": " << library.ErrorText();
+    EXPECT_NE(library.Symbol("ShowOptions"), nullptr) << relative;
+  }
+}
+
 }  // namespace
 }  // namespace kv
