@@ -17,13 +17,8 @@
 
 namespace kv::test {
 
-inline QApplication& TestApp() {
-  static int argc = 1;
-  static char name[] = "subtitles_display_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+// The binary's QApplication (made by qt_test_main.cpp).
+inline QApplication& TestApp() { return *qobject_cast<QApplication*>(QCoreApplication::instance()); }
 
 class TFakeHost final : public ISubtitleHost {
  public:
