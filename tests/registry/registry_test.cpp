@@ -123,6 +123,17 @@ TEST_F(RegistryTest, OpenKey_createsOnlyWhenAsked_andListsSubkeys) {
   EXPECT_TRUE(TRegistry().KeyExists("Software\\Tessaland\\Kavello\\Display"));
 }
 
+TEST_F(RegistryTest, KeyPathsWithLineBreaks_areRefused) {
+  TRegistry reg;
+  EXPECT_FALSE(reg.OpenKey("Software\\Bad\nKey", true));
+  EXPECT_FALSE(reg.OpenKey(std::string("Software\\Nul\0Key", 16), true));
+  EXPECT_FALSE(reg.KeyExists("Software\\Bad\rKey"));
+  EXPECT_FALSE(std::filesystem::exists(config_.Hive()));
+  ASSERT_TRUE(reg.OpenKey(kRoot, true));
+  EXPECT_TRUE(reg.WriteString("Line\nbreak in a name", "is escaped"));
+  EXPECT_EQ(reg.GetValueNames(), std::vector<std::string>{"Line\nbreak in a name"});
+}
+
 TEST_F(RegistryTest, DeleteKeyAndValue_removeWhatTheyName) {
   TRegistry reg;
   ASSERT_TRUE(reg.OpenKey("Software\\A\\B\\C", true));

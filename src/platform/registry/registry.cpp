@@ -126,7 +126,15 @@ bool TRegistry::EndUpdate() {
   });
 }
 
+namespace {
+
+// A key path that would break the line structure of the file is no key path.
+bool UsablePath(const std::string& path) { return path.find_first_of(std::string("\n\r\0", 3)) == std::string::npos; }
+
+}  // namespace
+
 bool TRegistry::OpenKey(const std::string& path, bool canCreate) {
+  if (!UsablePath(path)) return false;
   const std::string full = FullPath(hive_, path);
   bool exists = NormalizeRelative(path).empty();  // the hive root always exists
   if (!exists) View([&](const HiveDocument& doc) { exists = doc.KeyExists(full); });
@@ -152,6 +160,7 @@ void TRegistry::CloseKey() {
 }
 
 bool TRegistry::KeyExists(const std::string& path) {
+  if (!UsablePath(path)) return false;
   const std::string full = FullPath(hive_, path);
   bool exists = NormalizeRelative(path).empty();
   if (!exists) View([&](const HiveDocument& doc) { exists = doc.KeyExists(full); });
@@ -159,7 +168,7 @@ bool TRegistry::KeyExists(const std::string& path) {
 }
 
 bool TRegistry::DeleteKey(const std::string& path) {
-  if (NormalizeRelative(path).empty()) return false;  // the hive root stays
+  if (NormalizeRelative(path).empty() || !UsablePath(path)) return false;  // the hive root stays
   const std::string full = FullPath(hive_, path);
   bool exists = false;
   View([&](const HiveDocument& doc) { exists = doc.KeyExists(full); });

@@ -60,7 +60,8 @@ class TRegistry {
 
   // Opens a key by path relative to the hive root ("Software\\Tessaland\\Kavello\\Display").
   // With canCreate the key is created (and persisted) when missing. False when missing
-  // and not created. A leading backslash is accepted.
+  // and not created. A leading backslash is accepted; a path with a line break or NUL is
+  // refused.
   bool OpenKey(const std::string& path, bool canCreate);
   bool OpenKeyReadOnly(const std::string& path) { return OpenKey(path, false); }
   void CloseKey();
