@@ -150,25 +150,47 @@ int main(int argc, char** argv) {
     monitor.Stop();
     return 1;
   }
+  // Half-way events the sync must survive: a pause of a second at 6.5 s, and at 11.5 s a
+  // seek to 14 s (stream times; the flashes after each are measured like the others).
+  std::thread events([&graph] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(6500 + 2000));  // + the null sink's latency
+    graph.Control->Pause();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    graph.Control->Run();
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    kv::ComPtr<kv::IMediaSeeking> seeking;
+    graph.Graph->QueryInterface(kv::IMediaSeeking::kIid, seeking.PutVoid());
+    int64_t target = 140000000;
+    if (seeking) seeking->SetPositions(&target, kv::AM_SEEKING_AbsolutePositioning, nullptr, kv::AM_SEEKING_NoPositioning);
+    std::printf("paused for 1 s at about 6.5 s; sought to 14 s at about 11.5 s\n");
+  });
   bool completed = graph.PlayToEnd(120000);
+  events.join();
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the last block reaches the monitor
   monitor.Stop();
 
-  // Place the monitor's sample counter on the monotonic clock: a chunk that arrives after
-  // a pause of more than half a second starts a block and arrived when its first sample
-  // was due.
+  // Place the monitor's sample counter on the monotonic clock. The sink renders only while
+  // something plays, so the counter runs in segments separated by silences in the arrival
+  // of chunks (the start, a pause); the first chunk of a segment arrives when its first
+  // sample is due, which places that segment.
+  struct TSegment {
+    size_t FirstSample;
+    double Origin;  // monotonic time of sample 0 by this segment's placement
+  };
+  std::vector<TSegment> segments;
+  for (size_t i = 0; i < monitor.Chunks.size(); ++i) {
+    if (i == 0 || monitor.Chunks[i].Arrival - monitor.Chunks[i - 1].Arrival > 0.3)
+      segments.push_back({monitor.Chunks[i].FirstSample,
+                          monitor.Chunks[i].Arrival - static_cast<double>(monitor.Chunks[i].FirstSample) / KRate});
+  }
+  auto timeOf = [&](size_t sample) {
+    double origin = segments.empty() ? 0 : segments.front().Origin;
+    for (const TSegment& segment : segments)
+      if (segment.FirstSample <= sample) origin = segment.Origin;
+    return origin + static_cast<double>(sample) / KRate;
+  };
   std::vector<double> origins;
-  for (size_t i = 1; i < monitor.Chunks.size(); ++i) {
-    if (monitor.Chunks[i].Arrival - monitor.Chunks[i - 1].Arrival > 0.5)
-      origins.push_back(monitor.Chunks[i].Arrival - static_cast<double>(monitor.Chunks[i].FirstSample) / KRate);
-  }
-  if (origins.empty()) {
-    // A sink that delivers continuously: every chunk arrives when its last sample is due.
-    for (const auto& c : monitor.Chunks) origins.push_back(c.Arrival - static_cast<double>(c.FirstSample) / KRate);
-    std::sort(origins.begin(), origins.end());
-    origins.resize(1);
-  }
-  double origin = Median(origins);
+  for (const TSegment& segment : segments) origins.push_back(segment.Origin);
 
   if (const char* dump = std::getenv("KAVELLO_AVSYNC_DUMP")) {
     if (FILE* f = std::fopen(dump, "wb")) {
@@ -184,7 +206,7 @@ int main(int argc, char** argv) {
   bool any = false;
   for (size_t i = 0; i < monitor.Samples.size(); ++i) {
     if (std::abs(static_cast<int>(monitor.Samples[i])) <= 1500) continue;
-    if (!any || i - lastLoud > KRate / 2) beeps.push_back(origin + static_cast<double>(i) / KRate);
+    if (!any || i - lastLoud > KRate / 2) beeps.push_back(timeOf(i));
     lastLoud = i;
     any = true;
   }
@@ -202,7 +224,7 @@ int main(int argc, char** argv) {
   std::vector<double> magnitudes;
   for (double o : offsets) magnitudes.push_back(std::fabs(o));
   std::printf("completed: %s\n", completed ? "yes" : "no");
-  std::printf("flashes: %zu  beeps: %zu  pairs: %zu  block origins: %zu\n", flashes.size(), beeps.size(),
+  std::printf("flashes: %zu  beeps: %zu  pairs: %zu  monitor segments: %zu\n", flashes.size(), beeps.size(),
               offsets.size(), origins.size());
   std::printf("frames rendered: %lld  dropped: %lld\n", static_cast<long long>(graph.FramesRendered()),
               static_cast<long long>(graph.FramesDropped()));
