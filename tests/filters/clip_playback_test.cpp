@@ -36,6 +36,7 @@ const TClip kClips[] = {
     {"avi_h264_ac3.avi", CLSID_KavelloAviSplitter, 0},
     {"mpeg1_mp2.mpg", CLSID_KavelloMpegSplitter, 0},
     {"mpeg2_ac3.vob", CLSID_KavelloMpegSplitter, 0},
+    {"mpeg2_lpcm.vob", CLSID_KavelloMpegSplitter, 0},
     {"audio_mp3.mp3", CLSID_KavelloMpegAudioSplitter, 0},
     {"mkv_h264_aac.mkv", CLSID_KavelloMatroskaSplitter, 0},
     {"mkv_hevc_flac.mkv", CLSID_KavelloMatroskaSplitter, 0},
@@ -51,6 +52,7 @@ const TClip kClips[] = {
     {"mov_mpeg4_pcm.mov", CLSID_KavelloMp4Splitter, 0},
     {"ts_h264_ac3.ts", CLSID_KavelloMpegTsSplitter, 0},
     {"ts_mpeg2_mp2.ts", CLSID_KavelloMpegTsSplitter, 0},
+    {"m2ts_h264_lpcm.m2ts", CLSID_KavelloMpegTsSplitter, 0},
     {"asf_wmv2_wma2.wmv", CLSID_KavelloAsfReader, 0},
     {"asf_wmv1_wma1.asf", CLSID_KavelloAsfReader, 0},
 };
@@ -258,6 +260,7 @@ TEST_P(ClipStates, SeeksInQuickSuccession_endInTheLastOnesSegment) {
 const TClip kStateClips[] = {
     {"mkv_h264_aac.mkv", CLSID_KavelloMatroskaSplitter, 0},
     {"ts_mpeg2_mp2.ts", CLSID_KavelloMpegTsSplitter, 0},
+    {"m2ts_h264_lpcm.m2ts", CLSID_KavelloMpegTsSplitter, 0},
     {"asf_wmv2_wma2.wmv", CLSID_KavelloAsfReader, 0},
 };
 INSTANTIATE_TEST_SUITE_P(Clips, ClipStates, ::testing::ValuesIn(kStateClips), ClipName);

@@ -155,7 +155,8 @@ TEST(CodecTables, OwnSubtypes_areDistinctAndNotBaseSubtypes) {
   const GUID own[] = {MEDIASUBTYPE_KV_AAC,  MEDIASUBTYPE_KV_AAC_LATM,  MEDIASUBTYPE_KV_OPUS,
                       MEDIASUBTYPE_KV_FLAC, MEDIASUBTYPE_KV_EAC3,      MEDIASUBTYPE_KV_DTS,
                       MEDIASUBTYPE_KV_TRUEHD, MEDIASUBTYPE_KV_ALAC,    MEDIASUBTYPE_KV_PCM_S16BE,
-                      MEDIASUBTYPE_KV_PCM_S24BE, MEDIASUBTYPE_KV_AMR_NB, MEDIASUBTYPE_KV_SPEEX};
+                      MEDIASUBTYPE_KV_PCM_S24BE, MEDIASUBTYPE_KV_AMR_NB, MEDIASUBTYPE_KV_SPEEX,
+                      MEDIASUBTYPE_KV_PCM_DVD, MEDIASUBTYPE_KV_PCM_BLURAY};
   for (size_t i = 0; i < std::size(own); ++i) {
     EXPECT_FALSE(IsBaseSubtype(own[i]));
     for (size_t j = i + 1; j < std::size(own); ++j) EXPECT_NE(own[i], own[j]);

@@ -13,9 +13,10 @@
 set -euo pipefail
 
 out=${1:?usage: generate_clips.sh OUTDIR}
+script=$(realpath "${BASH_SOURCE[0]}")
 mkdir -p "$out"
 cd "$out"
-if [[ -f clips.list && clips.list -nt "${BASH_SOURCE[0]}" ]]; then
+if [[ -f clips.list && clips.list -nt "$script" ]]; then
   exit 0
 fi
 rm -f clips.list.tmp
@@ -79,6 +80,7 @@ clip avi_h264_ac3.avi $V $A48 -c:v libx264 -preset ultrafast -bf 0 $GOP -c:a ac3
 # MPEG-1 system stream, MPEG-2 program stream
 clip mpeg1_mp2.mpg $V $A -c:v mpeg1video $GOP -b:v 400k -c:a mp2 -b:a 128k -f mpeg
 clip mpeg2_ac3.vob $V $A48 -c:v mpeg2video $GOP -b:v 600k -c:a ac3 -b:a 128k -f vob
+clip mpeg2_lpcm.vob $V $A48 -c:v mpeg2video $GOP -b:v 600k -c:a pcm_dvd -ac 2 -f vob
 # MPEG audio elementary stream
 clip audio_mp3.mp3 $A -c:a libmp3lame -b:a 96k
 # Matroska / WebM
@@ -101,6 +103,7 @@ clip mov_mpeg4_pcm.mov $V $A -c:v mpeg4 $GOP -q:v 4 -c:a pcm_s16le
 # MPEG transport stream
 clip ts_h264_ac3.ts $V $A48 -c:v libx264 -preset ultrafast $GOP -c:a ac3 -b:a 96k
 clip ts_mpeg2_mp2.ts $V $A48 -c:v mpeg2video $GOP -b:v 600k -c:a mp2 -b:a 128k
+clip m2ts_h264_lpcm.m2ts $V $A48 -c:v libx264 -preset ultrafast $GOP -c:a pcm_bluray -ac 2 -mpegts_m2ts_mode 1 -f mpegts
 # ASF / Windows Media
 clip asf_wmv2_wma2.wmv $V $A -c:v wmv2 $GOP -b:v 300k -c:a wmav2 -b:a 64k
 clip asf_wmv1_wma1.asf $V $A -c:v wmv1 $GOP -b:v 300k -c:a wmav1 -b:a 64k

@@ -98,6 +98,8 @@ constexpr TAudioCodecRow kAudioCodecs[] = {
     {AV_CODEC_ID_PCM_S24BE, MEDIASUBTYPE_KV_PCM_S24BE, AudioBlock::WaveFormatEx},
     {AV_CODEC_ID_AMR_NB, MEDIASUBTYPE_KV_AMR_NB, AudioBlock::WaveFormatEx},
     {AV_CODEC_ID_SPEEX, MEDIASUBTYPE_KV_SPEEX, AudioBlock::WaveFormatEx},
+    {AV_CODEC_ID_PCM_DVD, MEDIASUBTYPE_KV_PCM_DVD, AudioBlock::WaveFormatEx},
+    {AV_CODEC_ID_PCM_BLURAY, MEDIASUBTYPE_KV_PCM_BLURAY, AudioBlock::WaveFormatEx},
 };
 
 constexpr TAudioSubtypeAliasRow kAudioAliases[] = {

@@ -36,6 +36,8 @@ inline constexpr GUID MEDIASUBTYPE_KV_PCM_S16BE = GuidLiteral("{DDF1AA15-0FBB-4E
 inline constexpr GUID MEDIASUBTYPE_KV_PCM_S24BE = GuidLiteral("{AD5431E3-0E8B-4F92-9518-88F970A7D203}");
 inline constexpr GUID MEDIASUBTYPE_KV_AMR_NB = GuidLiteral("{DC0EC7DC-E568-4328-8667-1557F282249E}");
 inline constexpr GUID MEDIASUBTYPE_KV_SPEEX = GuidLiteral("{05EDEE4E-4A1E-4C3B-9030-F0B41525E67B}");
+inline constexpr GUID MEDIASUBTYPE_KV_PCM_DVD = GuidLiteral("{BD9E3323-4689-43F6-8653-16E15D902828}");
+inline constexpr GUID MEDIASUBTYPE_KV_PCM_BLURAY = GuidLiteral("{F748908A-CDF6-431F-8849-35135A4B3EAD}");
 
 // FOURCC as the 32-bit value of a FOURCC subtype: first character in the lowest byte.
 constexpr uint32_t Fourcc(const char (&c)[5]) {
