@@ -207,6 +207,14 @@ void TSubtitleController::TitleSwitched() {
   }
 }
 
+void TSubtitleController::Resume() {
+  if (SubtitlesOn) PrepareSubtitles();
+}
+
+void TSubtitleController::Seeked() {
+  if (SubtitlesOn) PrepareSubtitles();
+}
+
 void TSubtitleController::Pause() {
   if (SubtitlesOn) timer_->Disable();
 }

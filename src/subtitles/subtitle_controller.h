@@ -17,8 +17,8 @@
 //   after every open:    VideoFramerate = engine FrameRate; KeyColor = engine GetColorKey
 //   PlayCurrent:         after opening, before running: if (!LoadForTitle()) give up;
 //                        after running: TitleStarted()
-//   seeks, resume:       PrepareSubtitles() when SubtitlesOn
-//   pause:               Pause();   stop: Stop()
+//   after every seek:    Seeked();   resume from pause: Resume()
+//   pause:               Pause();    stop: Stop()
 //   OpenFile:            PlaylistReplaced(true); open dialog OK, close: PlaylistReplaced(false)
 //   title switch:        TitleSwitched() before PlayCurrent
 //   resize (FormResize): PlaceTransparentStrip() at the layout step, Redraw() after Relayout
@@ -106,6 +106,11 @@ class TSubtitleController {
   // A switch to another title, before PlayCurrent: the menu follows the new title and its
   // first subtitle file is chosen when one was chosen before.
   void TitleSwitched();
+  // Resume from pause and every seek (10 s, 1 min, 10 min, the control panel's position):
+  // PrepareSubtitles when subtitles are on.
+  void Resume();
+  void Seeked();
+  // Pause: SubTimer off. Stop (also when nothing played): strip cleared, SubTimer off.
   void Pause();
   void Stop();
 

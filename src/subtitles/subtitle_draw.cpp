@@ -20,6 +20,7 @@ QRgb AvoidKey(QRgb colour, std::optional<QRgb> key) {
 
 void TSubtitleController::DrawSubtitle(const std::string& text) {
   if (!SubtitlesOn || !owner_) return;
+  const bool wasUpdating = host_.Updating();
   host_.SetUpdating(true);
   const TSubtitleSettings s = host_.Settings();
   const QSize window = owner_->frameGeometry().size();
@@ -48,7 +49,7 @@ void TSubtitleController::DrawSubtitle(const std::string& text) {
   PaintLines(s, decoded, size, bounds.Width, bounds.Height);
 
   if (!s.Transparent && host_.Playback() != TSubtitlePlayback::NoEngine) host_.FitVideoWindow();
-  host_.SetUpdating(false);
+  host_.SetUpdating(wasUpdating);
 }
 
 void TSubtitleController::PaintBackground(const TSubtitleSettings& s, int stripWidth,

@@ -42,7 +42,9 @@ class ISubtitleHost {
   // Asks the engine to fit its video window to the video area again (the opaque box may have
   // covered a new part of the window). Only called when an engine exists.
   virtual void FitVideoWindow() = 0;
-  // The window's re-entrance guard `Updating`: true while the strip is being drawn.
+  // The window's re-entrance guard `Updating`: set while the strip is being drawn, then put
+  // back as it was (a draw inside the window's own re-layout must not end its guard).
+  virtual bool Updating() const = 0;
   virtual void SetUpdating(bool updating) = 0;
 };
 

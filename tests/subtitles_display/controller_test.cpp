@@ -90,15 +90,6 @@ TEST(SubtitleMenu, ChoosingWhilePlayingLoadsAndShowsAtOnce) {
   EXPECT_NE(bytes.str().find("{1000}{3000}Alpha"), std::string::npos);
 }
 
-TEST(SubtitleMenu, NoDumpWhenTheLogIsOff) {
-  TViewRig rig;
-  rig.log.Log.Enabled = false;
-  rig.Play();
-  rig.Click(3);
-  EXPECT_TRUE(rig.controller->SubtitlesOn);
-  EXPECT_FALSE(std::filesystem::exists(rig.dir.Path("zorsub.sub")));
-}
-
 TEST(SubtitleMenu, UnreadableFileChangesNeitherMenuNorFlags) {
   TViewRig rig;
   rig.Play();
@@ -234,25 +225,6 @@ TEST(SubtitleSchedule, EachEntryIsOnTheStripFromItsStartToItsStop) {
   EXPECT_EQ(rig.timer->Fired, 5);  // one tick per change, no polling
 }
 
-TEST(SubtitleSchedule, PauseStopsTheTimerAndResumeContinues) {
-  TViewRig rig;
-  rig.Play();
-  rig.Click(3);
-  rig.Advance(1500);
-  rig.player.Pause();
-  rig.host.State = TSubtitlePlayback::Paused;
-  rig.controller->Pause();
-  EXPECT_FALSE(rig.timer->Enabled());
-  rig.Advance(10000);
-  EXPECT_EQ(rig.controller->SubtitleText, "Alpha");
-  rig.Play();
-  rig.controller->PrepareSubtitles();
-  rig.Advance(1499);
-  EXPECT_EQ(rig.controller->SubtitleText, "Alpha");
-  rig.Advance(1);
-  EXPECT_EQ(rig.controller->SubtitleText, "");
-}
-
 TEST(SubtitleSchedule, StopClearsTheStripAndDisarmsTheTimer) {
   TViewRig rig;
   rig.Play();
@@ -265,18 +237,26 @@ TEST(SubtitleSchedule, StopClearsTheStripAndDisarmsTheTimer) {
   EXPECT_FALSE(rig.timer->Enabled());
 }
 
-TEST(SubtitleSchedule, SeekReschedulesFromTheNewPosition) {
+TEST(SubtitleSchedule, SeekAndResumeRescheduleOnlyWhenSubtitlesAreOn) {
   TViewRig rig;
   rig.Play();
-  rig.Click(3);
   rig.player.Seek(4500);
-  rig.controller->PrepareSubtitles();
-  EXPECT_EQ(rig.controller->SubtitleText, "Bravo|two");
-  rig.player.Seek(3500);
-  rig.controller->PrepareSubtitles();
-  EXPECT_EQ(rig.controller->SubtitleText, "");
-  EXPECT_EQ(rig.timer->Interval(), 500);
-  EXPECT_TRUE(rig.log.Contains("Preparing subtitles from time 3500"));
+  rig.controller->Seeked();
+  EXPECT_FALSE(rig.timer->Enabled());
+  rig.Click(3);
+  rig.player.Seek(1500);
+  rig.controller->Seeked();
+  EXPECT_EQ(rig.controller->SubtitleText, "Alpha");
+  rig.player.Pause();
+  rig.host.State = TSubtitlePlayback::Paused;
+  rig.controller->Pause();
+  EXPECT_FALSE(rig.timer->Enabled());
+  rig.Advance(5000);  // paused: nothing changes
+  EXPECT_EQ(rig.controller->SubtitleText, "Alpha");
+  rig.Play();
+  rig.controller->Resume();
+  EXPECT_TRUE(rig.timer->Enabled());
+  EXPECT_EQ(rig.timer->Interval(), 1500);
 }
 
 TEST(SubtitleSchedule, TimerAfterNoneDoesNothing) {

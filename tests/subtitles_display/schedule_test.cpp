@@ -187,15 +187,6 @@ TEST(Schedule, LogsEachStepOfAPlainEntry) {
   EXPECT_FALSE(rig.timer.Enabled());  // nothing is armed after the last entry
 }
 
-TEST(Schedule, ClearStepLogsTheNextStartAndRemainingTime) {
-  TRig rig({{1000, 2000, "A"}, {3000, 4000, "B"}});
-  rig.Run({{0, Act::Play}}, 2500);
-  EXPECT_TRUE(rig.log.Contains("Next subtitle: 3000,1000"));
-  EXPECT_EQ(rig.timer.Interval(), 1000);
-  EXPECT_FALSE(rig.schedule.ClearPending);
-  EXPECT_EQ(rig.schedule.NextSubtitle, 1);
-}
-
 TEST(Schedule, LateTickRestartsFromThePosition) {
   TRig rig({{1000, 2000, "A"}, {3000, 4000, "B"}});
   rig.Run({{0, Act::Play}}, 500);
@@ -215,13 +206,6 @@ TEST(Schedule, PreparingWhilePausedArmsButDoesNotEnable) {
   EXPECT_EQ(rig.shown, (std::vector<TShown>{{2000, "A"}}));
   EXPECT_EQ(rig.timer.Interval(), 3000);
   EXPECT_FALSE(rig.timer.Enabled());
-}
-
-TEST(Schedule, OffsetShiftsEveryChange) {
-  TRig rig({{1000, 2000, "A"}});
-  rig.list.SetOffset(-500);
-  rig.Run({{0, Act::Play}}, 5000);
-  EXPECT_EQ(rig.shown, (std::vector<TShown>{{0, ""}, {500, "A"}, {1500, ""}}));
 }
 
 TEST(Schedule, EmptiedListStopsWithoutShowingAnything) {

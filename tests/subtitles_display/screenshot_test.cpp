@@ -210,16 +210,6 @@ TEST_P(SubtitleScreenshot, LettersOverTheMovingPicture) {
   if (GetParam() != Mode::Opaque) EXPECT_GT(patternChanged, over.width() * over.height() / 20);
 }
 
-TEST_P(SubtitleScreenshot, StripIsEmptyAfterTheEntryEnds) {
-  test::RunClock(clock_, *timer_, 10000);
-  ASSERT_EQ(controller_->SubtitleText, "");
-  const QImage shot = Grab("cleared");
-  const QRect strip = StripRect();
-  const TCounts c = Classify(shot, strip.intersected(shot.rect()));
-  EXPECT_EQ(c.Letters, 0);
-  EXPECT_EQ(c.Key, 0);
-}
-
 std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
   static const char* const kNames[] = {"TransparentBlackBorder", "Transparent", "Opaque"};
   return kNames[static_cast<int>(info.param)];

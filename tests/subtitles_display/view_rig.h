@@ -30,7 +30,7 @@ class TFakeHost final : public ISubtitleHost {
   QRect Video{0, 30, 750, 360};
   bool FullScreen = false;
   int Fits = 0;
-  bool Updating = false;
+  bool UpdatingNow = false;
   int UpdatingSets = 0;
 
   TSubtitlePlayback Playback() const override { return State; }
@@ -41,8 +41,9 @@ class TFakeHost final : public ISubtitleHost {
   QRect VideoArea() const override { return Video; }
   bool Fullscreen() const override { return FullScreen; }
   void FitVideoWindow() override { ++Fits; }
+  bool Updating() const override { return UpdatingNow; }
   void SetUpdating(bool updating) override {
-    Updating = updating;
+    UpdatingNow = updating;
     ++UpdatingSets;
   }
 
