@@ -147,7 +147,9 @@ TEST(ReadPcmFormat, AcceptsThePlayableLayouts_refusesTheRest) {
   for (const TRow& row : rows) {
     std::optional<TPcmFormat> format = ReadPcmFormat(row.Type);
     ASSERT_EQ(format.has_value(), row.Accepted) << row.Name;
-    if (format) EXPECT_EQ(format->Sample, row.Sample) << row.Name;
+    if (format) {
+      EXPECT_EQ(format->Sample, row.Sample) << row.Name;
+    }
   }
   MediaType video = Wave(1, 2, 48000, 16, 4);
   video.majortype = MEDIATYPE_Video;

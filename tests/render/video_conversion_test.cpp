@@ -30,7 +30,9 @@ TEST(PixelLayoutTable, EveryRowNamesAnFFmpegFormatWithMatchingPlanes) {
     ASSERT_NE(d, nullptr) << static_cast<int>(row.Layout);
     EXPECT_EQ(av_pix_fmt_count_planes(static_cast<AVPixelFormat>(row.AvFormat)), row.Planes) << d->name;
     EXPECT_EQ((d->flags & AV_PIX_FMT_FLAG_RGB) != 0, row.Rgb) << d->name;
-    if (row.Planes == 1) EXPECT_EQ(av_get_padded_bits_per_pixel(d), row.BytesPerPixel * 8) << d->name;
+    if (row.Planes == 1) {
+      EXPECT_EQ(av_get_padded_bits_per_pixel(d), row.BytesPerPixel * 8) << d->name;
+    }
     EXPECT_EQ(&LayoutInfo(row.Layout), &row);
   }
 }
