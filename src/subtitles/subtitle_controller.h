@@ -139,7 +139,8 @@ class TSubtitleController {
   bool AskFramerate(bool& valid);
   void DumpWhenLogging();
   void ConnectItem(QAction* item, std::function<void()> handler);
-  void PaintBackground(const TSubtitleSettings& s, int stripWidth, int stripHeight);
+  // Fills the strip's picture; returns how many rows from the top are in the key colour.
+  int PaintBackground(const TSubtitleSettings& s, int stripHeight);
   void PaintLines(const TSubtitleSettings& s, const std::string& decoded, int size,
                   int stripWidth, int stripHeight);
 
@@ -155,7 +156,6 @@ class TSubtitleController {
   QPointer<TFramerateForm> form_;
   QPointer<QAction> none_;
   QPointer<QAction> changeFramerate_;
-  int keyRows_ = 0;  // rows of the strip painted in the key colour by the last draw
 };
 
 }  // namespace kv

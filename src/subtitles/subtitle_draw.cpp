@@ -8,7 +8,9 @@
 namespace kv {
 namespace {
 
-TStripRect ToStripRect(const QRect& r) { return TStripRect{r.left(), r.top(), r.width(), r.height()}; }
+TStripRect ToStripRect(const QRect& r) {
+  return TStripRect{r.left(), r.top(), r.width(), r.height()};
+}
 
 // A letter colour equal to the key would vanish with the key; one step of blue keeps it.
 QRgb AvoidKey(QRgb colour, std::optional<QRgb> key) {
@@ -44,28 +46,28 @@ void TSubtitleController::DrawSubtitle(const std::string& text) {
     strip_->SetBounds(BoxedStripRect(in));
   }
   const TStripRect bounds = strip_->Bounds();
-  PaintBackground(s, bounds.Width, bounds.Height);
+  const int keyRows = PaintBackground(s, bounds.Height);
   SubtitleText = text;
   PaintLines(s, decoded, size, bounds.Width, bounds.Height);
+  strip_->Present(s.Transparent ? std::optional<QRgb>(SubtitleColour(KeyColor)) : std::nullopt,
+                  keyRows);
 
   if (!s.Transparent && host_.Playback() != TSubtitlePlayback::NoEngine) host_.FitVideoWindow();
   host_.SetUpdating(wasUpdating);
 }
 
-void TSubtitleController::PaintBackground(const TSubtitleSettings& s, int stripWidth,
-                                          int stripHeight) {
-  (void)stripWidth;
+int TSubtitleController::PaintBackground(const TSubtitleSettings& s, int stripHeight) {
   const QRgb black = qRgb(0, 0, 0);
   if (!s.Transparent) {
     strip_->FillRows(0, stripHeight, black);
-    return;
+    return 0;
   }
   const QRgb key = SubtitleColour(KeyColor);
   int keyRows = stripHeight;
   if (s.BlackBorder) keyRows = KeyColouredRows(ToStripRect(host_.VideoArea()), strip_->Bounds());
   strip_->FillRows(0, keyRows, key);
   strip_->FillRows(keyRows, stripHeight, black);
-  keyRows_ = keyRows;
+  return keyRows;
 }
 
 void TSubtitleController::PaintLines(const TSubtitleSettings& s, const std::string& decoded,
@@ -86,7 +88,6 @@ void TSubtitleController::PaintLines(const TSubtitleSettings& s, const std::stri
     const int y = SubtitleLineTop(stripHeight, size, i);
     strip_->DrawLine(x, y, q, colour, outline, outlineColour);
   }
-  strip_->Present(key, s.Transparent ? keyRows_ : 0);
 }
 
 void TSubtitleController::Redraw() {

@@ -18,7 +18,9 @@
 namespace kv::test {
 
 // The binary's QApplication (made by qt_test_main.cpp).
-inline QApplication& TestApp() { return *qobject_cast<QApplication*>(QCoreApplication::instance()); }
+inline QApplication& TestApp() {
+  return *qobject_cast<QApplication*>(QCoreApplication::instance());
+}
 
 class TFakeHost final : public ISubtitleHost {
  public:
