@@ -191,6 +191,52 @@ void TGlVideoSurfaceWidget::Upload(unsigned texture, int w, int h, unsigned form
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 }
 
+namespace {
+
+// Texture rows must be tightly packed: a copy when the image's rows are padded.
+const void* PackedPixels(const video::TRgbImage& image, std::vector<uint8_t>* packed) {
+  if (image.Stride == image.Width * 4) return image.Pixels.data();
+  size_t row = static_cast<size_t>(image.Width) * 4;
+  packed->resize(row * image.Height);
+  for (int y = 0; y < image.Height; ++y) std::memcpy(packed->data() + row * y, image.Row(y), row);
+  return packed->data();
+}
+
+}  // namespace
+
+void TGlVideoSurfaceWidget::UploadYuv(const video::TYuvFrame& frame) {
+  const video::TYuvImage& p = *frame.Picture;
+  int cw = (p.Width + 1) / 2, ch = (p.Height + 1) / 2;
+  glActiveTexture(GL_TEXTURE0);
+  Upload(Textures_[0], p.Width, p.Height, GL_LUMINANCE, p.Y.data(), true);
+  glActiveTexture(GL_TEXTURE1);
+  Upload(Textures_[1], cw, ch, GL_LUMINANCE, p.U.data(), true);
+  glActiveTexture(GL_TEXTURE2);
+  Upload(Textures_[2], cw, ch, GL_LUMINANCE, p.V.data(), true);
+  bool overlay = frame.Overlay && !frame.Overlay->Empty();
+  if (overlay) {
+    std::vector<uint8_t> packed;
+    glActiveTexture(GL_TEXTURE3);
+    // Nearest sampling: a keyed picture must not blend the key into its neighbours.
+    Upload(Textures_[3], frame.Overlay->Width, frame.Overlay->Height, GL_RGBA,
+           PackedPixels(*frame.Overlay, &packed), false);
+  }
+  glUniformMatrix3fv(Program_.uniformLocation("yuvToRgb"), 1, GL_FALSE, p.Bt709 ? KBt709 : KBt601);
+  Program_.setUniformValue("mode", 0);
+  Program_.setUniformValue("hasOverlay", overlay ? 1 : 0);
+  Program_.setUniformValue("keyed", frame.OverlayKeyed ? 1 : 0);
+  uint32_t k = frame.KeyPixel;
+  Program_.setUniformValue("key", QVector3D(((k >> 16) & 0xFF) / 255.0f, ((k >> 8) & 0xFF) / 255.0f, (k & 0xFF) / 255.0f));
+  Program_.setUniformValue("overlayAlpha", frame.OverlayAlpha / 255.0f);
+}
+
+void TGlVideoSurfaceWidget::UploadRgb(const video::TRgbImage& image) {
+  std::vector<uint8_t> packed;
+  glActiveTexture(GL_TEXTURE3);
+  Upload(Textures_[3], image.Width, image.Height, GL_RGBA, PackedPixels(image, &packed), true);
+  Program_.setUniformValue("mode", 1);
+}
+
 void TGlVideoSurfaceWidget::paintGL() {
   uint32_t bg = State_->Background();
   glClearColor(((bg >> 16) & 0xFF) / 255.0f, ((bg >> 8) & 0xFF) / 255.0f, (bg & 0xFF) / 255.0f, 1.0f);
@@ -198,59 +244,24 @@ void TGlVideoSurfaceWidget::paintGL() {
   std::optional<video::TYuvFrame> yuv;
   std::shared_ptr<const video::TRgbImage> rgb;
   State_->Take(&yuv, &rgb);
-  if (!Ready_ || (!yuv && !rgb)) return;
-  const qreal ratio = devicePixelRatioF();
-  video::TSurfaceRect dest{0, 0, width(), height()};
+  if (!Ready_) return;
+  video::TSurfaceRect dest;
   Program_.bind();
   Program_.setUniformValue("texY", 0);
   Program_.setUniformValue("texU", 1);
   Program_.setUniformValue("texV", 2);
   Program_.setUniformValue("texRgb", 3);
   if (yuv && yuv->Picture) {
-    const video::TYuvImage& p = *yuv->Picture;
-    int cw = (p.Width + 1) / 2, ch = (p.Height + 1) / 2;
-    glActiveTexture(GL_TEXTURE0);
-    Upload(Textures_[0], p.Width, p.Height, GL_LUMINANCE, p.Y.data(), true);
-    glActiveTexture(GL_TEXTURE1);
-    Upload(Textures_[1], cw, ch, GL_LUMINANCE, p.U.data(), true);
-    glActiveTexture(GL_TEXTURE2);
-    Upload(Textures_[2], cw, ch, GL_LUMINANCE, p.V.data(), true);
-    bool overlay = yuv->Overlay && !yuv->Overlay->Empty();
-    if (overlay) {
-      const video::TRgbImage& o = *yuv->Overlay;
-      glActiveTexture(GL_TEXTURE3);
-      glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-      // Rows are Stride bytes apart: upload with the row length in pixels.
-      std::vector<uint8_t> packed;
-      const void* pixels = o.Pixels.data();
-      if (o.Stride != o.Width * 4) {
-        packed.resize(static_cast<size_t>(o.Width) * o.Height * 4);
-        for (int y = 0; y < o.Height; ++y)
-          std::memcpy(packed.data() + static_cast<size_t>(y) * o.Width * 4, o.Row(y), static_cast<size_t>(o.Width) * 4);
-        pixels = packed.data();
-      }
-      Upload(Textures_[3], o.Width, o.Height, GL_RGBA, pixels, false);
-    }
-    glUniformMatrix3fv(Program_.uniformLocation("yuvToRgb"), 1, GL_FALSE, p.Bt709 ? KBt709 : KBt601);
-    Program_.setUniformValue("mode", 0);
-    Program_.setUniformValue("hasOverlay", overlay ? 1 : 0);
-    Program_.setUniformValue("keyed", yuv->OverlayKeyed ? 1 : 0);
-    uint32_t k = yuv->KeyPixel;
-    Program_.setUniformValue("key", QVector3D(((k >> 16) & 0xFF) / 255.0f, ((k >> 8) & 0xFF) / 255.0f, (k & 0xFF) / 255.0f));
-    Program_.setUniformValue("overlayAlpha", yuv->OverlayAlpha / 255.0f);
+    UploadYuv(*yuv);
     dest = yuv->Dest;
   } else if (rgb && !rgb->Empty()) {
-    glActiveTexture(GL_TEXTURE3);
-    std::vector<uint8_t> packed(static_cast<size_t>(rgb->Width) * rgb->Height * 4);
-    for (int y = 0; y < rgb->Height; ++y)
-      std::memcpy(packed.data() + static_cast<size_t>(y) * rgb->Width * 4, rgb->Row(y),
-                  static_cast<size_t>(rgb->Width) * 4);
-    Upload(Textures_[3], rgb->Width, rgb->Height, GL_RGBA, packed.data(), true);
-    Program_.setUniformValue("mode", 1);
+    UploadRgb(*rgb);
     dest = {0, 0, rgb->Width, rgb->Height};
   } else {
+    Program_.release();
     return;
   }
+  const qreal ratio = devicePixelRatioF();
   glViewport(static_cast<GLint>(dest.Left * ratio), static_cast<GLint>((height() - dest.Top - dest.Height) * ratio),
              static_cast<GLsizei>(dest.Width * ratio), static_cast<GLsizei>(dest.Height * ratio));
   // Top-left of the picture at the top-left of the viewport.

@@ -44,6 +44,8 @@ class TGlVideoSurfaceWidget : public QOpenGLWidget, protected QOpenGLFunctions {
 
  private:
   void Upload(unsigned texture, int w, int h, unsigned format, const void* data, bool linear);
+  void UploadYuv(const video::TYuvFrame& frame);
+  void UploadRgb(const video::TRgbImage& image);
   std::shared_ptr<TGlSurfaceState> State_;
   video::TSurfaceHandle Handle_ = 0;
   QOpenGLShaderProgram Program_;
