@@ -328,6 +328,27 @@ TEST(AudioRenderer, PauseCorksTheStream_andTheClockRunsOnWithoutSound) {
   EXPECT_NE(list.find("Corked: no"), std::string::npos) << list;
 }
 
+TEST(AudioRenderer, SeekWhilePlaying_dropsQueuedSoundForANewStream_andStillCompletes) {
+  KV_REQUIRE_PULSE();
+  TAudioGraph g(4000 * Ms);
+  ASSERT_GE(g.Control->Run(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  uint32_t before = g.Audio->SinkInputIndex();
+  ASSERT_NE(before, KInvalidIndex);
+  ComPtr<IMediaSeeking> seeking;
+  ASSERT_EQ(g.Graph->QueryInterface(IMediaSeeking::kIid, seeking.PutVoid()), S_OK);
+  int64_t target = 3500 * Ms;
+  ASSERT_EQ(seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
+  double sought = MonotonicSeconds();
+  int32_t code = 0;
+  ASSERT_EQ(g.Events->WaitForCompletion(20000, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  // The flush threw the old stream (and its queued seconds) away; half a second was left.
+  uint32_t after = g.Audio->SinkInputIndex();
+  EXPECT_NE(after, before);
+  EXPECT_GE(MonotonicSeconds() - sought, 0.45);
+}
+
 TEST(AudioRenderer, WithoutAServer_prerollsAndCompletes_silently) {
   const char* saved = std::getenv("PULSE_SERVER");
   std::string restore = saved ? saved : "";
