@@ -71,12 +71,14 @@ void TSubtitleController::BuildSubtitleMenu() {
   none_->setObjectName(QStringLiteral("NoneSubtitle"));
   none_->setCheckable(true);
   none_->setChecked(true);
+  none_->setProperty("tag", 1);  // tag 0 would keep an item out of the OSD menu
   ConnectItem(none_, [this] { NoneSubtitleClick(); });
   changeFramerate_ = menu_->addAction(QStringLiteral("Change framerate"));
   changeFramerate_->setObjectName(QStringLiteral("MMChangeframerate"));
   changeFramerate_->setEnabled(false);
+  changeFramerate_->setProperty("tag", 0);
   ConnectItem(changeFramerate_, [this] { MMChangeframerateClick(); });
-  menu_->addSeparator();
+  menu_->addSeparator()->setProperty("tag", 1);
 
   const TPlaylist& playlist = host_.Playlist();
   for (int node : playlist.ChildrenOf(host_.TitleIndex())) {

@@ -80,9 +80,9 @@ class TSubtitleController {
   std::function<int(TFramerateForm&)> RunFramerateDialog;
 
   // --- The menu ---
-  // Re-creates MMSubtitles for the current title: "None" (checked), "Change framerate"
-  // (disabled), a separator, then one entry per child of the title that is a subtitle file
-  // (caption the file name, integer property "tag" the playlist node index).
+  // Re-creates MMSubtitles for the current title: "None" (checked, tag 1), "Change
+  // framerate" (disabled, tag 0), a separator (tag 1), then one entry per child of the title
+  // that is a subtitle file (caption the file name, integer property "tag" the node index).
   void BuildSubtitleMenu();
   void UncheckSubtitleMenu();
   // Subtitles off.

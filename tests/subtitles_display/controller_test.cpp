@@ -38,7 +38,10 @@ TEST(SubtitleMenu, ListsTheRecognisedSubtitleFilesOfTheCurrentTitle) {
   EXPECT_EQ(items[0]->objectName(), "NoneSubtitle");
   EXPECT_EQ(items[0]->text(), "None");
   EXPECT_TRUE(items[0]->isChecked());
+  EXPECT_EQ(items[0]->property("tag").toInt(), 1);
   EXPECT_EQ(items[1]->objectName(), "MMChangeframerate");
+  EXPECT_EQ(items[1]->property("tag").toInt(), 0);
+  EXPECT_EQ(items[2]->property("tag").toInt(), 1);
   EXPECT_EQ(items[1]->text(), "Change framerate");
   EXPECT_FALSE(items[1]->isEnabled());
   EXPECT_TRUE(items[2]->isSeparator());
