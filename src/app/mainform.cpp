@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -19,7 +20,9 @@
 #include "mixer/audio_mixer.h"
 #include "osd/osdunit.h"
 #include "subtitles/Subtitl.h"
+#include "openfiles/ExplorerDrop.h"
 #include "platform/desktop/single_instance.h"
+#include "qtsurface/video_surface_widget.h"
 #include "platform/desktop/termination_signals.h"
 #include "settings/optunit.h"
 
@@ -57,7 +60,20 @@ void TMainForm::SetupComponents() {
   QPalette pal = VideoArea->palette();
   pal.setColor(QPalette::Window, Qt::black);
   VideoArea->setPalette(pal);
+  VideoArea->setMouseTracking(true);
   layout->addWidget(VideoArea);
+  VideoSurface = new qtsurface::TVideoSurfaceWidget(VideoArea);
+  VideoSurface->setObjectName(QStringLiteral("VideoSurface"));
+  VideoSurface->setMouseTracking(true);
+  VideoSurface->hide();
+  VideoArea->installEventFilter(this);
+  VideoSurface->installEventFilter(this);
+  drop_ = new TExplorerDrop(this);
+  drop_->SetDestinationControl(VideoArea);
+  drop_->OnFolderNotAllowed = [](TExplorerDrop*, const QString& name) {
+    Debug.TextOut("Dropped folder ignored: " + name.toStdString());
+  };
+  drop_->OnDropped = [this](TExplorerDrop*, const QStringList& files, int, int, int) { FilesDropped(files); };
 
   MainMenu = new QMenu(this);
   BuildMainMenu(MainMenu);
@@ -81,7 +97,42 @@ void TMainForm::SetupComponents() {
 }
 
 void TMainForm::ConnectMenu() {
-  if (QAction* exit = Action("MMExit")) connect(exit, &QAction::triggered, this, &TMainForm::MMExitClick);
+  auto on = [this](const char* name, void (TMainForm::*handler)()) {
+    if (QAction* a = Action(name)) connect(a, &QAction::triggered, this, handler);
+  };
+  on("MMExit", &TMainForm::MMExitClick);
+  on("MMPlay", &TMainForm::MMPlayClick);
+  on("MMPause", &TMainForm::MMPauseClick);
+  on("MMStop", &TMainForm::MMStopClick);
+  on("MMNext", &TMainForm::MMNextClick);
+  on("MMPrev", &TMainForm::MMPrevClick);
+  on("MMCloseFile", &TMainForm::MMCloseFileClick);
+  on("MMOpenDir", &TMainForm::MMOpenDirClick);
+  on("MMOpenFiles", &TMainForm::MMOpenDirClick);  // until the playlist dialog exists
+  on("MMFullscreen", &TMainForm::MMFullscreenClick);
+  on("MMWindow", &TMainForm::MMWindowClick);
+  on("MMMinimize", &TMainForm::MMMinimizeClick);
+  on("MMAlwaysontop", &TMainForm::MMAlwaysontopClick);
+  const struct {
+    const char* name;
+    int32_t step;
+  } seeks[] = {{"MMForward10min", 600000}, {"MMForward1min", 60000}, {"MMForward10sec", 10000},
+               {"MMBack10sec", -10000},    {"MMBack1min", -60000},    {"MMBack10min", -600000}};
+  for (const auto& seek : seeks)
+    if (QAction* a = Action(seek.name)) connect(a, &QAction::triggered, this, [this, step = seek.step]() { SeekBy(step); });
+  for (const char* name : {"MMRate01", "MMRate05", "MMRate1", "MMRate2", "MMRate5", "MMRate10", "MMRate100"})
+    if (QAction* a = Action(name)) connect(a, &QAction::triggered, this, [this, a]() { MMRateClick(a); });
+  const struct {
+    const char* name;
+    bool keep;
+    int x, y, mode;
+  } aspects[] = {{"MMAspectNone", false, 0, 0, -1}, {"MMKeepaspectratio", true, 0, 0, 0},
+                 {"MMAspect43", true, 4, 3, 1},     {"MMAspect169", true, 16, 9, 2},
+                 {"MMAspect2410", true, 24, 10, 3}};
+  for (const auto& aspect : aspects)
+    if (QAction* a = Action(aspect.name))
+      connect(a, &QAction::triggered, this, [this, aspect]() { SetAspect(aspect.keep, aspect.x, aspect.y, aspect.mode); });
+  connect(StatTimer, &QTimer::timeout, this, &TMainForm::StatTimerTimer);
 }
 
 bool TMainForm::HandOverToRunningInstance() {
@@ -159,11 +210,20 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   CreateOSD();
   // 16. Menu checks from the settings.
   if (QAction* a = Action("MMAlwaysontop")) a->setChecked(Options->AlwaysOnTop);
+  UpdateAspectMenu();
+  UpdateRateChecks();
+  ResetSubtitleMenu();
+  // 17. Keys reach the key table from every window of the program.
+  qApp->installEventFilter(this);
   // 17. Termination signals close the window like "Exit".
   signals_ = new desktop::TerminationSignals(this);
   if (signals_->Install()) {
     connect(signals_, &desktop::TerminationSignals::terminationRequested, this, [this](int) {
       Debug.TextOut("Termination signal received");
+      // A message box or dialog that is up would keep its own loop running: close it first.
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->done(QDialog::Rejected);
+      }
       MMExitClick();
     });
   }
@@ -230,14 +290,6 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   FormResize();
 }
 
-void TMainForm::FormResize() {
-  if (Updating) return;
-  if (OnScreen) OnScreen->HideForResize();
-  Updating = true;
-  if (OnScreen) OnScreen->Relayout();
-  Updating = false;
-}
-
 void TMainForm::PlaceWindow() {
   int width = Options->Width;
   int height = Options->Height;
@@ -261,39 +313,74 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::FormShow() {
-  if (Options && Options->AlwaysOnTop) {
+  if (!Options) return;
+  if (Options->AlwaysOnTop) {
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     show();
   }
+  CreatePlayer();
+  mpris_ = new MprisService(this, this);
+  if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
 }
 
 void TMainForm::TimerTimer() {
   if (FirstTick) {
     FirstTick = false;
-    if (!StartFile.empty()) {
-      Debug.TextOut("Start file: " + StartFile);
-      emit openRequested(QString::fromStdString(StartFile));
-    }
+    if (!StartFile.empty()) PlayFileNow(StartFile);
   }
   if (CloseRequested || PanelExitRequested) {
     CloseRequested = false;
     Timer->stop();
     close();
+    // Ends every event loop, also one that a message box or dialog still runs.
+    QCoreApplication::exit(0);
     return;
   }
-  if (OnScreen) OnScreen->Tick();
+  if (Player) {
+    if (Player->State == psRunning && InfoCountdown >= 1) {
+      if (--InfoCountdown == 0) VideoFormatName = Player->GetVideoInputFormatName();
+    }
+  }
+  TimerGeometry();
+  CheckScreenshot();
+  if (OnScreen) {
+    OnScreen->Tick();
+    if (OnScreen->StatusShown()) OnScreen->ShowStatus(QString::fromStdString(StatusText()));
+  }
 }
 
-void TMainForm::MMExitClick() { CloseRequested = true; }
+void TMainForm::MMExitClick() {
+  if (Player && (Player->State == psRunning || Player->State == psPaused)) {
+    AnalyzeMode = false;
+    StatTimer->stop();
+    Player->Stop();
+  }
+  CloseRequested = true;
+}
 
 void TMainForm::InstanceOpen(const QString& fileName) {
   Debug.TextOut("Instance hand-over: " + fileName.toStdString());
   if (!QFileInfo(fileName).isFile()) return;  // a name that is no file is ignored
-  emit openRequested(fileName);
+  if (!Player) {
+    emit openRequested(fileName);
+    return;
+  }
+  PlayFileNow(fileName.toStdString());
+  MMPlayClick();
 }
 
 void TMainForm::contextMenuEvent(QContextMenuEvent* event) {
+  PanelHasFocus = false;
+  CursorHideAllowed = false;
   if (MainMenu) MainMenu->popup(event->globalPos());
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) { QWidget::dragEnterEvent(event); }
+void TMainForm::dropEvent(QDropEvent* event) { QWidget::dropEvent(event); }
+
+void TMainForm::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) Minimized = isMinimized();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -307,6 +394,9 @@ void TMainForm::FormClose() {
   if (SubTimer) SubTimer->stop();
   if (StatTimer) StatTimer->stop();
   SubtitleIndex = -1;
+  qApp->removeEventFilter(this);
+  delete mpris_;
+  Player.reset();
   kv::OnScreen = nullptr;
   OnScreen.reset();
   AudioMixer.reset();

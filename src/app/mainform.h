@@ -7,6 +7,12 @@
 //   mainform.cpp          construction, FormCreate, FormShow, FormClose, the timer's first part,
 //                         Exit, the instance hand-over and termination signals
 //   mainmenu.cpp          the menu tree
+//   mainform_engine.cpp   the engine's creation and its window-system side (IEngineHost)
+//   mainform_playback.cpp opening titles, the playback commands, the playlist walk, timers
+//   mainform_menus.cpp    the menus rebuilt at run time (titles, audio, renderers, rates)
+//   mainform_geometry.cpp aspect, re-layout, full screen, always on top, cursor hiding
+//   mainform_input.cpp    keys (application-wide), mouse, dropped files
+//   mainform_mpris.cpp    the MPRIS commands
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -21,19 +27,27 @@
 #include <vector>
 
 #include "app/commandline.h"
+#include "app/mpris.h"
+#include "engine/contrl.h"
 #include "platform/desktop/screensaver.h"
+#include "playlist/playlist.h"
 
 namespace kv {
 
 class TAudioMixer;
+class TExplorerDrop;
 class TOSD;
+
+namespace qtsurface {
+class TVideoSurfaceWidget;
+}
 
 namespace desktop {
 class SingleInstance;
 class TerminationSignals;
 }  // namespace desktop
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   Q_OBJECT
  public:
   // Runs FormCreate with the program's arguments (without the program name) and the
@@ -75,8 +89,115 @@ class TMainForm : public QWidget {
   QAction* Action(const char* name) const;
   // The mixer's master volume changed: read it again and show it on the OSD's bar 1.
   void AudioMixerControlChange();
-  // The window's re-layout (the resize handler); grows with the window geometry.
+  // ---- engine (mainform_engine.cpp) ----
+  std::unique_ptr<TCOMPlay> Player;
+  qtsurface::TVideoSurfaceWidget* VideoSurface = nullptr;
+  void VideoPanelSize(int32_t* width, int32_t* height) override;
+
+  // ---- playback (mainform_playback.cpp) ----
+  // The playlist; the open-files dialog shows and edits this same tree.
+  TPlaylist Playlist;
+  std::string CurrentFile;
+  int TitleIndex = 0;
+  bool AnalyzeMode = false;
+  bool SubtitlesOn = false;
+  int32_t Duration = 0;
+  int64_t FileSize = 0;
+  int32_t NativeWidth = 0, NativeHeight = 0;
+  double VideoFramerate = 0;
+  std::string VideoFormatName;
+  uint32_t KeyColor = 0;
+  int InfoCountdown = 0;
+
+  void OpenFile(const std::string& name);
+  bool PlayCurrent();
+  bool SelectTitle(int index);
+  bool OpenMedia(bool playback, bool preview, bool imageAnalysis);
+  void PlayFileNow(const std::string& name);  // OpenFile + PlayCurrent + message on failure
+  void MMPlayClick();
+  void MMPauseClick();
+  void MMStopClick();
+  void MMNextClick();
+  void MMPrevClick();
+  void SeekBy(int32_t stepMs);  // positive forward, negative back
+  void MMRateClick(QAction* item);
+  void MMCloseFileClick();
+  void MMOpenDirClick();
+  void GraphEvent();
+  void StatTimerTimer();
+  std::string StatusText();
+  void CaptureFrame();
+  void ShowOsdText(const QString& text);
+
+  // ---- menus (mainform_menus.cpp) ----
+  void RebuildTitlesMenu();
+  void UpdateTitleChecks();
+  void TitleSelect(QAction* item);
+  void UpdateRateChecks();
+  void BuildRendererMenus();
+  void BuildAudioMenu();
+  void ResetSubtitleMenu();
+
+  // ---- geometry (mainform_geometry.cpp) ----
+  bool Minimized = false;
+  bool LayoutPending = false;
+  bool CursorHidden = false;
+  int CursorCountdown = 20;
+  bool CursorHideAllowed = false;
+  bool PanelHasFocus = false;
+  bool IgnoreNextUp = false;
+  // The window's re-layout (the resize handler).
   void FormResize();
+  void FullscreenLayout();
+  void SetAspect(bool keep, int x, int y, int mode);
+  void UpdateAspectMenu();
+  void AdjustHeightToAspect();
+  void SizeWindowToPicture();
+  void MMFullscreenClick();
+  void MMWindowClick();
+  void MMMinimizeClick();
+  void MMAlwaysontopClick();
+  void TimerGeometry();
+  int FrameWidth() const;
+  int FrameHeight() const;
+
+  // ---- keys and mouse (mainform_input.cpp) ----
+  bool CtrlDown = false;
+  bool ZoomMode = false;
+  bool CropMode = false;
+  bool ClockShown = false;
+  bool HandleKeyDown(int virtualKey);
+  bool HandleKeyUp(int virtualKey);
+  bool HandleChar(int code, uint32_t timestamp);
+  void VideoAreaMouseDown(Qt::MouseButton button);
+  void VideoAreaMouseMove(const QPoint& pos);
+  void VideoAreaMouseUp(Qt::MouseButton button);
+  void VideoAreaDblClick();
+  void FilesDropped(const QStringList& files);
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+  // ---- MPRIS (mainform_mpris.cpp) ----
+  void MprisPlay() override;
+  void MprisPause() override;
+  void MprisPlayPause() override;
+  void MprisStop() override;
+  void MprisNext() override;
+  void MprisPrevious() override;
+  void MprisSeekBy(qint64 offsetUs) override;
+  void MprisSetPosition(qint64 positionUs) override;
+  void MprisOpenUri(const QString& uri) override;
+  void MprisRaise() override;
+  void MprisQuit() override;
+  void MprisSetRate(double rate) override;
+  void MprisSetVolume(double volume) override;
+  QString MprisStatus() const override;
+  qint64 MprisPositionUs() const override;
+  qint64 MprisLengthUs() const override;
+  QString MprisCurrentFile() const override;
+  double MprisRate() const override;
+  double MprisVolume() const override;
+  bool MprisCanGoNext() const override;
+  bool MprisCanGoPrevious() const override;
 
   // Menu command "Exit".
   void MMExitClick();
@@ -94,6 +215,9 @@ class TMainForm : public QWidget {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
@@ -107,6 +231,17 @@ class TMainForm : public QWidget {
   void CreateMixer();
   void CreateOSD();
   bool ReadMasterVolume();
+  void CreatePlayer();
+  void ConnectPlaybackMenu();
+  void CheckScreenshot();
+  void EndOfPlaylist();
+  uint32_t lastCharCode_ = 0;
+  uint32_t lastCharTime_ = 0;
+  bool lastCharSeen_ = false;
+  QPoint lastMouse_;
+  bool screenshotTaken_ = false;
+  QPointer<MprisService> mpris_;
+  TExplorerDrop* drop_ = nullptr;
 
   CommandLine commandLine_;
   bool showMainForm_ = false;

@@ -1,0 +1,46 @@
+// The engine's creation and its window-system side.
+#include <QAction>
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+
+#include "app/mainform.h"
+#include "debugsup/debugsup.h"
+#include "filters/builtin/builtin_filters.h"
+#include "qtsurface/video_surface_widget.h"
+#include "settings/optunit.h"
+
+namespace kv {
+
+void TMainForm::CreatePlayer() {
+  static bool registered = false;
+  if (!registered) {
+    registered = true;
+    RegisterBuiltinFilters(true);
+    LoadComponentFilters(QCoreApplication::applicationDirPath().toStdString());
+  }
+  Player = std::make_unique<TCOMPlay>(this);
+  if (!Options->VideoRenderer.empty()) Player->ChangeVideoRenderer(Options->VideoRenderer);
+  if (!Options->AudioRenderer.empty()) Player->ChangeAudioRenderer(Options->AudioRenderer);
+  Player->DVNTSC = Options->DVNTSC;
+  Player->VideoFilterChain = Options->VideoFilters;
+  Player->AudioFilterChain = Options->AudioFilters;
+  Player->AC3WaveOut = Options->AC3WaveOut;
+  Player->CaptureEnabled = Options->CaptureEnabled;
+  Player->ColorDepth = Options->ColorDepth;
+  Player->Quality = Options->Quality;
+  // Graph events may be signalled from a streaming thread: the window drains them on its own.
+  QPointer<TMainForm> self(this);
+  Player->GraphNotify = [self]() {
+    QMetaObject::invokeMethod(
+        self.data(), [self]() { if (self) self->GraphEvent(); }, Qt::QueuedConnection);
+  };
+  BuildRendererMenus();
+}
+
+void TMainForm::VideoPanelSize(int32_t* width, int32_t* height) {
+  *width = VideoArea ? VideoArea->width() : 0;
+  *height = VideoArea ? VideoArea->height() : 0;
+}
+
+}  // namespace kv

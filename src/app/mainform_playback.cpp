@@ -1,0 +1,282 @@
+// Opening titles, the playback commands, the playlist walk and the periodic work.
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QScreen>
+#include <QWindow>
+
+#include <filesystem>
+
+#include "app/app_paths.h"
+#include "app/mainmenu.h"
+#include "app/playback_logic.h"
+#include "app/mainform.h"
+#include "debugsup/debugsup.h"
+#include "osd/osdunit.h"
+#include "platform/ui/messagebox.h"
+#include "qtsurface/video_surface_widget.h"
+#include "settings/optunit.h"
+#include "subtitles/Subtitl.h"
+
+namespace kv {
+namespace {
+
+std::vector<std::string> DirectoryEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+    names.push_back(it->path().filename().string());
+  return names;
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+}  // namespace
+
+void TMainForm::ShowOsdText(const QString& text) {
+  if (OnScreen) OnScreen->ShowText(text);
+}
+
+void TMainForm::OpenFile(const std::string& name) {
+  const std::string dir = DirectoryOf(name);
+  if (dir.empty()) return;
+  Options->OpenDir = dir;
+  ResetSubtitleMenu();
+  OpenSingleTitle(Playlist, name, DirectoryEntries(dir));
+  CurrentFile = name;
+  TitleIndex = 0;
+  RebuildTitlesMenu();
+  BuildAudioMenu();
+  SubtitleList.ClearList();
+  if (mpris_) mpris_->NotifyChanged();
+}
+
+void TMainForm::PlayFileNow(const std::string& name) {
+  OpenFile(name);
+  if (!PlayCurrent()) ui::ShowMessageBox("Cannot play file " + CurrentFile, "Error");
+}
+
+bool TMainForm::PlayCurrent() {
+  if (!FileExists(CurrentFile) || !OpenMedia(true, true, false)) return false;
+  Player->Play();
+  Player->SetMute(Muted);
+  InfoCountdown = 10;
+  StatTimer->start();
+  if (mpris_) mpris_->NotifyChanged();
+  return true;
+}
+
+bool TMainForm::SelectTitle(int index) {
+  if (index == TitleIndex || index >= Playlist.Count() || index < 0) return false;
+  CurrentFile = Playlist.Text(index);
+  TitleIndex = index;
+  ResetSubtitleMenu();
+  BuildAudioMenu();
+  UpdateRateChecks();
+  return PlayCurrent();
+}
+
+bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
+  if (!Player) return false;
+  Player->VideoPanelHandle = VideoSurface ? static_cast<uintptr_t>(VideoSurface->Handle()) : 0;
+  Player->StatisticsWanted = Options->Statistics || !playback;
+  Player->NullRenderers = !preview;
+  Player->ImageAnalysisWanted = imageAnalysis;
+  Player->OpenVideo(CurrentFile);
+  if (!Player->Graph || Player->FileName.empty()) return false;
+  Player->UseClock = playback;
+  Updating = true;
+  PictureWidth = Player->DisplayWidth > 0 ? Player->DisplayWidth : 4;
+  PictureHeight = Player->DisplayHeight > 0 ? Player->DisplayHeight : 3;
+  if (preview) SizeWindowToPicture();
+  NativeWidth = Player->VideoWidth;
+  NativeHeight = Player->VideoHeight;
+  VideoFormatName = Player->GetVideoInputFormatName();
+  VideoFramerate = Player->FrameRate;
+  if (QAction* teletext = Action("MMTeletext")) teletext->setEnabled(Player->TeletextActive);
+  Duration = Player->GetDuration();
+  std::error_code ec;
+  FileSize = static_cast<int64_t>(std::filesystem::file_size(CurrentFile, ec));
+  BuildAudioMenu();
+  Updating = false;
+  FormResize();
+  KeyColor = Player->GetColorKey();
+  if (OnScreen) OnScreen->SetColorKey(KeyColor);
+  return true;
+}
+
+void TMainForm::MMPlayClick() {
+  if (!Player) return;
+  Player->Play();
+  Updating = true;
+  ShowOsdText("Play");
+  Updating = false;
+  if (mpris_) mpris_->NotifyChanged();
+}
+
+void TMainForm::MMPauseClick() {
+  if (!Player) return;
+  if (Player->State == psPaused) {
+    Player->Play();
+    StatTimer->start();
+    ShowOsdText("Play");
+  } else if (Player->State == psRunning) {
+    Player->Pause();
+    StatTimer->stop();
+    ShowOsdText("Pause");
+  }
+  if (mpris_) mpris_->NotifyChanged();
+}
+
+void TMainForm::MMStopClick() {
+  if (!Player) return;
+  if (Player->State == psRunning || Player->State == psPaused) {
+    AnalyzeMode = false;
+    StatTimer->stop();
+    Player->Stop();
+    ShowOsdText("Stop");
+  }
+  if (mpris_) mpris_->NotifyChanged();
+}
+
+void TMainForm::MMNextClick() {
+  for (int i = TitleIndex + 1; i < Playlist.Count(); ++i) {
+    if (Playlist.IsTopLevel(i) && SelectTitle(i)) {
+      UpdateTitleChecks();
+      return;
+    }
+  }
+}
+
+void TMainForm::MMPrevClick() {
+  for (int i = TitleIndex - 1; i >= 0; --i) {
+    if (Playlist.IsTopLevel(i) && SelectTitle(i)) {
+      UpdateTitleChecks();
+      return;
+    }
+  }
+}
+
+void TMainForm::SeekBy(int32_t stepMs) {
+  if (!Player || (Player->State != psRunning && Player->State != psPaused)) return;
+  const int32_t position = Player->GetPosition();
+  if (stepMs > 0) {
+    int32_t target = playback::ForwardTarget(position, Player->GetDuration(), stepMs);
+    if (target >= 0) Player->SetPosition(target);
+  } else {
+    Player->SetPosition(playback::BackTarget(position, -stepMs));
+  }
+  Player->ResetStatistics();
+  if (mpris_) mpris_->NotifySeeked();
+}
+
+void TMainForm::MMRateClick(QAction* item) {
+  if (Player) Player->SetRate(MenuTag(item) / 100.0);
+  UpdateRateChecks();
+  if (mpris_) mpris_->NotifyChanged();
+}
+
+void TMainForm::MMCloseFileClick() {
+  if (!Player) return;
+  Player->Stop();
+  Player->OpenVideo("");
+  Playlist.Clear();
+  ResetSubtitleMenu();
+  BuildAudioMenu();
+  Duration = 0;
+  if (mpris_) mpris_->NotifyChanged();
+}
+
+void TMainForm::MMOpenDirClick() {
+  CursorHideAllowed = false;
+  const QString saved = QDir::currentPath();
+  const std::string filter =
+      playback::QtFileFilter(Player ? Player->OpenDialogFilter() : std::string("All files|*.*"));
+  QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open"),
+                                                QString::fromStdString(Options->OpenDir),
+                                                QString::fromStdString(filter));
+  QDir::setCurrent(saved);
+  if (!chosen.isEmpty()) {
+    PlayFileNow(chosen.toStdString());
+  }
+  CursorHideAllowed = true;
+}
+
+void TMainForm::GraphEvent() {
+  if (!Player || !Player->HandleGraphEvents()) return;
+  if (Player->State == psPaused) {
+    bool started = false;
+    for (int i = TitleIndex + 1; i < Playlist.Count(); ++i) {
+      if (Playlist.IsTopLevel(i) && SelectTitle(i)) {
+        UpdateTitleChecks();
+        started = true;
+        break;
+      }
+    }
+    if (!started && Player->State == psPaused) {
+      ShowOsdText("Pause");
+      EndOfPlaylist();
+    }
+  } else if (Player->State == psStopped) {
+    ShowOsdText("Stop");
+  }
+  if (mpris_) mpris_->NotifyChanged();
+}
+
+void TMainForm::EndOfPlaylist() {
+  Debug.TextOut("End of playlist");
+  if (commandLine_.quitAtEnd) MMExitClick();
+}
+
+std::string TMainForm::StatusText() {
+  if (!Player) return "";
+  return playback::StatusText(Player->State, Player->GetPosition(), Player->GetDuration());
+}
+
+void TMainForm::StatTimerTimer() {
+  if (!Player || Player->State != psRunning) return;
+  Debug.IntegerOut("Video bitrate", Player->GetVideoBitrate());
+}
+
+void TMainForm::CaptureFrame() {
+  if (!Options->CaptureEnabled) {
+    if (OnScreen) OnScreen->ShowStatus(QStringLiteral("Frame capture disabled"));
+    return;
+  }
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  const std::string base = playback::CaptureName(d.year(), d.month(), d.day(), t.hour(), t.minute(),
+                                                 t.second(), t.msec());
+  // An empty capture directory means the user's data folder: the program folder of an
+  // installed player is read-only.
+  std::string dir = Options->CaptureDirectory.empty() ? UserDataDirectory() + "/" : Options->CaptureDirectory;
+  const std::string path = dir + base + (Options->ColorDepth == 256 ? ".jpg" : ".bmp");
+  if (Player && Player->GrabFrame(path))
+    ShowOsdText(QString::fromStdString(base + " stored"));
+  else
+    ShowOsdText(QStringLiteral("Frame failed"));
+}
+
+void TMainForm::CheckScreenshot() {
+  if (screenshotTaken_ || commandLine_.screenshotAtSeconds < 0 || !Player) return;
+  if (Player->State != psRunning && Player->State != psPaused) return;
+  if (Player->GetPosition() < static_cast<int32_t>(commandLine_.screenshotAtSeconds * 1000)) return;
+  screenshotTaken_ = true;
+  QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
+  QPixmap shot = screen ? screen->grabWindow(winId()) : QPixmap();
+  if (shot.isNull() || shot.width() <= 1) shot = grab();
+  const QString file = QString::fromStdString(commandLine_.screenshotFile);
+  if (shot.save(file))
+    Debug.TextOut("Screenshot saved: " + commandLine_.screenshotFile);
+  else
+    Debug.TextOut("Cannot save screenshot " + commandLine_.screenshotFile);
+}
+
+}  // namespace kv
