@@ -35,7 +35,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
       cl.optionsDialog = true;
     } else if (a == "/log") {
       cl.log = true;
-      if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '/') {
+      // The scripting switches ("--...") are never taken for a log file name.
+      if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '/' &&
+          args[i + 1].rfind("--", 0) != 0) {
         cl.logFile = ResolveAgainst(cwd, args[i + 1]);
         ++i;
       }

@@ -41,6 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"logWithFileThenMedia", {"/log", "trace.txt", "/films/a.avi"}, false, true, "/work/trace.txt", false, "/films/a.avi", ""},
         Case{"logLastKeepsDefault", {"/films/a.avi", "/log"}, false, true, "", false, "/films/a.avi", "/films/a.avi"},
         Case{"logFollowedBySwitchConsumesNothing", {"/log", "/debug"}, false, true, "", true, "", ""},
+        Case{"logFollowedByScriptingSwitch", {"/log", "--quit-at-end"}, false, true, "", false, "", ""},
         Case{"twoFilesLastWins", {"/films/a.avi", "/films/b.mkv"}, false, false, "", false, "/films/b.mkv", "/films/a.avi"},
         Case{"relativeFileResolvedAgainstCaller", {"c.mp4"}, false, false, "", false, "/work/c.mp4", "/work/c.mp4"},
         Case{"switchesAreCaseSensitive", {"/C", "/LOG", "/Debug"}, false, false, "", false, "", ""},
