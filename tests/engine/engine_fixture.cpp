@@ -21,12 +21,19 @@ namespace {
 
 bool Subtype(const MediaType& mt, const GUID& subtype) { return mt.subtype == subtype; }
 
+MediaType StreamType() {
+  MediaType mt;
+  mt.majortype = MEDIATYPE_Stream;
+  mt.subtype = MEDIASUBTYPE_Avi;
+  return mt;
+}
+
 void RegisterStandardStandIns() {
   const GUID xvid = FourccSubtype("XVID");
   const GUID mp3 = WaveFormatSubtype(0x55);
   TStandInSpec source;
   source.fileSource = true;
-  source.outputs = {{"Output", MediaType{MEDIATYPE_Stream, MEDIASUBTYPE_Avi}}};
+  source.outputs = {{"Output", StreamType()}};
   RegisterStandIn(kSourceA, "Test Source A", source);
   RegisterStandIn(kSourceB, "Test Source B", source);
 
@@ -44,7 +51,7 @@ void RegisterStandardStandIns() {
   TStandInSpec decoder;
   decoder.inputs = {"In"};
   decoder.accept = [xvid](const MediaType& mt) { return Subtype(mt, xvid); };
-  decoder.outputs = {{"Out", {}, true, MEDIASUBTYPE_YUY2}};
+  decoder.outputs = {TOutSpec::FromInput("Out", MEDIASUBTYPE_YUY2)};
   decoder.propertyPages = true;
   RegisterStandIn(kDecoderHigh, "High Decoder", decoder);
   RegisterStandIn(kDecoderLow, "Low Decoder", decoder);
@@ -52,12 +59,12 @@ void RegisterStandardStandIns() {
   TStandInSpec adec;
   adec.inputs = {"In"};
   adec.accept = [mp3](const MediaType& mt) { return Subtype(mt, mp3); };
-  adec.outputs = {{"Out", {}, true, MEDIASUBTYPE_PCM}};
+  adec.outputs = {TOutSpec::FromInput("Out", MEDIASUBTYPE_PCM)};
   RegisterStandIn(kAudioDecoder, "Test Audio Decoder", adec);
 
   TStandInSpec plugin;
   plugin.inputs = {"In"};
-  plugin.outputs = {{"Out", {}, true, GUID_NULL}};
+  plugin.outputs = {TOutSpec::FromInput("Out", GUID_NULL)};
   RegisterStandIn(kPlugin1, "Plug One", plugin);
   RegisterStandIn(kPlugin3, "Plug Three", plugin);
   TStandInSpec refusing = plugin;
@@ -76,7 +83,7 @@ void RegisterStandardStandIns() {
   mixer.inputs = {"Input0", "Input1"};
   mixer.accept = {};
   mixer.basicVideo = false;
-  mixer.outputs = {{"Output", {}, true, GUID_NULL}};
+  mixer.outputs = {TOutSpec::FromInput("Output", GUID_NULL)};
   RegisterStandIn(CLSID_OverlayMixer, "Overlay Mixer", mixer);
   RegisterStandIn(CLSID_OverlayMixer2, "Overlay Mixer 2", mixer);
   TStandInSpec null;

@@ -121,13 +121,17 @@ TEST_F(EngineMediaTest, namesSizesAndRatesPerContainer) {
   for (const auto& r : rows) {
     e->OpenVideo(kMedia + r.clip);
     ASSERT_EQ(e->State, psOpened) << r.clip;
-    if (r.video) EXPECT_EQ(e->VideoCodec, r.video) << r.clip;
+    if (r.video) {
+      EXPECT_EQ(e->VideoCodec, r.video) << r.clip;
+    }
     EXPECT_EQ(e->VideoWidth, r.width) << r.clip;
     if (r.width) {
       EXPECT_DOUBLE_EQ(e->FrameRate, 25.0) << r.clip;
       EXPECT_EQ(e->VideoStreams.size(), 1u) << r.clip;
     }
-    if (r.audio) EXPECT_EQ(e->AudioCodec, r.audio) << r.clip;
+    if (r.audio) {
+      EXPECT_EQ(e->AudioCodec, r.audio) << r.clip;
+    }
     EXPECT_EQ(e->SampleRate, r.rate) << r.clip;
     EXPECT_EQ(e->Channels, r.channels) << r.clip;
     EXPECT_EQ(e->AudioStreams.size(), 1u) << r.clip;

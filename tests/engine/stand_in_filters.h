@@ -18,10 +18,19 @@
 namespace kv::test {
 
 struct TOutSpec {
+  // An output pin offering `type` as it is.
+  TOutSpec(std::string n, MediaType t) : name(std::move(n)), type(std::move(t)) {}
+  // An output pin offering input 0's type with `sub` (GUID_NULL: input 0's own subtype).
+  static TOutSpec FromInput(std::string n, const GUID& sub) {
+    TOutSpec spec(std::move(n), MediaType());
+    spec.fromInput = true;
+    spec.subtype = sub;
+    return spec;
+  }
   std::string name;
-  MediaType type;             // offered as is, unless fromInput
-  bool fromInput = false;     // offer input 0's type with `subtype` below
-  GUID subtype;               // GUID_NULL: keep input 0's subtype (pass-through)
+  MediaType type;
+  bool fromInput = false;
+  GUID subtype;
 };
 
 struct TStandInSpec {
