@@ -192,6 +192,9 @@ HRESULT TFilterGraph::SetTimeFormat(const GUID* format) {
   // Positions pass through the graph in media time only.
   if (*format != TIME_FORMAT_MEDIA_TIME) return E_INVALIDARG;
   std::lock_guard lock(graphMutex_);
+  // Choosing the format already in use changes nothing, so it is allowed in every state
+  // (callers bracket each position query with a save and restore of the format).
+  if (*format == timeFormat_) return S_OK;
   if (state_ == State_Running) return VFW_E_WRONG_STATE;
   timeFormat_ = *format;
   return S_OK;
