@@ -267,7 +267,8 @@ void TMainForm::CaptureFrame() {
 void TMainForm::CheckScreenshot() {
   if (screenshotTaken_ || commandLine_.screenshotAtSeconds < 0 || !Player) return;
   if (Player->State != psRunning && Player->State != psPaused) return;
-  if (Player->GetPosition() < static_cast<int32_t>(commandLine_.screenshotAtSeconds * 1000)) return;
+  const int32_t position = Player->GetPosition();
+  if (position < static_cast<int32_t>(commandLine_.screenshotAtSeconds * 1000)) return;
   screenshotTaken_ = true;
   QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
   QPixmap shot = screen ? screen->grabWindow(winId()) : QPixmap();
