@@ -107,23 +107,23 @@ FieldValue TOptionsDialog::DefaultValue(const OptionField& field) const {
   return FieldValue(std::string());
 }
 
-std::optional<FieldValue> TOptionsDialog::ReadStored(const OptionField& field) {
-  if (!OpenSection(field.section)) return std::nullopt;
+bool TOptionsDialog::ReadStored(const OptionField& field, FieldValue& value) {
+  if (!OpenSection(field.section)) return false;
   switch (Describe(field).type) {
     case SettingType::String:
-      if (auto v = registry_.ReadString(field.name)) return FieldValue(*v);
+      if (auto v = registry_.ReadString(field.name)) return value = *v, true;
       break;
     case SettingType::Integer:
-      if (auto v = registry_.ReadInteger(field.name)) return FieldValue(*v);
+      if (auto v = registry_.ReadInteger(field.name)) return value = *v, true;
       break;
     case SettingType::Boolean:
-      if (auto v = registry_.ReadBool(field.name)) return FieldValue(*v);
+      if (auto v = registry_.ReadBool(field.name)) return value = *v, true;
       break;
     case SettingType::Double:
-      if (auto v = registry_.ReadFloat(field.name)) return FieldValue(*v);
+      if (auto v = registry_.ReadFloat(field.name)) return value = *v, true;
       break;
   }
-  return std::nullopt;
+  return false;
 }
 
 bool TOptionsDialog::Write(const OptionField& field, const FieldValue& value) {
@@ -137,9 +137,9 @@ bool TOptionsDialog::Write(const OptionField& field, const FieldValue& value) {
 void TOptionsDialog::Load() {
   registry_.BeginUpdate();  // sections created while reading: one file update
   for (Binding& b : bindings_) {
-    std::optional<FieldValue> stored = ReadStored(*b.field);
-    b.stored = stored.has_value();
-    b.editor.set(stored.value_or(DefaultValue(*b.field)));
+    FieldValue stored;
+    b.stored = ReadStored(*b.field, stored);
+    b.editor.set(b.stored ? stored : DefaultValue(*b.field));
     b.loaded = b.editor.get();
   }
   if (associations_ && OpenSection(settings::kAssociate)) associations_->Load(registry_);

@@ -40,7 +40,8 @@ class TOptionsDialog : public QDialog {
   };
   QWidget* TabPage(const char* tab);
   FieldValue DefaultValue(const OptionField& field) const;
-  std::optional<FieldValue> ReadStored(const OptionField& field);
+  // The stored value of the field's type; false when there is none.
+  bool ReadStored(const OptionField& field, FieldValue& value);
   bool Write(const OptionField& field, const FieldValue& value);
   bool OpenSection(const char* section);
 
