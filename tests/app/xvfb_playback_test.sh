@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# A clip played as a person plays it: a real (virtual) X display, a sound server with a null
+# sink, `kavello --quit-at-end --screenshot-at 2 shot.png clip.mkv`. The player must play to
+# the end and exit 0, its sound must reach the sink, and the screenshot must show the picture
+# filling the window.
+# Usage: xvfb_playback_test.sh PROGRAM_DIR
+set -euo pipefail
+program_dir="$1"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  [ -f "$work/pulse/pulse/pid" ] && kill "$(cat "$work/pulse/pulse/pid")" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  cat "$work/data/kavello/kavello.log" >&2 2>/dev/null || true
+  exit 1
+}
+
+# The clip: 640x360 H.264 with a 1 kHz tone, 4 seconds.
+ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=640x360:rate=25" \
+  -f lavfi -i "sine=frequency=1000:sample_rate=48000" -t 4 \
+  -c:v libx264 -pix_fmt yuv420p -c:a libvorbis "$work/clip.mkv" || fail "cannot make the clip"
+
+# A private sound server with a null sink.
+mkdir -p "$work/pulse"
+env -u PULSE_SERVER HOME="$work/pulse" XDG_RUNTIME_DIR="$work/pulse" XDG_CONFIG_HOME="$work/pulse/config" \
+  pulseaudio -n --daemonize=yes --use-pid-file=yes --exit-idle-time=-1 --disallow-exit \
+  --log-target="file:$work/pulse/server.log" \
+  -L "module-null-sink sink_name=kv_test sink_properties=device.description=KavelloTest" \
+  -L "module-native-protocol-unix auth-anonymous=1" || fail "pulseaudio did not start"
+export PULSE_SERVER="unix:$work/pulse/pulse/native"
+for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+
+# A virtual display; Xvfb picks a free number.
+exec 3> >(cat > "$work/displayfd")
+Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
+
+mkdir -p "$work/config/kavello" "$work/data" "$work/runtime"
+chmod 700 "$work/runtime"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"Version"="2.3.0.0"\r\n' \
+  > "$work/config/kavello/user.reg"
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" HOME="$work"
+export QT_QPA_PLATFORM=xcb
+unset DBUS_SESSION_BUS_ADDRESS || true
+
+parec -d kv_test.monitor --format=s16le --rate=48000 --channels=2 > "$work/sink.raw" &
+pids+=($!)
+
+cd "$work"
+code=0
+timeout 60 "$program_dir/kavello" /log --quit-at-end --screenshot-at 2 shot.png clip.mkv || code=$?
+[ "$code" = 0 ] || fail "exit code $code"
+grep -q 'End of playlist' "$work/data/kavello/kavello.log" || fail "did not play to the end"
+
+# Sound reached the sink: the loudest recorded sample is well above silence.
+peak=$(od -An -td2 -w2 -v "$work/sink.raw" | awk '{v=$1<0?-$1:$1; if (v>m) m=v} END {print m+0}')
+[ "$peak" -gt 3000 ] || fail "no sound at the sink (peak $peak)"
+
+# The screenshot shows the picture filling the 640x360 window.
+[ -f shot.png ] || fail "no screenshot"
+size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 shot.png)
+[ "$size" = "640,360" ] || fail "screenshot is $size, not the 640x360 window"
+# The test picture's top row of colour bars: probe 8 points across; none may be black.
+ffmpeg -loglevel error -y -i shot.png -vf "crop=640:1:0:60" -f rawvideo -pix_fmt rgb24 "$work/row.rgb"
+for x in 20 100 180 260 380 460 540 620; do
+  rgb=$(od -An -tu1 -j $((x * 3)) -N 3 "$work/row.rgb" | awk '{print $1+$2+$3}')
+  [ "$rgb" -gt 150 ] || fail "screenshot is dark at x=$x (sum $rgb): the picture does not fill the window"
+done
+echo "xvfb playback: ok (peak $peak)"
