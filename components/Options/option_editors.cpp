@@ -131,12 +131,15 @@ Editor DirectoryEditor(QWidget* parent) {
           [edit](const FieldValue& v) { edit->setText(Q(As<std::string>(v, ""))); }};
 }
 
-// The translation files beside the program, by name, with "English" always offered.
+// The languages the program has files for (the form translations in Languages/ and the OSD
+// labels in Lang/), by name, with "English" always offered.
 QStringList LanguageNames() {
-  QDir dir(Q(ProgramPath("Languages")));
   QStringList names{QStringLiteral("English")};
-  for (const QFileInfo& info : dir.entryInfoList({QStringLiteral("*.lng")}, QDir::Files)) {
-    if (!names.contains(info.completeBaseName())) names << info.completeBaseName();
+  for (const char* folder : {"Languages", "Lang"}) {
+    QDir dir(Q(ProgramPath(folder)));
+    for (const QFileInfo& info : dir.entryInfoList({QStringLiteral("*.lng")}, QDir::Files)) {
+      if (!names.contains(info.completeBaseName(), Qt::CaseInsensitive)) names << info.completeBaseName();
+    }
   }
   names.sort(Qt::CaseInsensitive);
   return names;
