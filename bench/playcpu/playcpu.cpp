@@ -6,6 +6,7 @@
 // run.sh measures its CPU time beside mpv and VLC on the same clips.
 #include <QApplication>
 #include <QMetaObject>
+#include <QTimer>
 #include <cstdio>
 
 #include "play_graph.h"
@@ -56,6 +57,15 @@ int main(int argc, char** argv) {
   if (kv::FAILED(graph.Control->Run())) {
     std::fprintf(stderr, "the graph does not run\n");
     return 1;
+  }
+  // KAVELLO_PLAYCPU_TRACE=1: the dropped count each second, to see when frames drop.
+  QTimer trace;
+  if (qEnvironmentVariableIsSet("KAVELLO_PLAYCPU_TRACE")) {
+    QObject::connect(&trace, &QTimer::timeout, [&] {
+      std::fprintf(stderr, "rendered %lld dropped %lld\n", static_cast<long long>(graph.FramesRendered()),
+                   static_cast<long long>(graph.FramesDropped()));
+    });
+    trace.start(1000);
   }
   app.exec();
   graph.Control->Stop();

@@ -8,6 +8,7 @@
 #include "fake_surface.h"
 #include "filters/render/render_registration.h"
 #include "filters/render/renderer_interfaces.h"
+#include "filters/render/windowed_renderer.h"
 #include "platform/com/class_registry.h"
 #include "platform/graph/media_guids.h"
 #include "platform/graph/renderer_base.h"
@@ -188,6 +189,7 @@ TEST(VideoRenderer, Clocked_waitsForTheFrameTime_thenPresents) {
 
 TEST(VideoRenderer, Clocked_lateFrameIsDroppedAndCounted_butNeverTheFirst) {
   TVideoHarness h;
+  dynamic_cast<TWindowedRenderer*>(h.Renderer.Get())->SetStartGrace(std::chrono::milliseconds(0));
   ComPtr<TFakeClock> clock(new TFakeClock);
   clock->SetTime(10000 * Ms);  // ten seconds after stream start
   h.Renderer->SetSyncSource(clock.Get());
@@ -201,6 +203,21 @@ TEST(VideoRenderer, Clocked_lateFrameIsDroppedAndCounted_butNeverTheFirst) {
   EXPECT_EQ(h.Base->FramesRendered(), 1);
   EXPECT_EQ(h.Base->FramesDropped(), 2);
   EXPECT_EQ(h.Surface->Presents(), 1);
+}
+
+TEST(VideoRenderer, JustAfterRun_lateFramesAreShownNotDropped) {
+  TVideoHarness h;
+  dynamic_cast<TWindowedRenderer*>(h.Renderer.Get())->SetStartGrace(std::chrono::hours(1));
+  ComPtr<TFakeClock> clock(new TFakeClock);
+  clock->SetTime(10000 * Ms);
+  h.Renderer->SetSyncSource(clock.Get());
+  h.Source->Pause();
+  h.Renderer->Pause();
+  h.Renderer->Run(0);
+  h.Source->Run(0);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(h.Source->Deliver(Quadrants(), i * 40 * Ms, (i + 1) * 40 * Ms), S_OK);
+  EXPECT_EQ(h.Base->FramesDropped(), 0);
+  EXPECT_EQ(h.Surface->Presents(), 4);
 }
 
 TEST(VideoRenderer, Paused_prerollsAndShowsTheFirstFrame_untilStopped) {

@@ -120,6 +120,16 @@ void TWindowedRenderer::PresentSample(IMediaSample* sample) {
   Presenter_.Present(data, static_cast<size_t>(length), std::move(keep));
 }
 
+HRESULT TWindowedRenderer::Run(REFERENCE_TIME tStart) {
+  RunAt_ = std::chrono::steady_clock::now().time_since_epoch().count();
+  return TBaseRenderer::Run(tStart);
+}
+
+bool TWindowedRenderer::DropsLateSamples() const {
+  auto sinceRun = std::chrono::steady_clock::now().time_since_epoch() - std::chrono::steady_clock::duration(RunAt_.load());
+  return sinceRun > std::chrono::milliseconds(Grace_.load());
+}
+
 HRESULT TWindowedRenderer::Stop() {
   HRESULT hr = TBaseRenderer::Stop();
   // Stopped filters give their samples back (the allocator is decommitted).

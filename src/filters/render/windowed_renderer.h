@@ -13,6 +13,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 #include "filters/render/video_presenter.h"
@@ -50,11 +51,18 @@ class TWindowedRenderer : public TBaseRenderer, public IBasicVideo, public IVide
   HRESULT SetMediaType(const MediaType& type) override;
   HRESULT DoRenderSample(IMediaSample* sample) override;
   void OnReceiveFirstSample(IMediaSample* sample) override;
-  bool DropsLateSamples() const override { return true; }
+  bool DropsLateSamples() const override;
   int GetPinCount() override;
   TBasePin* GetPin(int n) override;
   HRESULT Pause() override;
   HRESULT Stop() override;
+  HRESULT Run(REFERENCE_TIME tStart) override;
+
+  // After each Run, late frames are shown rather than dropped for this long: a decoder
+  // that starts (or restarts after a seek) needs a moment to get ahead of the clock, and
+  // dropping the first frames of a scene only makes the start jerky.
+  static constexpr std::chrono::milliseconds KStartGrace{1000};
+  void SetStartGrace(std::chrono::milliseconds grace) { Grace_ = grace.count(); }
 
   // IBasicVideo
   HRESULT get_AvgTimePerFrame(REFERENCE_TIME* time) override;
@@ -96,6 +104,8 @@ class TWindowedRenderer : public TBaseRenderer, public IBasicVideo, public IVide
   std::unique_ptr<TOverlayInputPin> Overlay_;
   std::atomic<bool> AutoShow_{true};
   std::atomic<OAHWND> Drain_{0};
+  std::atomic<int64_t> RunAt_{0};  // steady-clock time of the last Run
+  std::atomic<int64_t> Grace_{KStartGrace.count()};  // milliseconds
 };
 
 }  // namespace kv::render
