@@ -181,20 +181,6 @@ TEST(RegFormat, Parse_valueBeforeAnyKeyIsKeptInPreamble) {
   EXPECT_EQ(parsed.document.preamble[0], "\"Orphan\"=dword:00000001");
 }
 
-TEST(RegFormat, Parse_truncatedFileKeepsWhatItCanRead) {
-  std::string whole =
-      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"One\"=dword:00000001\n"
-      "\"Two\"=\"text\"\n";
-  for (size_t cut = 0; cut <= whole.size(); ++cut) {
-    ParsedHive parsed = ParseRegText(whole.substr(0, cut));  // must never crash
-    const HiveKey* a = parsed.document.FindKey("HKEY_CURRENT_USER\\A");
-    if (cut >= whole.find("\"Two\"")) {
-      ASSERT_NE(a, nullptr) << cut;
-      ASSERT_NE(HiveDocument::FindValue(*a, "one"), nullptr) << cut;
-    }
-  }
-}
-
 // Damaged variants of a real hive (bytes flipped, cut, doubled, line breaks inserted): parsing
 // never fails, and what is written back reads back to the same text (nothing drifts or is
 // lost on later rewrites).
