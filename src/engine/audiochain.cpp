@@ -29,7 +29,7 @@ bool TCOMPlay::HandleAudioPin(TOpenScan& scan, IPin* pin, int index, const Media
   std::string name;
   PIN_INFO info;
   if (SUCCEEDED(pin->QueryPinInfo(&info))) {
-    name = info.achName.substr(0, 128);
+    name = StreamName(info.achName);
     AudioStreams.push_back(name);
   }
   if (scan.audioConnected || scan.audioImpossible) return true;
@@ -242,7 +242,7 @@ TCOMPlay::TAudioExit TCOMPlay::ConnectFirstAudioPin(IBaseFilter* demux, const st
     PIN_INFO info;
     std::string name;
     if (SUCCEEDED(pin->QueryPinInfo(&info))) {
-      name = info.achName.substr(0, 128);
+      name = StreamName(info.achName);
       AudioStreams.push_back(name);
     }
     if (connected) continue;
@@ -296,7 +296,8 @@ void TCOMPlay::SelectAudioStream(const std::string& name) {
     std::optional<MediaType> mt = FirstMediaType(pin.Get());
     if (!mt) break;
     PIN_INFO info;
-    if (mt->majortype == MEDIATYPE_Audio && SUCCEEDED(pin->QueryPinInfo(&info)) && info.achName == name) {
+    if (mt->majortype == MEDIATYPE_Audio && SUCCEEDED(pin->QueryPinInfo(&info)) &&
+        StreamName(info.achName) == name) {
       found = pin;
       foundType = mt;
       index = n;

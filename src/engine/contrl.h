@@ -169,6 +169,9 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   void ShowError(const std::string& message);
   // Pin number index (0-based) of the given direction, in enumeration order; null if none.
   static ComPtr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int index);
+  // A pin name as the stream lists hold it: at most 127 characters (the pin name field of the
+  // platform), cut on a character boundary so that a UTF-8 title is never split.
+  static std::string StreamName(const std::string& pinName);
   // Names of the filters in the graph, in enumeration order.
   std::vector<std::string> FilterNames();
 

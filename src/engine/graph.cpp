@@ -222,6 +222,17 @@ ComPtr<IPin> TCOMPlay::FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int
   }
 }
 
+std::string TCOMPlay::StreamName(const std::string& pinName) {
+  constexpr int kMaxCharacters = 127;
+  int characters = 0;
+  for (size_t i = 0; i < pinName.size(); ++i) {
+    // Continuation bytes (10xxxxxx) belong to the character before them.
+    if ((static_cast<unsigned char>(pinName[i]) & 0xC0) == 0x80) continue;
+    if (characters++ == kMaxCharacters) return pinName.substr(0, i);
+  }
+  return pinName;
+}
+
 std::vector<std::string> TCOMPlay::FilterNames() {
   std::vector<std::string> names;
   ComPtr<IEnumFilters> filters;

@@ -22,7 +22,7 @@ bool TCOMPlay::HandleVideoPin(TOpenScan& scan, IPin* pin, int index, const Media
   if (scan.vbiPin < 0 && mt.subtype == MEDIASUBTYPE_VBIV) scan.vbiPin = index;
   PIN_INFO info;
   if (SUCCEEDED(pin->QueryPinInfo(&info))) {
-    VideoStreams.push_back(info.achName.substr(0, 128));
+    VideoStreams.push_back(StreamName(info.achName));
     scan.pinName = VideoStreams.back();
   }
   if (scan.videoConnected || !VideoRenderer) return true;

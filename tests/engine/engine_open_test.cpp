@@ -314,9 +314,21 @@ TEST_F(AudioChainTest, selectAudioStream_switchesToTheNamedPin) {
   EXPECT_EQ(engine->SampleRate, 48000);
   EXPECT_FALSE(InGraph("Test Audio Decoder"));
   engine->SelectAudioStream("English");
-  Spec(kSplitter).outputs = saved;
   EXPECT_EQ(engine->AudioStreamIndex, 1);
   EXPECT_TRUE(InGraph("Test Audio Decoder"));
+  // A long UTF-8 title is listed cut to 127 characters on a character boundary, and the
+  // listed name still selects its pin.
+  std::string title = "Audio 3 - ";
+  while (title.size() < 300) title += "\xC3\xA9";  // "é"
+  Spec(kSplitter).outputs.push_back({title, AudioType(MEDIASUBTYPE_PCM, 22050)});
+  engine->OpenVideo("/media/a.avi");
+  Spec(kSplitter).outputs = saved;
+  ASSERT_EQ(engine->AudioStreams.size(), 3u);
+  const std::string listed = engine->AudioStreams[2];
+  EXPECT_EQ(listed.size(), 10u + 2u * 117u);
+  engine->SelectAudioStream(listed);
+  EXPECT_EQ(engine->AudioStreamIndex, 3);
+  EXPECT_EQ(engine->SampleRate, 22050);
   EXPECT_TRUE(boxes.empty());
 }
 
