@@ -7,6 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <QTest>
+
+#include "subtitles/subtitle_qt_timer.h"
 #include "view_rig.h"
 
 namespace kv {
@@ -270,6 +273,27 @@ TEST(SubtitleSchedule, TimerAfterNoneDoesNothing) {
   rig.controller->SubTimerTimer();
   EXPECT_FALSE(rig.timer->Enabled());
   EXPECT_FALSE(rig.log.Contains("Current time:: 0"));
+}
+
+// The program's SubTimer: one shot per Enable, re-armed by its handler.
+TEST(SubtitleQtTimer, FiresOncePerEnableOnTheEventLoop) {
+  test::TestApp();
+  QObject parent;
+  TQtSubtitleTimer timer(&parent);
+  EXPECT_EQ(timer.Timer()->objectName(), "SubTimer");
+  int fired = 0;
+  timer.OnTimer = [&] {
+    ++fired;
+    EXPECT_FALSE(timer.Enabled());
+    if (fired == 1) timer.Enable();  // the handler re-arms it once
+  };
+  timer.SetInterval(1);
+  timer.Enable();
+  EXPECT_TRUE(timer.Enabled());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return fired == 2; }, 10000));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(fired, 2);
+  EXPECT_FALSE(timer.Enabled());
 }
 
 TEST(SubtitleTitles, SwitchingChoosesTheFirstFileOfTheNewTitleOrNone) {
