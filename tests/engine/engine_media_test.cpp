@@ -9,13 +9,11 @@
 #include <sstream>
 
 #include "engine/contrl.h"
-#include "filters/audiodec/audio_decoder_filter.h"
+#include "filters/builtin/builtin_filters.h"
 #include "filters/demux/container_families.h"
-#include "filters/demux/demux_filter.h"
 #include "filters/grabber/frame_grabber.h"
-#include "filters/render/render_registration.h"
-#include "filters/source/file_source_filter.h"
 #include "filters/stats/statistics_filter.h"
+#include "filters/source/file_source_filter.h"
 #include "filters/video/video_decoder_filter.h"
 #include "platform/graph/filter_graph.h"
 #include "platform/ui/messagebox.h"
@@ -27,13 +25,7 @@ const std::string kMedia = std::string(KAVELLO_PROGRAM_DIR) + "/tests/media/";
 
 void RegisterBuiltins() {
   CoInitialize();
-  source::RegisterFileSource();
-  demux::RegisterDemultiplexers();
-  video::RegisterVideoDecoder();
-  audiodec::RegisterAudioDecoder();
-  RegisterStatisticsFilter();
-  RegisterFrameGrabber();
-  render::RegisterRenderFilters(ClassRegistry());
+  RegisterBuiltinFilters(false);
 }
 
 int VideoFrames(const std::string& clip) {

@@ -11,14 +11,7 @@
 #include "../audio/pulse_test_server.h"
 #include "debugsup/debugsup.h"
 #include "engine/contrl.h"
-#include "filters/audio/audio_devices.h"
-#include "filters/audiodec/audio_decoder_filter.h"
-#include "filters/demux/demux_filter.h"
-#include "filters/grabber/frame_grabber.h"
-#include "filters/render/render_registration.h"
-#include "filters/source/file_source_filter.h"
-#include "filters/stats/statistics_filter.h"
-#include "filters/video/video_decoder_filter.h"
+#include "filters/builtin/builtin_filters.h"
 #include "platform/graph/filter_graph.h"
 #include "platform/ui/messagebox.h"
 
@@ -33,14 +26,7 @@ class EnginePlaybackTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CoInitialize();
-    source::RegisterFileSource();
-    demux::RegisterDemultiplexers();
-    video::RegisterVideoDecoder();
-    audiodec::RegisterAudioDecoder();
-    RegisterStatisticsFilter();
-    RegisterFrameGrabber();
-    render::RegisterRenderFilters(ClassRegistry());
-    audio::RegisterAudioFilters(ClassRegistry());
+    RegisterBuiltinFilters(true);
     ui::SetMessageBoxHandler([this](const std::string& text, const std::string&) { boxes.push_back(text); });
     log = ::testing::TempDir() + "kv_engine_playback.log";
     std::remove(log.c_str());

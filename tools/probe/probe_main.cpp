@@ -13,8 +13,7 @@
 #include <string>
 
 #include "engine/contrl.h"
-#include "filters/grabber/frame_grabber.h"
-#include "filters/stats/statistics_filter.h"
+#include "filters/builtin/builtin_filters.h"
 #include "platform/graph/filter_graph.h"
 #include "platform/ui/messagebox.h"
 #include "probe_report.h"
@@ -31,7 +30,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
   });
   kv::CoInitialize();
-  kv::probe::RegisterBuiltinFilters(playback);
+  kv::RegisterBuiltinFilters(playback);
   kv::TCOMPlay engine;
   engine.NullRenderers = !playback;
   engine.ImageAnalysisWanted = !playback;

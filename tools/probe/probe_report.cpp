@@ -5,14 +5,6 @@
 #include <filesystem>
 
 #include "engine/contrl.h"
-#include "filters/audio/audio_devices.h"
-#include "filters/audiodec/audio_decoder_filter.h"
-#include "filters/demux/demux_filter.h"
-#include "filters/grabber/frame_grabber.h"
-#include "filters/render/render_registration.h"
-#include "filters/source/file_source_filter.h"
-#include "filters/stats/statistics_filter.h"
-#include "filters/video/video_decoder_filter.h"
 
 namespace kv::probe {
 
@@ -61,17 +53,6 @@ std::string FilterBlock(IBaseFilter* filter) {
 }
 
 }  // namespace
-
-void RegisterBuiltinFilters(bool sound) {
-  source::RegisterFileSource();
-  demux::RegisterDemultiplexers();
-  video::RegisterVideoDecoder();
-  audiodec::RegisterAudioDecoder();
-  RegisterStatisticsFilter();
-  RegisterFrameGrabber();
-  render::RegisterRenderFilters(ClassRegistry());
-  if (sound) audio::RegisterAudioFilters(ClassRegistry());
-}
 
 std::string Report(TCOMPlay& e) {
   char line[256];

@@ -1,4 +1,4 @@
-// The text kavello-probe prints for an opened engine, and the filter registrations it needs.
+// The text kavello-probe prints for an opened engine.
 #pragma once
 
 #include <string>
@@ -8,10 +8,6 @@ class TCOMPlay;
 }
 
 namespace kv::probe {
-
-// Registers every built-in filter module the engine's descriptors name, and with sound the
-// audio renderer devices.
-void RegisterBuiltinFilters(bool sound);
 
 // "Key: value" lines for the engine's fields, then one block per filter in the graph:
 //   Filter "Splitter"
