@@ -172,8 +172,9 @@ bool TSubtitleController::LoadForTitle() {
     if (AskFramerate(valid) && !valid) return false;
   }
   list_.SetFramerate(VideoFramerate == 0 ? 25.0 : VideoFramerate);
-  // A file that cannot be read leaves the strip empty; the title plays on.
-  list_.LoadFromFile(host_.Playlist().Text(SubtitleIndex), true);
+  // A file that cannot be read leaves the strip empty and the title plays on; the list would
+  // otherwise keep the previous title's entries.
+  if (!list_.LoadFromFile(host_.Playlist().Text(SubtitleIndex), true)) list_.ClearList();
   DumpWhenLogging();
   return true;
 }

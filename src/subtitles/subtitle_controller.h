@@ -50,7 +50,7 @@ class TSubtitleController {
  public:
   // `owner` is the main window (parent of the strip and the dialog); `menu` is MMSubtitles.
   // `timer` null: a QTimer on the user-interface thread. The list, log, host and menu must
-  // outlive the controller.
+  // outlive the controller. Builds the menu at once, so the host's playlist must be readable.
   TSubtitleController(QWidget* owner, ISubtitleHost& host, QMenu* menu,
                       TSubTitles& list = SubtitleList, TDebug& log = Debug,
                       std::unique_ptr<ISubtitleTimer> timer = nullptr);

@@ -180,6 +180,15 @@ TEST(SubtitleLoading, TitleStartAsksForAnUnknownFramerate) {
   }
 }
 
+TEST(SubtitleLoading, UnreadableFileAtTitleStartLeavesTheStripEmpty) {
+  TViewRig rig;
+  rig.Play();
+  rig.Click(3);  // entries of movie.srt are loaded
+  std::filesystem::remove(rig.host.List.Text(rig.Srt));
+  EXPECT_TRUE(rig.controller->LoadForTitle());  // the title plays on
+  EXPECT_TRUE(rig.list.Items.empty());          // without the old entries
+}
+
 TEST(SubtitleLoading, NothingIsLoadedWhenSubtitlesAreOff) {
   TViewRig rig;
   EXPECT_TRUE(rig.controller->LoadForTitle());
