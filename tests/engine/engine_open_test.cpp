@@ -298,6 +298,18 @@ TEST_F(VideoChainTest, externalToDV_isOfferedWithTheDevice_andTakesNoGrabberForD
 
 using AudioChainTest = EngineTest;
 
+TEST_F(AudioChainTest, externalToDVForSoundAlone_playsOnTheWaveOutDevice) {
+  WriteStandardDescriptors();
+  SetDVDevice(true);
+  engine = MakeEngine();
+  SetDVDevice(false);
+  engine->ChangeAudioRenderer("External to DV");
+  engine->OpenVideo("/media/a.avi");
+  EXPECT_EQ(engine->State, psOpened);
+  EXPECT_EQ(engine->ActiveAudioRenderer, "Default WaveOut Device");
+  EXPECT_EQ(engine->AudioStreamName, "Audio 0");
+}
+
 TEST_F(AudioChainTest, selectAudioStream_switchesToTheNamedPin) {
   WriteStandardDescriptors();
   auto saved = Spec(kSplitter).outputs;

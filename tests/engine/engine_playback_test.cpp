@@ -101,6 +101,16 @@ TEST_F(EnginePlaybackTest, playsPictureAndSoundToTheEnd) {
   std::ifstream bmp(path, std::ios::binary | std::ios::ate);
   EXPECT_EQ(static_cast<long>(bmp.tellg()), 54 + 176 * 144 * 3);
   std::remove(path.c_str());
+  // Sound from a separate file: the audio renderer becomes the graph's clock.
+  e->OpenAudio(kMedia + "audio_mp3.mp3");
+  EXPECT_EQ(e->AudioFileName, kMedia + "audio_mp3.mp3");
+  EXPECT_EQ(e->State, psPaused);
+  ComPtr<IMediaFilter> graphFilter;
+  ComPtr<IReferenceClock> clock, rendererClock;
+  ASSERT_TRUE(SUCCEEDED(e->Graph.As(&graphFilter)));
+  ASSERT_TRUE(SUCCEEDED(graphFilter->GetSyncSource(clock.Put())));
+  ASSERT_TRUE(SUCCEEDED(e->AudioRenderer.As(&rendererClock)));
+  EXPECT_TRUE(IsSameObject(clock.Get(), rendererClock.Get()));
   EXPECT_TRUE(boxes.empty());
 }
 
