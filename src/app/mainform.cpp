@@ -17,6 +17,7 @@
 #include "app/app_paths.h"
 #include "app/mainmenu.h"
 #include "debugsup/debugsup.h"
+#include "platform/module/program_directory.h"
 #include "mixer/audio_mixer.h"
 #include "osd/osdunit.h"
 #include "subtitles/Subtitl.h"
@@ -150,7 +151,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 2. Initial field values are the member initialisers.
   Updating = true;
   // 3. Every relative path of the program is relative to its own directory.
-  QDir::setCurrent(QCoreApplication::applicationDirPath());
+  QDir::setCurrent(QString::fromStdString(ProgramDirectory()));
   // 5. Settings.
   Options = std::make_unique<tOptions>();
   Options->LoadSettings();
@@ -269,7 +270,7 @@ void TMainForm::CreateOSD() {
   kv::OnScreen = OnScreen.get();
   OnScreen->RegistryKey = "Software\\Tessaland\\Kavello\\Display";
   OnScreen->LanguageName = Options->Language;
-  OnScreen->ProgramDir = QCoreApplication::applicationDirPath().toStdString();
+  OnScreen->ProgramDir = ProgramDirectory();
   OnScreen->LoadLayout();
   OnScreen->StatusByOwner = true;
   OnScreen->SetEnabled(Options->OSD);

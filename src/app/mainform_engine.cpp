@@ -6,6 +6,7 @@
 
 #include "app/mainform.h"
 #include "debugsup/debugsup.h"
+#include "platform/module/program_directory.h"
 #include "filters/builtin/builtin_filters.h"
 #include "qtsurface/video_surface_widget.h"
 #include "settings/optunit.h"
@@ -17,7 +18,7 @@ void TMainForm::CreatePlayer() {
   if (!registered) {
     registered = true;
     RegisterBuiltinFilters(true);
-    LoadComponentFilters(QCoreApplication::applicationDirPath().toStdString());
+    LoadComponentFilters(ProgramDirectory());
   }
   Player = std::make_unique<TCOMPlay>(this);
   if (!Options->VideoRenderer.empty()) Player->ChangeVideoRenderer(Options->VideoRenderer);

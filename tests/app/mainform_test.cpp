@@ -1,0 +1,204 @@
+// The real main window, offscreen, playing real generated clips: the playlist walk, the
+// commands, the seeks, the end of the last title, drops and the key table.
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/mainform.h"
+#include "osd/osdunit.h"
+#include "platform/module/program_directory.h"
+#include "platform/ui/messagebox.h"
+#include "settings/optunit.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char tmpl[] = "/tmp/kavello-mainform-XXXXXX";
+    root_ = mkdtemp(tmpl);
+    fs::create_directories(root_ / "config/kavello");
+    fs::create_directories(root_ / "media");
+    fs::create_directories(root_ / "runtime");
+    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
+    setenv("PULSE_SERVER", "unix:/nonexistent", 1);  // no sound here: picture only
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    std::ofstream(root_ / "config/kavello/user.reg")
+        << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
+        << "\"Version\"=\"2.3.0.0\"\r\n\"MultipleInst\"=dword:00000001\r\n";
+    const fs::path m = root_ / "media";
+    for (const char* name : {"a.avi", "c.avi"}) {
+      std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 2 -c:v mpeg4 -q:v 5 '" +
+                        (m / name).string() + "'";
+      ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    std::ofstream(m / "b.avi") << "RIFF broken";
+    std::ofstream(m / "a.srt") << "1\n00:00:01,000 --> 00:00:02,000\nHello\n";
+    std::ofstream(m / "music.mp3") << "not really";
+    SetProgramDirectoryForTesting(KAVELLO_PROGRAM_DIR);
+    static int argc = 1;
+    static char arg0[] = "mainform_test";
+    static char* argv[] = {arg0, nullptr};
+    app_ = new QApplication(argc, argv);
+  }
+  static void TearDownTestSuite() {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+
+  void SetUp() override {
+    messages_.clear();
+    previous_ = ui::SetMessageBoxHandler(
+        [](const std::string& text, const std::string&) { messages_.push_back(text); });
+    form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
+    ASSERT_TRUE(form_->ShowMainForm());
+    form_->show();
+    QApplication::processEvents();
+  }
+  void TearDown() override {
+    form_->close();
+    form_.reset();
+    ui::SetMessageBoxHandler(previous_);
+  }
+
+  std::string Media(const char* name) { return (root_ / "media" / name).string(); }
+
+  // Runs the event loop until `done` holds or the limit passes (the clock of the clip, not
+  // of the machine, decides when playback ends; the limit only guards against a hang).
+  template <class F>
+  bool RunUntil(F done, int limitMs = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+  }
+
+  static inline fs::path root_;
+  static inline QApplication* app_ = nullptr;
+  static inline std::vector<std::string> messages_;
+  ui::MessageBoxHandler previous_;
+  std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(MainFormTest, OpenFile_attachesSubtitleAndAudioFilesOfTheDirectory) {
+  form_->OpenFile(Media("a.avi"));
+  const TPlaylist& list = form_->Playlist;
+  ASSERT_EQ(list.Titles(), std::vector<int>{0});
+  std::vector<std::string> children;
+  for (int i : list.ChildrenOf(0)) children.push_back(fs::path(list.Text(i)).filename().string());
+  std::sort(children.begin(), children.end());
+  EXPECT_EQ(children, (std::vector<std::string>{"a.srt", "music.mp3"}));
+  EXPECT_EQ(Options->OpenDir, (root_ / "media").string());
+}
+
+TEST_F(MainFormTest, PlayPauseStopAndSeeks) {
+  form_->OpenFile(Media("a.avi"));
+  ASSERT_TRUE(form_->PlayCurrent());
+  TCOMPlay* player = form_->Player.get();
+  EXPECT_EQ(player->State, psRunning);
+  form_->MMPauseClick();
+  EXPECT_EQ(player->State, psPaused);
+  EXPECT_EQ(OnScreen->MessageText(), "Pause");
+  // A 2 s clip: forward 10 s would pass the end and does nothing; back goes to 0.
+  const int32_t before = player->GetPosition();
+  form_->SeekBy(10000);
+  EXPECT_LE(std::abs(player->GetPosition() - before), 100);
+  form_->SeekBy(-10000);
+  EXPECT_EQ(player->GetPosition(), 0);
+  form_->MMPauseClick();
+  EXPECT_EQ(player->State, psRunning);
+  form_->MMStopClick();
+  EXPECT_EQ(player->State, psStopped);
+  EXPECT_EQ(OnScreen->MessageText(), "Stop");
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(MainFormTest, NextSkipsABrokenTitleSilently_andTheLastTitleEndsPaused) {
+  TPlaylist& list = form_->Playlist;
+  list.Clear();
+  list.AddTitle(Media("a.avi"));
+  list.AddTitle(Media("b.avi"));
+  list.AddTitle(Media("c.avi"));
+  form_->CurrentFile = Media("a.avi");
+  form_->TitleIndex = 0;
+  form_->RebuildTitlesMenu();
+  ASSERT_TRUE(form_->PlayCurrent());
+  form_->MMNextClick();
+  EXPECT_EQ(form_->TitleIndex, 2);
+  EXPECT_EQ(form_->CurrentFile, Media("c.avi"));
+  form_->MMNextClick();  // on the last title: nothing
+  EXPECT_EQ(form_->TitleIndex, 2);
+  // The end of the last title leaves its last frame paused with "Pause" on the OSD.
+  ASSERT_TRUE(RunUntil([&] { return form_->Player->State == psPaused; }));
+  EXPECT_EQ(OnScreen->MessageText(), "Pause");
+  form_->MMPrevClick();  // back over the broken title to the first
+  EXPECT_EQ(form_->TitleIndex, 0);
+  form_->MMPrevClick();  // on the first: nothing
+  EXPECT_EQ(form_->TitleIndex, 0);
+}
+
+TEST_F(MainFormTest, DroppingThreeFilesPlaysOnlyTheFirst) {
+  form_->FilesDropped({QString::fromStdString(Media("c.avi")), QString::fromStdString(Media("a.avi")),
+                       QString::fromStdString(Media("b.avi"))});
+  EXPECT_EQ(form_->Playlist.Titles().size(), 1u);
+  EXPECT_EQ(form_->CurrentFile, Media("c.avi"));
+  EXPECT_EQ(form_->Player->State, psRunning);
+}
+
+TEST_F(MainFormTest, ACommandLineFileThatCannotPlayShowsTheError) {
+  form_->PlayFileNow(Media("b.avi"));
+  ASSERT_FALSE(messages_.empty());
+  EXPECT_EQ(messages_.back(), "Cannot play file " + Media("b.avi"));
+  EXPECT_EQ(form_->Playlist.Count(), 3) << "the playlist stays (b.avi with a.srt and music.mp3)";
+}
+
+TEST_F(MainFormTest, ZoomAndCropKeys) {
+  form_->OpenFile(Media("a.avi"));
+  ASSERT_TRUE(form_->PlayCurrent());
+  uint32_t t = 1000;
+  EXPECT_TRUE(form_->HandleChar('z', t++));
+  EXPECT_TRUE(form_->ZoomMode);
+  EXPECT_EQ(OnScreen->MessageText(), "Zoom mode ON");
+  EXPECT_TRUE(form_->HandleChar('+', t++));
+  EXPECT_EQ(OnScreen->MessageText(), "Zoom 1.25x");
+  EXPECT_FALSE(form_->HandleChar('+', t - 1)) << "the same message seen twice acts once";
+  EXPECT_EQ(OnScreen->MessageText(), "Zoom 1.25x");
+  EXPECT_TRUE(form_->HandleChar('c', t++));
+  EXPECT_FALSE(form_->ZoomMode);
+  EXPECT_TRUE(form_->CropMode);
+  const int heightBefore = form_->height();
+  EXPECT_TRUE(form_->HandleChar('+', t++));
+  EXPECT_EQ(OnScreen->MessageText(), "Crop 5%");
+  EXPECT_GT(form_->height(), heightBefore) << "a crop in a window makes it taller";
+  EXPECT_TRUE(form_->HandleChar('z', t++));
+  EXPECT_FALSE(form_->CropMode);
+  EXPECT_TRUE(form_->HandleChar(26, t++));  // Control+Z
+  EXPECT_EQ(OnScreen->MessageText(), "Zoom off");
+  EXPECT_FALSE(form_->HandleChar('q', t++));
+}
+
+TEST_F(MainFormTest, RateMenuChecksFollowTheEngine) {
+  form_->OpenFile(Media("a.avi"));
+  ASSERT_TRUE(form_->PlayCurrent());
+  QAction* half = form_->Action("MMRate05");
+  ASSERT_NE(half, nullptr);
+  form_->MMRateClick(half);
+  EXPECT_TRUE(half->isChecked());
+  EXPECT_FALSE(form_->Action("MMRate1")->isChecked());
+}
+
+}  // namespace
+}  // namespace kv
