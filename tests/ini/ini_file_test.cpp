@@ -130,9 +130,18 @@ TEST(IniFile, Enumerations_listSectionsAndKeysOnceInOrder) {
   EXPECT_FALSE(ini.ValueExists("Main", "Lonely"));
 }
 
-TEST(IniFile, Files_missingOrUnreadableReadAsEmpty) {
-  char templ[] = "/tmp/kavello-ini-XXXXXX";
-  std::string dir = ::mkdtemp(templ);
+class IniFileOnDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char templ[] = "/tmp/kavello-ini-XXXXXX";
+    dir_ = ::mkdtemp(templ);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string dir_;
+};
+
+TEST_F(IniFileOnDisk, Files_missingOrUnreadableReadAsEmpty) {
+  const std::string& dir = dir_;
   std::string path = dir + "/x264.vid";
   std::ofstream(path) << "[Main]\nName=x264 Encoder\nNeedCapturePin=1\n";
 
@@ -148,7 +157,6 @@ TEST(IniFile, Files_missingOrUnreadableReadAsEmpty) {
   TIniFile directory(dir);  // a directory is no file (and must not throw)
   EXPECT_FALSE(directory.Exists());
   EXPECT_EQ(directory.ReadString("Main", "Name", "d"), "d");
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
