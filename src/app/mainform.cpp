@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QThread>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "app/app_paths.h"
@@ -23,6 +25,7 @@
 #include "subtitles/Subtitl.h"
 #include "openfiles/ExplorerDrop.h"
 #include "platform/desktop/single_instance.h"
+#include "platform/ui/messagebox.h"
 #include "qtsurface/video_surface_widget.h"
 #include "platform/desktop/termination_signals.h"
 #include "settings/optunit.h"
@@ -175,9 +178,35 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
     exitCode_ = 0;
     return;
   }
+  // Once the program is closing, no new message box may hold the close up: the message is
+  // only logged then.
+  {
+    ui::MessageBoxHandler shown = ui::SetMessageBoxHandler(nullptr);
+    QPointer<TMainForm> self(this);
+    ui::SetMessageBoxHandler([self, shown](const std::string& text, const std::string& caption) {
+      if (self && (self->CloseRequested || self->closed_)) {
+        Debug.TextOut("Message not shown while closing: " + text);
+        return;
+      }
+      if (shown) shown(text, caption);
+      else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    });
+  }
   // 9. This process shows the window.
   showMainForm_ = true;
   SetupComponents();
+  // Termination signals close the window like "Exit"; set up first, so that a signal that
+  // comes during the start is not fatal but closes the window at its first tick.
+  signals_ = new desktop::TerminationSignals(this);
+  if (signals_->Install()) {
+    connect(signals_, &desktop::TerminationSignals::terminationRequested, this, [this](int) {
+      Debug.TextOut("Termination signal received");
+      // A message box or dialog that is up would keep its own loop running: close it first.
+      MMExitClick();
+      RejectOpenDialogs();
+    });
+  }
+
   instance_ = new desktop::SingleInstance(this);
   if (!Options->MultipleInst) {
     if (!instance_->Listen()) Debug.TextOut("Cannot listen for other instances");
@@ -216,18 +245,6 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   ResetSubtitleMenu();
   // 17. Keys reach the key table from every window of the program.
   qApp->installEventFilter(this);
-  // 17. Termination signals close the window like "Exit".
-  signals_ = new desktop::TerminationSignals(this);
-  if (signals_->Install()) {
-    connect(signals_, &desktop::TerminationSignals::terminationRequested, this, [this](int) {
-      Debug.TextOut("Termination signal received");
-      // A message box or dialog that is up would keep its own loop running: close it first.
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->done(QDialog::Rejected);
-      }
-      MMExitClick();
-    });
-  }
   // 19. Window placement.
   PlaceWindow();
   // 20.
@@ -330,6 +347,12 @@ void TMainForm::TimerTimer() {
     if (!StartFile.empty()) PlayFileNow(StartFile);
   }
   if (CloseRequested || PanelExitRequested) {
+    // A dialog or message box runs its own loop below this tick, with callers waiting on
+    // the stack for the objects the close would free: end the dialogs, close afterwards.
+    if (QThread::currentThread()->loopLevel() > 1) {
+      RejectOpenDialogs();
+      return;
+    }
     CloseRequested = false;
     Timer->stop();
     close();
@@ -347,6 +370,12 @@ void TMainForm::TimerTimer() {
   if (OnScreen) {
     OnScreen->Tick();
     if (OnScreen->StatusShown()) OnScreen->ShowStatus(QString::fromStdString(StatusText()));
+  }
+}
+
+void TMainForm::RejectOpenDialogs() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->done(QDialog::Rejected);
   }
 }
 

@@ -232,6 +232,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void CreateOSD();
   bool ReadMasterVolume();
   void CreatePlayer();
+  void RejectOpenDialogs();
   void ConnectPlaybackMenu();
   void CheckScreenshot();
   void EndOfPlaylist();

@@ -5,6 +5,7 @@
 # filling the window.
 # Usage: xvfb_playback_test.sh PROGRAM_DIR
 set -euo pipefail
+trap 'echo "xvfb test: command failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 program_dir="$1"
 work=$(mktemp -d)
 pids=()

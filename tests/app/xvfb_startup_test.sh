@@ -5,6 +5,7 @@
 # and the X screen saver settings are back to what they were.
 # Usage: xvfb_startup_test.sh PROGRAM_DIR
 set -euo pipefail
+trap 'echo "xvfb test: command failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 program_dir="$1"
 work=$(mktemp -d)
 xvfb_pid=""
