@@ -7,6 +7,7 @@
 
 #include "platform/com/device_enum.h"
 #include "platform/graph/filter_graph.h"
+#include "platform/graph/filter.h"
 #include "platform/graph/media_guids.h"
 #include "synthetic_filters.h"
 
@@ -192,6 +193,21 @@ TEST_F(ClassRegistryTest, LoadFilterModules_skipsFilesThatAreNotModules) {
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_NE(errors[0].find("broken.so"), std::string::npos);
   EXPECT_EQ(ClassRegistry().LoadFilterModules(dir + "/missing", &errors), 0);
+}
+
+TEST_F(ClassRegistryTest, LoadFilterModules_registersTheClassesOfAModule) {
+  std::vector<std::string> errors;
+  ASSERT_EQ(ClassRegistry().LoadFilterModules(KAVELLO_GRAPH_TEST_MODULES, &errors), 1);
+  EXPECT_TRUE(errors.empty());
+  constexpr CLSID kModuleClassId = GuidLiteral("{56466BA7-F3FA-47F4-840D-9B887FD72332}");
+  TClassRegistration found;
+  ASSERT_TRUE(ClassRegistry().Find(kModuleClassId, &found));
+  EXPECT_EQ(found.friendlyName, "Module Test Filter");
+  ComPtr<IPersist> object;
+  ASSERT_EQ(CoCreateInstance(kModuleClassId, &object), S_OK);
+  CLSID clsid;
+  object->GetClassID(&clsid);
+  EXPECT_EQ(clsid, kModuleClassId);
 }
 
 }  // namespace
