@@ -91,6 +91,16 @@ TEST_F(EnginePlaybackTest, playsPictureAndSoundToTheEnd) {
   EXPECT_TRUE(e->GrabberConnected);
   EXPECT_TRUE(e->SetMute(true));
   EXPECT_TRUE(e->SetMute(false));
+  // The picture moves to the overlay mixer pair without reopening the file.
+  e->ChangeVideoRenderer("Overlay mixer");
+  EXPECT_TRUE(InGraph(*e, "Overlay mixer"));
+  EXPECT_TRUE(InGraph(*e, "Video Renderer"));
+  std::vector<std::string> in, out;
+  ASSERT_TRUE(e->ListFilterPins("Overlay mixer", &in, &out));
+  ASSERT_FALSE(in.empty());
+  EXPECT_NE(in[0].find(" -> "), std::string::npos);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].substr(out[0].find(" -> ")), " -> Video Renderer");
   ASSERT_TRUE(RunToEnd(*e));
   EXPECT_EQ(e->State, psPaused);
   EXPECT_GT(e->GetVideoBitrate(), 0);
