@@ -65,17 +65,20 @@ TEST(AudioClockSource, FreeRunsOnSystemTime_followsTheSound_andNeverGoesBack) {
     const char* What;
     REFERENCE_TIME System, Played, Expected;
   } steps[] = {
-      // The sound is 10 ms ahead of the free-running time: steered by at most 5 % of the
-      // 100 ms that passed, not jumped to.
+      // The sound is 10 ms ahead of the free-running time: caught up at no more than 5 %
+      // of the 100 ms that passed, not jumped to.
       {"small lead is slewed", 1600, 110, 1605},
       {"slewing goes on", 1700, 210, 1710},
-      // A big difference (a stall, the start of playback) is taken at once.
-      {"big lead snaps", 1800, 500, 2000},
-      // The sound falls far behind: the clock holds instead of going back.
-      {"big lag holds", 1900, 200, 2000},
-      {"still holding", 2000, 300, 2000},
-      // It caught up: following again (within the snap distance, slewed).
-      {"caught up", 2100, 620, 2105},
+      // A lead below half a second is still only slewed (no jump that drops frames)...
+      {"lead of 190 ms is slewed", 1800, 500, 1815},
+      // ...a bigger one is taken at once.
+      {"lead of 585 ms snaps", 1900, 1000, 2500},
+      // Behind the clock, the clock takes the sound's time: it holds instead of going back.
+      {"lag holds", 2000, 700, 2500},
+      {"still holding", 2100, 800, 2500},
+      {"a small lag holds too", 2200, 995, 2500},
+      // Level again: following exactly.
+      {"caught up", 2300, 1005, 2505},
   };
   for (const TStep& step : steps) {
     times->System = step.System * Ms;
@@ -83,12 +86,12 @@ TEST(AudioClockSource, FreeRunsOnSystemTime_followsTheSound_andNeverGoesBack) {
     EXPECT_EQ(source.Now(), step.Expected * Ms) << step.What;
   }
   times->Played.reset();  // the stream cannot tell: free-run from the last time
-  times->System = 2200 * Ms;
-  EXPECT_EQ(source.Now(), 2205 * Ms);
+  times->System = 2400 * Ms;
+  EXPECT_EQ(source.Now(), 2605 * Ms);
 
   source.StopFollowing();  // paused: system time from where it was
-  times->System = 3200 * Ms;
-  EXPECT_EQ(source.Now(), 3205 * Ms);
+  times->System = 3400 * Ms;
+  EXPECT_EQ(source.Now(), 3605 * Ms);
   EXPECT_FALSE(source.Following());
 }
 

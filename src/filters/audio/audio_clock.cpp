@@ -31,15 +31,16 @@ REFERENCE_TIME TAudioClockSource::Now() {
     if (std::optional<REFERENCE_TIME> played = Played_()) {
       REFERENCE_TIME heard = StreamStart_ + MediaAtMapping_ + (*played - WrittenAtMapping_);
       REFERENCE_TIME error = heard - t;
-      if (error > KSnapThreshold || error < -KSnapThreshold) {
-        // Far apart (playback just started, the sound stalled): take the sound's time.
+      if (error <= 0 || error > KSnapAhead) {
+        // At or behind the free-running guess: take the sound's time (the max below turns
+        // a step back into holding still, so pictures wait for the sound). Far ahead (a
+        // stall ended): take it too.
         t = heard;
       } else {
-        // Close: steer towards the sound at no more than KMaxSlewPercent of the elapsed
-        // time, so that the server's timing updates do not make the clock jump (a jump
-        // forward would make the video renderer drop frames).
-        REFERENCE_TIME limit = elapsed * KMaxSlewPercent / 100;
-        t += std::clamp(error, -limit, limit);
+        // A little ahead: catch up at no more than KMaxSlewPercent of the elapsed time, so
+        // that the server's timing steps do not make the clock jump (a jump forward would
+        // make the video renderer drop frames).
+        t += std::min(error, elapsed * KMaxSlewPercent / 100);
       }
     }
   }

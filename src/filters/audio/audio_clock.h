@@ -8,10 +8,10 @@
 // T0 + played - W0). When there is nothing to follow (paused, stopped, no stream, the
 // stream has ended) it runs on the system's monotonic time from where it was. It never
 // goes back: when the sound lags behind, the clock waits for it, which is exactly what
-// keeps the pictures in step with the sound. Small differences (the server's timing
-// updates move the played time in steps of a few milliseconds) are steered out at a
-// limited rate instead of being jumped to; differences beyond KSnapThreshold are taken
-// at once.
+// keeps the pictures in step with the sound. When the sound is a little ahead (the
+// server's timing updates move the played time in steps of a few milliseconds) the clock
+// catches up at a limited rate instead of jumping, because a jump forward makes the video
+// renderer drop frames; a sound far ahead (KSnapAhead) is taken at once.
 //
 // TAudioRendererClock is the IReferenceClock the graph is given; it asks the source.
 //
@@ -56,8 +56,10 @@ class TAudioClockSource {
 
   static REFERENCE_TIME MonotonicNow();
 
-  static constexpr REFERENCE_TIME KSnapThreshold = 800000;  // 80 ms
-  static constexpr REFERENCE_TIME KMaxSlewPercent = 5;      // of the elapsed time
+  // A sound further ahead than this is taken at once; nearer, the clock catches up at
+  // KMaxSlewPercent of the elapsed time.
+  static constexpr REFERENCE_TIME KSnapAhead = 5000000;  // 500 ms
+  static constexpr REFERENCE_TIME KMaxSlewPercent = 5;   // of the elapsed time
 
  private:
   REFERENCE_TIME FreeRunningLocked(REFERENCE_TIME system);

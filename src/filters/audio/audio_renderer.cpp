@@ -120,7 +120,6 @@ HRESULT TAudioRenderer::Stop() {
 
 HRESULT TAudioRenderer::Pause() {
   FILTER_STATE old = state();
-  std::shared_ptr<TPulseStream> stream;
   {
     std::lock_guard<std::mutex> lock(Mutex_);
     if (old == State_Stopped) {
@@ -129,40 +128,47 @@ HRESULT TAudioRenderer::Pause() {
     } else if (old == State_Running) {
       Ready_ = true;
     }
-    stream = Stream_;
-  }
-  if (old == State_Running) {
-    ClockSource_->StopFollowing();
-    if (stream) stream->Cork(true);
-    Clock_->Changed();
   }
   HRESULT hr = TBaseFilter::Pause();
   if (FAILED(hr)) return hr;
+  if (old == State_Running) ClockSource_->StopFollowing();
   std::lock_guard<std::mutex> lock(Mutex_);
+  MatchStreamToStateLocked();
   Changed_.notify_all();
+  Clock_->Changed();
   return Ready_ ? S_OK : VFW_S_STATE_INTERMEDIATE;
 }
 
 HRESULT TAudioRenderer::Run(REFERENCE_TIME tStart) {
   HRESULT hr = TBaseFilter::Run(tStart);
   if (FAILED(hr)) return hr;
-  std::shared_ptr<TPulseStream> stream;
-  {
-    std::lock_guard<std::mutex> lock(Mutex_);
-    stream = Stream_;
-    Changed_.notify_all();
-  }
   ClockSource_->SetStreamStart(tStart);
-  if (stream) {
-    ClockSource_->Follow([stream]() -> std::optional<REFERENCE_TIME> {
-      std::optional<std::chrono::microseconds> played = stream->PlayedTime();
-      if (!played) return std::nullopt;
-      return played->count() * KUnitsPerMicrosecond;
-    });
-    stream->Cork(false);
-  }
+  std::lock_guard<std::mutex> lock(Mutex_);
+  MatchStreamToStateLocked();
+  Changed_.notify_all();
   Clock_->Changed();
   return S_OK;
+}
+
+void TAudioRenderer::MatchStreamToStateLocked() {
+  // The state and the stream are matched under Mutex_ after every change of either, so a
+  // stream made by the streaming thread while the state changed is never left corked in a
+  // running graph (or playing in a paused one).
+  if (!Stream_) return;
+  bool running = state() == State_Running;
+  if (Stream_->IsCorked() == !running) return;
+  Stream_->Cork(!running);
+  if (running && !NeedMapping_) FollowLocked();
+}
+
+void TAudioRenderer::FollowLocked() {
+  std::shared_ptr<TPulseStream> stream = Stream_;
+  ClockSource_->Follow([stream]() -> std::optional<REFERENCE_TIME> {
+    std::optional<std::chrono::microseconds> played = stream->PlayedTime();
+    if (!played) return std::nullopt;
+    return played->count() * KUnitsPerMicrosecond;
+  });
+  Clock_->Changed();
 }
 
 HRESULT TAudioRenderer::GetState(uint32_t msTimeout, FILTER_STATE* st) {
@@ -240,6 +246,7 @@ HRESULT TAudioRenderer::ReceiveSample(IMediaSample* sample) {
     }
     Stream_ = stream;
     NeedMapping_ = true;
+    MatchStreamToStateLocked();
   }
   uint8_t* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;
@@ -283,19 +290,8 @@ HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& forma
     NextMediaTime_ += BytesToTime(played, silence) + BytesToTime(played, bytes - skip);
   }
   if (follow) {
-    std::shared_ptr<TPulseStream> shared;
-    {
-      std::lock_guard<std::mutex> lock(Mutex_);
-      shared = Stream_;
-    }
-    if (shared) {
-      ClockSource_->Follow([shared]() -> std::optional<REFERENCE_TIME> {
-        std::optional<std::chrono::microseconds> p = shared->PlayedTime();
-        if (!p) return std::nullopt;
-        return p->count() * KUnitsPerMicrosecond;
-      });
-      Clock_->Changed();
-    }
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (Stream_ && state() == State_Running) FollowLocked();
   }
   if (silence > 0) {
     std::vector<uint8_t> zeros(static_cast<size_t>(std::min<uint64_t>(silence, 1 << 20)),

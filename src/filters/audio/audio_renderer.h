@@ -89,6 +89,8 @@ class TAudioRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IBa
  private:
   std::shared_ptr<TPulseStream> OpenStreamFor(const TPcmFormat& format, bool corked);
   void DropStreamLocked();
+  void MatchStreamToStateLocked();
+  void FollowLocked();
   void ApplyVolume(TPulseStream& stream, int32_t volume);
   HRESULT WriteTimed(TPulseStream& stream, const TPcmFormat& format, const uint8_t* data, size_t bytes,
                      std::optional<REFERENCE_TIME> start);

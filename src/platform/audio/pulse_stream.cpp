@@ -216,6 +216,12 @@ bool TPulseStream::Cork(bool corked) {
     return false;
   }
   Corked_ = corked;
+  if (!corked) {
+    // Ask for fresh timing at once: until it comes, the played time is interpolated from
+    // before the pause and runs ahead of a sink that starts late.
+    TStreamOp timing{Connection_->Mainloop()};
+    Connection_->FinishOperationLocked(pa_stream_update_timing_info(Stream_, &OnStreamSuccess, &timing));
+  }
   return true;
 }
 
