@@ -147,7 +147,9 @@ TEST(PulseStream, PlayedTime_advancesAtRealTime_withinHalfPercent) {
     while (!stop && stream->Write(block.data(), block.size() * 2) == TWriteResult::Ok) {
     }
   });
-  // Let playback settle, then compare the stream's clock with CLOCK_MONOTONIC over 3 s.
+  // The null sink starts on a stream at its next block (it renders two seconds at a
+  // time): once that has surely happened, compare the stream's clock with
+  // CLOCK_MONOTONIC over 3 s.
   auto sample = [&] {
     std::optional<std::chrono::microseconds> played;
     double wall = 0;
@@ -157,7 +159,7 @@ TEST(PulseStream, PlayedTime_advancesAtRealTime_withinHalfPercent) {
     }
     return std::make_pair(played.value_or(std::chrono::microseconds(-1)).count() / 1e6, wall);
   };
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
   auto [played0, wall0] = sample();
   std::this_thread::sleep_for(std::chrono::seconds(3));
   auto [played1, wall1] = sample();
