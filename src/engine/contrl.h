@@ -288,7 +288,9 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   TAudioExit ConnectFirstAudioPin(IBaseFilter* demux, const std::string& fileName);
   bool UseAudioClock();
   void ResumeState();
-  bool ConnectDirect(IPin* out, IBaseFilter* to);
+  int LinkAfter(ComPtr<IPin>* out, IBaseFilter* filter);
+  bool LinkVideoFront(ComPtr<IPin>* out);
+  bool LinkVideoBack(ComPtr<IPin>* out);
   void ApplyZoom(double z, int32_t x, int32_t y, int32_t crop, int what);
   int32_t Bitrate(IStatistics* stat, bool total, bool log);
   bool RemoveFromGraph(ComPtr<IBaseFilter>& slot);

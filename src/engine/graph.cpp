@@ -266,9 +266,4 @@ bool TCOMPlay::RemoveFromGraph(ComPtr<IBaseFilter>& slot) {
   return removed;
 }
 
-bool TCOMPlay::ConnectDirect(IPin* out, IBaseFilter* to) {
-  ComPtr<IPin> in = FindPin(to, PINDIR_INPUT, 0);
-  return out && in && Graph && SUCCEEDED(Graph->ConnectDirect(out, in.Get(), nullptr));
-}
-
 }  // namespace kv

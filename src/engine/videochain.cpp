@@ -81,83 +81,84 @@ bool TCOMPlay::FindVideoDecoder(size_t& position, const MediaType& mt, ComPtr<IB
   return false;
 }
 
+// Links `filter` after *out and moves *out to its output pin. 1 linked, 0 refused (out
+// unchanged), -1 the filter has no input pin.
+int TCOMPlay::LinkAfter(ComPtr<IPin>* out, IBaseFilter* filter) {
+  ComPtr<IPin> in = FindPin(filter, PINDIR_INPUT, 0);
+  if (!in) return -1;
+  if (!*out || FAILED(Graph->ConnectDirect(out->Get(), in.Get(), nullptr))) return 0;
+  *out = FindPin(filter, PINDIR_OUTPUT, 0);
+  return 1;
+}
+
 bool TCOMPlay::ConnectVideoChain(IPin* pin) {
-  auto fail = [this] {
-    DisconnectVideoChain();
-    return false;
-  };
   if (!pin || !Graph) return false;
   ComPtr<IPin> out = pin;
-  // Links `filter` after out. Returns 1 linked, 0 refused, -1 no input pin.
-  auto link = [&](IBaseFilter* filter) -> int {
-    ComPtr<IPin> in = FindPin(filter, PINDIR_INPUT, 0);
-    if (!in) return -1;
-    if (!out || FAILED(Graph->ConnectDirect(out.Get(), in.Get(), nullptr))) return 0;
-    out = FindPin(filter, PINDIR_OUTPUT, 0);
-    return 1;
-  };
+  if (LinkVideoFront(&out) && LinkVideoBack(&out)) return true;
+  DisconnectVideoChain();
+  return false;
+}
 
+// Statistics on the compressed stream, decoder, plug-ins.
+bool TCOMPlay::LinkVideoFront(ComPtr<IPin>* out) {
   if (VideoStatFilter) {
-    int r = link(VideoStatFilter.Get());
-    if (r < 0) return fail();
+    int r = LinkAfter(out, VideoStatFilter.Get());
+    if (r < 0) return false;
     if (r == 0) Debug.TextOut("Cannot connect statistics filter, skipping");
   }
   if (VideoDecoder) {
-    int r = link(VideoDecoder.Get());
-    if (r < 0) return fail();
+    int r = LinkAfter(out, VideoDecoder.Get());
+    if (r < 0) return false;
     if (r == 0) {
       Debug.TextOut("Cannot connect video decoder");
-      return fail();
+      return false;
     }
   }
-  for (int i = 0; i < 5 && VideoPlugins[i] && out; ++i) {
-    ComPtr<IPin> in = FindPin(VideoPlugins[i].Get(), PINDIR_INPUT, 0);
-    if (in && SUCCEEDED(Graph->ConnectDirect(out.Get(), in.Get(), nullptr))) {
-      out = FindPin(VideoPlugins[i].Get(), PINDIR_OUTPUT, 0);
-    } else {
+  for (int i = 0; i < 5 && VideoPlugins[i] && *out; ++i) {
+    if (LinkAfter(out, VideoPlugins[i].Get()) != 1)
       Debug.TextOut("Cannot connect \"" + VideoFilterChain[i].Name + "\"(" + std::to_string(i + 1) + ") filter");
-    }
   }
-  if (!out) return fail();
+  return *out != nullptr;
+}
+
+// Statistics on the picture, grabber, converter, DV encoder, renderer and what is behind it.
+bool TCOMPlay::LinkVideoBack(ComPtr<IPin>* out) {
   if (ImageStatFilter) {
-    int r = link(ImageStatFilter.Get());
-    if (r < 0) return fail();
+    int r = LinkAfter(out, ImageStatFilter.Get());
+    if (r < 0) return false;
     if (r == 0) Debug.TextOut("Cannot connect image statistics filter, skipping");
   }
   GrabberConnected = false;
   if (FrameGrabber) {
-    int r = link(FrameGrabber.Get());
-    if (r < 0) return fail();
+    int r = LinkAfter(out, FrameGrabber.Get());
+    if (r < 0) return false;
     GrabberConnected = r == 1;
     if (r == 0) Debug.TextOut("Cannot connect frame grabber, skipping");
   }
   if (VideoConverter) {
-    int r = link(VideoConverter.Get());
-    if (r < 0) return fail();
+    int r = LinkAfter(out, VideoConverter.Get());
+    if (r < 0) return false;
     if (r == 1) GrabberConnected = true;
     else Debug.TextOut("Cannot connect video converter, skipping");
   }
   if (DVEncoder) {
-    if (link(DVEncoder.Get()) != 1) return fail();
+    if (LinkAfter(out, DVEncoder.Get()) != 1) return false;
     ComPtr<IDVEnc> enc;
     if (SUCCEEDED(DVEncoder.As(&enc)))
       enc->put_IFormatResolution(DVNTSC ? DVENCODERVIDEOFORMAT_NTSC : DVENCODERVIDEOFORMAT_PAL,
                                  DVENCODERFORMAT_DVSD, DVENCODERRESOLUTION_720x480, false, nullptr);
   }
-  if (!out || !VideoRenderer) return fail();
-  int r = link(VideoRenderer.Get());
-  if (r < 0) return fail();
-  if (r == 0) {
-    Debug.TextOut("Cannot connect video renderer");
-    return fail();
-  }
+  if (!*out || !VideoRenderer) return false;
+  int r = LinkAfter(out, VideoRenderer.Get());
+  if (r == 0) Debug.TextOut("Cannot connect video renderer");
+  if (r != 1) return false;
   if (VideoRendererTail) {
     ComPtr<IPin> rOut = FindPin(VideoRenderer.Get(), PINDIR_OUTPUT, 0);
     ComPtr<IPin> tIn = FindPin(VideoRendererTail.Get(), PINDIR_INPUT, 0);
-    if (!rOut || !tIn) return fail();
+    if (!rOut || !tIn) return false;
     if (FAILED(Graph->ConnectDirect(rOut.Get(), tIn.Get(), nullptr))) {
       Debug.TextOut("Cannot connect video renderer");
-      return fail();
+      return false;
     }
   }
   return true;
