@@ -23,6 +23,8 @@
 #include "mixer/audio_mixer.h"
 #include "osd/osdunit.h"
 #include "subtitles/Subtitl.h"
+#include "subtitles/subtitle_controller.h"
+#include "app/subtitle_host_adapter.h"
 #include "openfiles/ExplorerDrop.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/ui/messagebox.h"
@@ -94,9 +96,6 @@ void TMainForm::SetupComponents() {
   StatTimer = new QTimer(this);
   StatTimer->setObjectName(QStringLiteral("StatTimer"));
   StatTimer->setInterval(1000);
-  SubTimer = new QTimer(this);
-  SubTimer->setObjectName(QStringLiteral("SubTimer"));
-  SubTimer->setSingleShot(true);
   ConnectMenu();
 }
 
@@ -233,8 +232,11 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 12. No screen saver and no power saving while the player runs.
   desktop::SaverState state = screenSaver_.Suspend();
   Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
-  // 13. No subtitles active.
+  // 13. The subtitle list and display; no subtitles active.
   SubtitleList.ClearList();
+  SubtitleHost = std::make_unique<TSubtitleHostAdapter>(*this);
+  if (QAction* sub = Action("MMSubtitles"); sub && sub->menu())
+    Subtitles = std::make_unique<TSubtitleController>(this, *SubtitleHost, sub->menu());
   // 14, 15. Mixer and on-screen display.
   CreateMixer();
   CreateOSD();
@@ -242,7 +244,6 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   if (QAction* a = Action("MMAlwaysontop")) a->setChecked(Options->AlwaysOnTop);
   UpdateAspectMenu();
   UpdateRateChecks();
-  ResetSubtitleMenu();
   // 17. Keys reach the key table from every window of the program.
   qApp->installEventFilter(this);
   // 19. Window placement.
@@ -421,11 +422,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::FormClose() {
   closed_ = true;
   if (Timer) Timer->stop();
-  if (SubTimer) SubTimer->stop();
   if (StatTimer) StatTimer->stop();
-  SubtitleIndex = -1;
+  if (Subtitles) {
+    Subtitles->Stop();
+    Subtitles->SubtitlesOn = false;
+    Subtitles->SubtitleIndex = -1;
+  }
   qApp->removeEventFilter(this);
   delete mpris_;
+  Subtitles.reset();
   Player.reset();
   kv::OnScreen = nullptr;
   OnScreen.reset();

@@ -35,6 +35,8 @@
 namespace kv {
 
 class TAudioMixer;
+class TSubtitleController;
+class TSubtitleHostAdapter;
 class TExplorerDrop;
 class TOSD;
 
@@ -66,7 +68,6 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   QMenu* MainMenu = nullptr;
   QTimer* Timer = nullptr;
   QTimer* StatTimer = nullptr;
-  QTimer* SubTimer = nullptr;
 
   // State of the start and stop sequence.
   std::string StartFile;
@@ -78,13 +79,15 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   bool Muted = false;
   int PictureWidth = 4;
   int PictureHeight = 3;
-  int SubtitleIndex = -1;
   QRect WindowBounds;
   bool Fullscreen = false;
 
   // The system mixer (null without a sound server) and the on-screen display.
   std::unique_ptr<TAudioMixer> AudioMixer;
   std::unique_ptr<TOSD> OnScreen;
+  // The subtitle display: strip, schedule, menu and framerate dialog.
+  std::unique_ptr<TSubtitleHostAdapter> SubtitleHost;
+  std::unique_ptr<TSubtitleController> Subtitles;
 
   QAction* Action(const char* name) const;
   // The mixer's master volume changed: read it again and show it on the OSD's bar 1.
@@ -100,7 +103,6 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   std::string CurrentFile;
   int TitleIndex = 0;
   bool AnalyzeMode = false;
-  bool SubtitlesOn = false;
   int32_t Duration = 0;
   int64_t FileSize = 0;
   int32_t NativeWidth = 0, NativeHeight = 0;
@@ -136,7 +138,6 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void UpdateRateChecks();
   void BuildRendererMenus();
   void BuildAudioMenu();
-  void ResetSubtitleMenu();
 
   // ---- geometry (mainform_geometry.cpp) ----
   bool Minimized = false;

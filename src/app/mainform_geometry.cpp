@@ -11,6 +11,7 @@
 #include "osd/osdunit.h"
 #include "qtsurface/video_surface_widget.h"
 #include "settings/optunit.h"
+#include "subtitles/subtitle_controller.h"
 
 namespace kv {
 namespace {
@@ -89,9 +90,11 @@ void TMainForm::FormResize() {
   Updating = true;
   if (!Fullscreen && VideoArea) VideoArea->setGeometry(0, 0, width(), height());
   if (VideoSurface && VideoArea) VideoSurface->setGeometry(0, 0, VideoArea->width(), VideoArea->height());
+  if (Subtitles && Options->Transparent) Subtitles->PlaceTransparentStrip();
   if (OnScreen) OnScreen->Relayout();
   if (Player && Player->State != psNone) {
     Player->FitVideoWindow();
+    if (Subtitles && Subtitles->SubtitlesOn) Subtitles->Redraw();
     Player->RefreshVideoWindow();
   }
   Updating = false;
@@ -144,8 +147,10 @@ void TMainForm::MMFullscreenClick() {
       setWindowFlag(Qt::WindowStaysOnTopHint, false);
       show();
     }
+    if (Subtitles) Subtitles->HideStrip();
     setGeometry(WindowBounds);
     Updating = false;
+    if (Subtitles) Subtitles->ShowStripIfOn();
     FormResize();
     CursorHideAllowed = false;
   }

@@ -130,19 +130,4 @@ void TMainForm::BuildAudioMenu() {
   }
 }
 
-void TMainForm::ResetSubtitleMenu() {
-  QMenu* menu = SubMenu(MainMenu, "MMSubtitles");
-  if (!menu) return;
-  menu->clear();
-  QAction* none = AddItem(menu, "None", 1, true);
-  none->setObjectName(QStringLiteral("NoneSubtitle"));
-  QAction* frate = menu->addAction(QStringLiteral("Change framerate"));
-  frate->setObjectName(QStringLiteral("MMChangeframerate"));
-  frate->setEnabled(false);
-  SetMenuTag(frate, 0);
-  QAction* sep = menu->addSeparator();
-  SetMenuTag(sep, 1);
-  SubtitlesOn = false;
-}
-
 }  // namespace kv

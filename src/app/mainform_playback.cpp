@@ -20,6 +20,7 @@
 #include "qtsurface/video_surface_widget.h"
 #include "settings/optunit.h"
 #include "subtitles/Subtitl.h"
+#include "subtitles/subtitle_controller.h"
 
 namespace kv {
 namespace {
@@ -47,13 +48,12 @@ void TMainForm::OpenFile(const std::string& name) {
   const std::string dir = DirectoryOf(name);
   if (dir.empty()) return;
   Options->OpenDir = dir;
-  ResetSubtitleMenu();
   OpenSingleTitle(Playlist, name, DirectoryEntries(dir));
   CurrentFile = name;
   TitleIndex = 0;
+  if (Subtitles) Subtitles->PlaylistReplaced(true);
   RebuildTitlesMenu();
   BuildAudioMenu();
-  SubtitleList.ClearList();
   if (mpris_) mpris_->NotifyChanged();
 }
 
@@ -64,8 +64,10 @@ void TMainForm::PlayFileNow(const std::string& name) {
 
 bool TMainForm::PlayCurrent() {
   if (!FileExists(CurrentFile) || !OpenMedia(true, true, false)) return false;
+  if (Subtitles && !Subtitles->LoadForTitle()) return false;
   Player->Play();
   Player->SetMute(Muted);
+  if (Subtitles) Subtitles->TitleStarted();
   InfoCountdown = 10;
   StatTimer->start();
   if (mpris_) mpris_->NotifyChanged();
@@ -76,7 +78,7 @@ bool TMainForm::SelectTitle(int index) {
   if (index == TitleIndex || index >= Playlist.Count() || index < 0) return false;
   CurrentFile = Playlist.Text(index);
   TitleIndex = index;
-  ResetSubtitleMenu();
+  if (Subtitles) Subtitles->TitleSwitched();
   BuildAudioMenu();
   UpdateRateChecks();
   return PlayCurrent();
@@ -108,6 +110,10 @@ bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
   FormResize();
   KeyColor = Player->GetColorKey();
   if (OnScreen) OnScreen->SetColorKey(KeyColor);
+  if (Subtitles) {
+    Subtitles->VideoFramerate = VideoFramerate;
+    Subtitles->KeyColor = static_cast<std::int32_t>(KeyColor);
+  }
   return true;
 }
 
@@ -124,10 +130,12 @@ void TMainForm::MMPauseClick() {
   if (!Player) return;
   if (Player->State == psPaused) {
     Player->Play();
+    if (Subtitles) Subtitles->Resume();
     StatTimer->start();
     ShowOsdText("Play");
   } else if (Player->State == psRunning) {
     Player->Pause();
+    if (Subtitles) Subtitles->Pause();
     StatTimer->stop();
     ShowOsdText("Pause");
   }
@@ -142,6 +150,7 @@ void TMainForm::MMStopClick() {
     Player->Stop();
     ShowOsdText("Stop");
   }
+  if (Subtitles) Subtitles->Stop();
   if (mpris_) mpris_->NotifyChanged();
 }
 
@@ -172,6 +181,7 @@ void TMainForm::SeekBy(int32_t stepMs) {
   } else {
     Player->SetPosition(playback::BackTarget(position, -stepMs));
   }
+  if (Subtitles) Subtitles->Seeked();
   Player->ResetStatistics();
   if (mpris_) mpris_->NotifySeeked();
 }
@@ -187,7 +197,7 @@ void TMainForm::MMCloseFileClick() {
   Player->Stop();
   Player->OpenVideo("");
   Playlist.Clear();
-  ResetSubtitleMenu();
+  if (Subtitles) Subtitles->PlaylistReplaced(false);
   BuildAudioMenu();
   Duration = 0;
   if (mpris_) mpris_->NotifyChanged();

@@ -2,6 +2,7 @@
 // commands, the seeks, the end of the last title, drops and the key table.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include "platform/module/program_directory.h"
 #include "platform/ui/messagebox.h"
 #include "settings/optunit.h"
+#include "subtitles/subtitle_controller.h"
 
 namespace kv {
 namespace {
@@ -188,6 +190,25 @@ TEST_F(MainFormTest, ZoomAndCropKeys) {
   EXPECT_TRUE(form_->HandleChar(26, t++));  // Control+Z
   EXPECT_EQ(OnScreen->MessageText(), "Zoom off");
   EXPECT_FALSE(form_->HandleChar('q', t++));
+}
+
+TEST_F(MainFormTest, AChosenSubRipFileShowsItsEntryOnTime) {
+  form_->OpenFile(Media("a.avi"));
+  ASSERT_TRUE(form_->PlayCurrent());
+  QMenu* menu = form_->Action("MMSubtitles")->menu();
+  QAction* srt = nullptr;
+  for (QAction* a : menu->actions())
+    if (a->text() == "a.srt") srt = a;
+  ASSERT_NE(srt, nullptr) << "the subtitle file beside the clip is offered";
+  srt->trigger();
+  ASSERT_TRUE(form_->Subtitles->SubtitlesOn);
+  ASSERT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText == "Hello"; }));
+  const int32_t shownAt = form_->Player->GetPosition();
+  EXPECT_GE(shownAt, 1000 - 100);
+  EXPECT_LE(shownAt, 1000 + 100) << "shown within one timer period of its time";
+  ASSERT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText.empty(); }));
+  const int32_t clearedAt = form_->Player->GetPosition();
+  EXPECT_GE(clearedAt, 2000 - 100);
 }
 
 TEST_F(MainFormTest, RateMenuChecksFollowTheEngine) {
