@@ -272,6 +272,7 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   enum class TContainerResult { Done, Next, Fail, Stop };
   // Source, splitter and renderer for one container (OpenVideo steps 6 to 9).
   TContainerResult OpenContainer(const TContainerDesc& c, const std::string& fileName);
+  bool ScanPins(TOpenScan& scan, IBaseFilter* demux);
   // Both return false when the open ended (failure or stop already applied).
   bool HandleVideoPin(TOpenScan& scan, IPin* pin, int index, const MediaType& mt);
   bool HandleAudioPin(TOpenScan& scan, IPin* pin, int index, const MediaType& mt);

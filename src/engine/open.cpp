@@ -76,21 +76,7 @@ void TCOMPlay::OpenVideo(const std::string& fileName) {
   TOpenScan scan;
   scan.fileName = fileName;
   IBaseFilter* demux = container_->SourceIsSplitter ? SourceFilter.Get() : SplitterFilter.Get();
-  if (demux) {
-    for (int pass = 0; pass < 2; ++pass) {
-      for (int n = 0;; ++n) {
-        ComPtr<IPin> pin = FindPin(demux, PINDIR_OUTPUT, n);
-        if (!pin) break;
-        std::optional<MediaType> mt = FirstMediaType(pin.Get());
-        if (!mt) continue;
-        if (pass == 0 && mt->majortype == MEDIATYPE_Video) {
-          if (!HandleVideoPin(scan, pin.Get(), n, *mt)) return;
-        } else if (pass == 1 && mt->majortype == MEDIATYPE_Audio) {
-          if (!HandleAudioPin(scan, pin.Get(), n, *mt)) return;
-        }
-      }
-    }
-  }
+  if (demux && !ScanPins(scan, demux)) return;
 
   LinkTeletext(scan, demux);
   ReadDisplaySize(scan);
@@ -99,6 +85,25 @@ void TCOMPlay::OpenVideo(const std::string& fileName) {
   ChooseSyncSource();
   State = psOpened;
   FileName = fileName;
+}
+
+// Pass 1 builds the video chain from the video pins, pass 2 the audio chain from the audio
+// pins. False when a pin ended the open.
+bool TCOMPlay::ScanPins(TOpenScan& scan, IBaseFilter* demux) {
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int n = 0;; ++n) {
+      ComPtr<IPin> pin = FindPin(demux, PINDIR_OUTPUT, n);
+      if (!pin) break;
+      std::optional<MediaType> mt = FirstMediaType(pin.Get());
+      if (!mt) continue;
+      if (pass == 0 && mt->majortype == MEDIATYPE_Video) {
+        if (!HandleVideoPin(scan, pin.Get(), n, *mt)) return false;
+      } else if (pass == 1 && mt->majortype == MEDIATYPE_Audio) {
+        if (!HandleAudioPin(scan, pin.Get(), n, *mt)) return false;
+      }
+    }
+  }
+  return true;
 }
 
 TCOMPlay::TContainerResult TCOMPlay::OpenContainer(const TContainerDesc& c, const std::string& fileName) {
