@@ -121,6 +121,8 @@ TEST_P(ClipPlayback, DeliversEveryFrameAndSample_whenRunUnclocked) {
       ASSERT_GT(frames[i].start, frames[i - 1].start) << "picture " << i;
     }
   }
+  const std::string events = graph.DrainEvents();
+  EXPECT_EQ(events.find("code 69"), std::string::npos) << "streaming error: " << events;
   if (graph.HasAudio()) {
     const auto chunks = graph.Audio()->Samples();
     EXPECT_NEAR(AudioSamples(graph.Audio()), counts_.audioSamples, GetParam().audioTolerance);
@@ -211,7 +213,7 @@ TEST_P(ClipStates, StopWhilePrerolled_releasesEveryThread) {
   TClipGraph graph;
   ASSERT_EQ(graph.Build(MediaPath(GetParam().file), GetParam().demux), S_OK);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(graph.PauseAndWait(kTimeoutMs), S_OK) << "both renderers prerolled";
+    EXPECT_EQ(graph.PauseAndWait(kTimeoutMs), S_OK) << "both renderers prerolled; events: " << graph.DrainEvents();
     EXPECT_EQ(graph.Seek(GetParam().audioTolerance + i * kFrame * 5, true), S_OK);
     ASSERT_EQ(graph.Stop(), S_OK);
   }
@@ -221,6 +223,8 @@ TEST_P(ClipStates, StopWhilePrerolled_releasesEveryThread) {
   ASSERT_TRUE(control);
   EXPECT_TRUE(SUCCEEDED(control->Run()));
   EXPECT_EQ(control->Stop(), S_OK);
+  const std::string events = graph.DrainEvents();
+  EXPECT_EQ(events.find("code 69"), std::string::npos) << events;
 }
 
 TEST_P(ClipStates, ExactSeek_startsAtTheTarget) {

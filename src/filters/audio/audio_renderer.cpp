@@ -109,6 +109,7 @@ HRESULT TAudioRenderer::Stop() {
   {
     std::lock_guard<std::mutex> lock(Mutex_);
     DropStreamLocked();
+    StreamFormat_.reset();
     Ready_ = false;
     CompleteSent_ = false;
     ConnectionFailed_ = false;
@@ -226,7 +227,23 @@ void TAudioRenderer::ApplyVolume(TPulseStream& stream, int32_t volume) {
 
 HRESULT TAudioRenderer::ReceiveSample(IMediaSample* sample) {
   if (!sample) return E_POINTER;
-  std::optional<TPcmFormat> format = ReadPcmFormat(Input_->CurrentMediaType());
+  MediaType* changed = nullptr;
+  if (sample->GetMediaType(&changed) == S_OK && changed) {
+    // A format change in the stream (a new sample rate or channel layout): the next
+    // samples need a stream of their own.
+    std::optional<TPcmFormat> next = ReadPcmFormat(*changed);
+    DeleteMediaType(changed);
+    if (!next) return VFW_E_INVALIDMEDIATYPE;
+    std::lock_guard<std::mutex> lock(Mutex_);
+    StreamFormat_ = next;
+    DropStreamLocked();
+  }
+  std::optional<TPcmFormat> format;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    format = StreamFormat_;
+  }
+  if (!format) format = ReadPcmFormat(Input_->CurrentMediaType());
   if (!format) return VFW_E_INVALIDMEDIATYPE;
   std::shared_ptr<TPulseStream> stream;
   {

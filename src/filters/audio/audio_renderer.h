@@ -105,6 +105,7 @@ class TAudioRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IBa
   std::shared_ptr<TPulseConnection> Connection_;
   bool ConnectionFailed_ = false;     // no server this run: samples are discarded
   std::shared_ptr<TPulseStream> Stream_;
+  std::optional<TPcmFormat> StreamFormat_;  // set by a format change in the stream
   bool Flushing_ = false;
   bool Ready_ = false;
   bool CompleteSent_ = false;

@@ -25,6 +25,9 @@ HRESULT TDecoderInputPin::Receive(IMediaSample* sample) {
 }
 
 HRESULT TDecoderInputPin::EndOfStream() {
+  // The graph stops downstream filters first, so an upstream pin may still deliver its end
+  // of stream to a stopped decoder: taking it would reject the next run's samples.
+  if (Filter()->state() == State_Stopped) return VFW_E_WRONG_STATE;
   const HRESULT hr = TBaseInputPin::EndOfStream();
   if (hr != S_OK) return hr;
   return decoder_->ReceiveEndOfStream();
@@ -58,6 +61,14 @@ HRESULT TDecoderOutputPin::NonDelegatingQueryInterface(const IID& iid, void** ou
     return upstream ? upstream->QueryInterface(iid, out) : E_NOINTERFACE;
   }
   return TBaseOutputPin::NonDelegatingQueryInterface(iid, out);
+}
+
+bool TDecoderOutputPin::PeerStopped() {
+  IPin* peer = GetConnected();
+  PIN_INFO info;
+  if (!peer || FAILED(peer->QueryPinInfo(&info)) || !info.pFilter) return false;
+  FILTER_STATE peerState = State_Running;
+  return SUCCEEDED(info.pFilter->GetState(0, &peerState)) && peerState == State_Stopped;
 }
 
 HRESULT TDecoderOutputPin::CheckMediaType(const MediaType& type) {
@@ -112,11 +123,16 @@ HRESULT TDecoderFilter::ReceiveSample(IMediaSample* sample) {
 }
 
 HRESULT TDecoderFilter::ReceiveEndOfStream() {
-  {
-    std::lock_guard lock(receiveMutex_);
-    if (!input_->IsFlushing() && state() != State_Stopped) Drain();
-    ResetDecoder();
-  }
+  // Delivered under the receive lock, like the samples: an end of stream still on its way
+  // when a flush ends would otherwise reach the renderer after the flush and end the new
+  // segment before it began.
+  std::lock_guard lock(receiveMutex_);
+  if (input_->IsFlushing()) return S_FALSE;
+  if (state() != State_Stopped) Drain();
+  ResetDecoder();
+  // The graph stops downstream filters first: while it stops us, the filter below may be
+  // stopped already, and an end of stream it took then would outlive the stop.
+  if (output_->PeerStopped()) return VFW_E_WRONG_STATE;
   return output_->DeliverEndOfStream();
 }
 
@@ -134,12 +150,10 @@ HRESULT TDecoderFilter::ReceiveEndFlush() {
 }
 
 HRESULT TDecoderFilter::ReceiveNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
-  {
-    std::lock_guard lock(receiveMutex_);
-    segmentStart_ = start;
-    segmentRate_ = rate;
-    ResetDecoder();
-  }
+  std::lock_guard lock(receiveMutex_);
+  segmentStart_ = start;
+  segmentRate_ = rate;
+  ResetDecoder();
   return output_->DeliverNewSegment(start, stop, rate);
 }
 

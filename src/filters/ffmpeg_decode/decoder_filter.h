@@ -17,6 +17,8 @@
 //   threads:        Decode, Drain and ResetDecoder run with receiveMutex_ held: Decode and
 //                   Drain on the upstream streaming thread, ResetDecoder on that thread or
 //                   on the thread that flushes or stops, once the stream is unblocked.
+//                   Samples, end of stream and new segments all go downstream under
+//                   receiveMutex_, so none of them can overtake the end of a flush.
 //                   Connection calls on the user-interface thread while stopped.
 //
 // Flushing: BeginFlush marks the input flushing and passes the flush downstream first,
@@ -59,6 +61,8 @@ class TDecoderOutputPin final : public TBaseOutputPin {
   HRESULT GetMediaType(int position, MediaType* type) override;
   HRESULT SetMediaType(const MediaType& type) override;
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
+  // Whether the filter this pin feeds is stopped (false when unconnected or unknown).
+  bool PeerStopped();
 
  private:
   TDecoderFilter* decoder_;

@@ -171,6 +171,24 @@ HRESULT TClipGraph::Stop() {
   return control ? control->Stop() : E_NOINTERFACE;
 }
 
+std::string TClipGraph::DrainEvents() {
+  std::string text;
+  auto events = graph_.Query<IMediaEvent>();
+  if (!events) return text;
+  int32_t code = 0;
+  intptr_t p1 = 0, p2 = 0;
+  while (events->GetEvent(&code, &p1, &p2, 0) == S_OK) {
+    text += "code " + std::to_string(code);
+    if (code == EC_ERRORABORTEX && p2) {
+      const auto* error = reinterpret_cast<const TEventErrorText*>(p2);
+      text += " " + HResultText(static_cast<HRESULT>(p1)) + ": " + error->userText + " / " + error->detail;
+    }
+    text += "; ";
+    events->FreeEventParams(code, p1, p2);
+  }
+  return text;
+}
+
 REFERENCE_TIME TClipGraph::Duration() {
   auto seeking = graph_.Query<IMediaSeeking>();
   int64_t d = 0;

@@ -34,6 +34,9 @@ class TClipGraph {
   HRESULT PauseAndWait(int32_t timeoutMs);
   HRESULT Seek(REFERENCE_TIME time, bool keyFrame);
   REFERENCE_TIME Duration();
+  // Takes every queued graph event and describes it ("code 0x45: user text / detail; ..."),
+  // for failure messages; frees the events' parameters.
+  std::string DrainEvents();
 
   TRecordingRenderer* Video() { return videoRenderer_.Get(); }
   TRecordingRenderer* Audio() { return audioRenderer_.Get(); }
