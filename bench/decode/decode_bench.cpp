@@ -110,5 +110,8 @@ int main(int argc, char** argv) {
                 frames / ffmpeg.wall, ffmpeg.wall, ffmpeg.cpu, 100.0 * ffmpeg.wall / graph.wall,
                 100.0 * ffmpeg.cpu / graph.cpu);
   }
+  rusage self{};
+  getrusage(RUSAGE_SELF, &self);
+  std::printf("peak resident memory of the graph process: %.1f MB\n", self.ru_maxrss / 1024.0);
   return failures ? 1 : 0;
 }

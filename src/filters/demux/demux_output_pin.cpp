@@ -58,8 +58,10 @@ HRESULT TDemuxOutputPin::GetMediaType(int position, MediaType* type) {
 }
 
 HRESULT TDemuxOutputPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
+  // Buffers grow to each packet (packet_allocator.h); start small so that a pool of mostly
+  // small audio packets stays small.
   ALLOCATOR_PROPERTIES want = *request;
-  want.cbBuffer = std::max(want.cbBuffer, 64 * 1024);
+  want.cbBuffer = std::max(want.cbBuffer, 4096);
   ALLOCATOR_PROPERTIES actual;
   return allocator->SetProperties(&want, &actual);
 }
