@@ -57,9 +57,8 @@ QAction* TMainForm::Action(const char* name) const {
 }
 
 void TMainForm::SetupComponents() {
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
+  // No layout manager: the video panel's place is the window's own arithmetic (it fills the
+  // window, or sits centred in full screen).
   VideoArea = new QWidget(this);
   VideoArea->setObjectName(QStringLiteral("VideoArea"));
   VideoArea->setAutoFillBackground(true);
@@ -67,7 +66,6 @@ void TMainForm::SetupComponents() {
   pal.setColor(QPalette::Window, Qt::black);
   VideoArea->setPalette(pal);
   VideoArea->setMouseTracking(true);
-  layout->addWidget(VideoArea);
   VideoSurface = new qtsurface::TVideoSurfaceWidget(VideoArea);
   VideoSurface->setObjectName(QStringLiteral("VideoSurface"));
   VideoSurface->setMouseTracking(true);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,44 @@ TEST_F(MainFormTest, AChosenSubRipFileShowsItsEntryOnTime) {
   ASSERT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText.empty(); }));
   const int32_t clearedAt = form_->Player->GetPosition();
   EXPECT_GE(clearedAt, 2000 - 100);
+}
+
+TEST_F(MainFormTest, FullScreenCentresThePictureAndLeavingRestoresThePlacement) {
+  form_->OpenFile(Media("a.avi"));  // 320x240: a 4:3 picture
+  ASSERT_TRUE(form_->PlayCurrent());
+  form_->setGeometry(50, 60, 400, 300);
+  QApplication::processEvents();
+  const QRect before = form_->geometry();
+  form_->MMFullscreenClick();
+  QApplication::processEvents();
+  const QRect screen = form_->screen()->geometry();
+  EXPECT_EQ(form_->geometry(), screen);
+  const QRect area = form_->VideoArea->geometry();
+  // The 4:3 picture fills the screen in one direction and is centred in the other.
+  EXPECT_TRUE(area.width() == screen.width() || area.height() == screen.height());
+  EXPECT_NEAR(static_cast<double>(area.width()) / area.height(), 4.0 / 3.0, 0.01);
+  EXPECT_EQ(area.left(), (screen.width() - area.width()) / 2) << "the picture is centred";
+  EXPECT_EQ(area.top(), (screen.height() - area.height()) / 2) << "the picture is centred";
+  EXPECT_TRUE(form_->Action("MMFullscreen")->isChecked());
+  EXPECT_FALSE(form_->Action("MMWindow")->isChecked());
+  form_->MMFullscreenClick();
+  QApplication::processEvents();
+  EXPECT_EQ(form_->geometry(), before) << "leaving full screen restores the exact placement";
+  EXPECT_TRUE(form_->Action("MMWindow")->isChecked());
+}
+
+TEST_F(MainFormTest, ClosingInFullScreenSavesThePlacementFromBefore) {
+  form_->setGeometry(70, 80, 480, 270);
+  QApplication::processEvents();
+  form_->MMFullscreenClick();
+  QApplication::processEvents();
+  form_->close();
+  tOptions reread;
+  reread.LoadSettings();
+  EXPECT_EQ(reread.Left, 70);
+  EXPECT_EQ(reread.Top, 80);
+  EXPECT_EQ(reread.Width, 480);
+  EXPECT_EQ(reread.Height, 270);
 }
 
 TEST_F(MainFormTest, RateMenuChecksFollowTheEngine) {
