@@ -7,7 +7,9 @@
 
 #include "clip_graph.h"
 #include "filters/demux/container_families.h"
+#include "platform/graph/format_blocks.h"
 #include "platform/graph/graph_interfaces.h"
+#include "platform/graph/media_guids.h"
 
 namespace kv::testing {
 namespace {
@@ -64,6 +66,7 @@ struct TCounts {
   int64_t videoFrames = -1;
   int64_t audioSamples = -1;
   int sampleRate = 0;
+  int channels = 0;
 };
 
 TCounts ReadCounts(const std::string& file) {
@@ -74,8 +77,7 @@ TCounts ReadCounts(const std::string& file) {
     if (kind == "video") {
       in >> c.videoFrames;
     } else if (kind == "audio") {
-      int channels = 0;
-      in >> c.audioSamples >> c.sampleRate >> channels;
+      in >> c.audioSamples >> c.sampleRate >> c.channels;
     }
   }
   return c;
@@ -129,6 +131,27 @@ TEST_P(ClipPlayback, DeliversEveryFrameAndSample_whenRunUnclocked) {
     for (size_t i = 1; i < chunks.size(); ++i) {
       ASSERT_GE(chunks[i].start, chunks[i - 1].start) << "chunk " << i;
       ASSERT_GE(chunks[i].stop, chunks[i].start);
+    }
+  }
+}
+
+// What the engine reads from the first media type of each pin, at its fixed offsets.
+TEST_P(ClipPlayback, PinTypes_readBackSizeRateAndChannelsAtTheEnginesOffsets) {
+  TClipGraph graph;
+  ASSERT_EQ(graph.Build(MediaPath(GetParam().file), GetParam().demux), S_OK);
+  const bool dv = std::string(GetParam().file).find("_dv_") != std::string::npos;
+  for (const MediaType& mt : graph.OutputTypes()) {
+    SCOPED_TRACE(DescribeMediaType(mt));
+    if (mt.majortype == MEDIATYPE_Video) {
+      const bool second = mt.formattype == FORMAT_VideoInfo2 || mt.formattype == FORMAT_MPEG2Video;
+      EXPECT_EQ(static_cast<int32_t>(*ReadLE32(mt.format, second ? 76 : 52)), dv ? 720 : 176);
+      EXPECT_EQ(static_cast<int32_t>(*ReadLE32(mt.format, second ? 80 : 56)), dv ? 576 : 144);
+      EXPECT_NEAR(*ReadLE64(mt.format, 40), kFrame, kFrame / 100) << "25 frames per second";
+    } else {
+      ASSERT_EQ(mt.majortype, MEDIATYPE_Audio);
+      EXPECT_EQ(*ReadLE32(mt.format, 4), static_cast<uint32_t>(counts_.sampleRate));
+      const size_t channelsAt = mt.formattype == FORMAT_WaveFormatEx ? 2 : 0;
+      EXPECT_EQ(*ReadLE16(mt.format, channelsAt), counts_.channels);
     }
   }
 }

@@ -128,6 +128,14 @@ std::vector<std::string> TClipGraph::OutputPinNames() {
   return names;
 }
 
+std::vector<MediaType> TClipGraph::OutputTypes() {
+  std::vector<MediaType> types;
+  if (!demux_) return types;
+  for (const auto& pin : OutputPins(demux_.Get()))
+    if (auto type = FirstMediaType(pin.Get())) types.push_back(*type);
+  return types;
+}
+
 HRESULT TClipGraph::RunToEnd(int32_t timeoutMs, int32_t* code) {
   *code = 0;
   auto filter = graph_.Query<IMediaFilter>();

@@ -46,6 +46,8 @@ class TClipGraph {
   IBaseFilter* Demux() { return demux_.Get(); }
   // Names of the demultiplexer's output pins, in order.
   std::vector<std::string> OutputPinNames();
+  // The first media type of each of the demultiplexer's output pins, in order.
+  std::vector<MediaType> OutputTypes();
 
  private:
   HRESULT ConnectChain(IPin* out, const CLSID& decoder, TRecordingRenderer* renderer, const std::string& name);
