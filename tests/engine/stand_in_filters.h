@@ -45,7 +45,7 @@ struct TStandInSpec {
   bool basicVideo = false;  // offers IBasicVideo (a picture renderer); see SourceRect()
 };
 
-// Registers (or re-registers) a stand-in class. The spec is read when an instance is made,
+// Registers (or re-registers) a stand-in class. Its TStandInSpec is read when an instance is made,
 // so tests change it with Spec() before building a graph.
 void RegisterStandIn(const CLSID& clsid, const std::string& friendlyName, TStandInSpec spec);
 TStandInSpec& Spec(const CLSID& clsid);
