@@ -255,3 +255,48 @@ TEST_F(GraphControl, SetSyncSource_isRefusedWhileRunning) {
 
 }  // namespace
 }  // namespace kv::testing
+
+namespace kv::testing {
+namespace {
+
+class TFailingTransform : public TTestTransform {
+ public:
+  TFailingTransform() : TTestTransform(TTransformMode::InPlace) {}
+  HRESULT TransformInPlace(IMediaSample*) override { return E_OUTOFMEMORY; }
+};
+
+TEST_F(GraphControl, AStreamingFailure_isReportedOnce_withTextsForUserAndDeveloper) {
+  gen = new TGeneratorSource({TestVideoType(MEDIASUBTYPE_YUY2)}, 1000 * kSecond, kFrame);
+  ComPtr<TFailingTransform> failing(new TFailingTransform);
+  ComPtr<TCountingRenderer> r(new TCountingRenderer());
+  graph->AddFilter(gen.Get(), "Source");
+  graph->AddFilter(failing.Get(), "Failing");
+  graph->AddFilter(r.Get(), "Renderer");
+  graph->ConnectDirect(PinOf(gen.Get(), PINDIR_OUTPUT, 0).Get(), PinOf(failing.Get(), PINDIR_INPUT, 0).Get(), nullptr);
+  graph->ConnectDirect(PinOf(failing.Get(), PINDIR_OUTPUT, 0).Get(), PinOf(r.Get(), PINDIR_INPUT, 0).Get(), nullptr);
+  mediaFilter->SetSyncSource(nullptr);
+  control->Run();
+  int32_t code = 0;
+  ASSERT_EQ(events->WaitForCompletion(-1, &code), S_OK);
+  EXPECT_EQ(code, EC_ERRORABORTEX);
+  control->Stop();
+  int errors = 0;
+  int32_t c;
+  intptr_t p1, p2;
+  while (events->GetEvent(&c, &p1, &p2, 0) == S_OK) {
+    if (c == EC_ERRORABORTEX) {
+      ++errors;
+      EXPECT_EQ(p1, E_OUTOFMEMORY);
+      auto* text = reinterpret_cast<TEventErrorText*>(p2);
+      EXPECT_FALSE(text->userText.empty());
+      EXPECT_NE(text->detail.find("0x8007000E"), std::string::npos);
+      EXPECT_EQ(text->detail.rfind("\"Failing\": ", 0), 0u) << text->detail;
+    }
+    events->FreeEventParams(c, p1, p2);
+  }
+  EXPECT_EQ(errors, 1);
+  EXPECT_EQ(r->Count(), 0);
+}
+
+}  // namespace
+}  // namespace kv::testing

@@ -507,12 +507,14 @@ bool TBaseFilter::NotifyEvent(int32_t code, intptr_t param1, intptr_t param2) {
 }
 
 void TBaseFilter::ReportStreamingError(HRESULT hr, const std::string& userText, const std::string& detail) {
+  std::string name;
   {
     std::lock_guard lock(stateMutex_);
     if (errorReported_) return;
     errorReported_ = true;
+    name = name_;
   }
-  auto* text = new TEventErrorText{userText, detail};
+  auto* text = new TEventErrorText{userText, "\"" + name + "\": " + detail};
   if (!NotifyEvent(EC_ERRORABORTEX, hr, reinterpret_cast<intptr_t>(text))) delete text;
 }
 

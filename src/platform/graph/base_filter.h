@@ -213,7 +213,9 @@ class TBaseFilter : public TUnknown, public IBaseFilter {
   FILTER_STATE state() const { return state_.load(std::memory_order_acquire); }
   // Posts an event to the graph the filter is in; false when it is in none. Any thread.
   bool NotifyEvent(int32_t code, intptr_t param1, intptr_t param2);
-  // Reports a fatal streaming error once per run as EC_ERRORABORTEX with texts.
+  // Reports a fatal streaming error once per run as EC_ERRORABORTEX with texts (the
+  // detail is prefixed with the filter's name). A filter reports its own failures only:
+  // an upstream pin whose Deliver fails just stops delivering.
   void ReportStreamingError(HRESULT hr, const std::string& userText, const std::string& detail);
   // The clock and stream start, read under the state lock.
   ComPtr<IReferenceClock> Clock();

@@ -133,13 +133,9 @@ bool TSourceStream::DeliverItem(Item& item) {
       DeliverEndOfStream();
       return false;
     case Item::Sample: {
-      HRESULT hr = Deliver(item.sample.Get());
-      if (hr == S_OK) return true;
-      if (FAILED(hr) && hr != VFW_E_WRONG_STATE && hr != VFW_E_NOT_CONNECTED)
-        filter_->ReportStreamingError(hr, "Playback stopped because of a stream error.",
-                                      "pin \"" + name_ + "\": downstream Receive failed " + HResultText(hr));
-      // S_FALSE (flushing, end of stream) or a stopped peer: wait for a restart.
-      return false;
+      // S_FALSE (flushing, end of stream), a stopped peer or a failure: stop delivering
+      // until a restart. A filter downstream that failed has reported it itself.
+      return Deliver(item.sample.Get()) == S_OK;
     }
   }
   return false;
