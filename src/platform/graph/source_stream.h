@@ -22,6 +22,8 @@
 //                   pin's thread).
 //   threads:        FillBuffer runs on the pin's thread with no lock held. The queue mutex
 //                   guards the queue and the thread flags only; nothing is delivered under it.
+//   lifetime:       the thread calls the subclass, so the filter must be stopped before it
+//                   is destroyed (the graph manager stops filters before it lets them go).
 #pragma once
 
 #include <condition_variable>
