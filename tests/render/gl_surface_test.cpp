@@ -132,6 +132,8 @@ TEST(VideoMixingRenderer9, DrawsYuvThroughOpenGL_withTheSecondPictureKeyed) {
   vmr->Stop();
   video->Stop();
   page->Stop();
+  testing::Unplug(testing::InputPin(vmr.Get(), 0));
+  testing::Unplug(testing::InputPin(vmr.Get(), 1));
 }
 
 }  // namespace

@@ -73,6 +73,7 @@ struct TVideoHarness {
   ~TVideoHarness() {
     Renderer->Stop();
     Source->Stop();
+    kv::testing::Unplug(InputPin(Renderer.Get(), 0));
     video::UnregisterSurface(Handle);
   }
   void RunUnclocked() {
@@ -294,6 +295,8 @@ TEST(VideoMixingRenderer7, SecondStream_isMixedOverTheVideo_throughTheColourKey)
   vmr->Stop();
   h.Video->Stop();
   h.Page->Stop();
+  kv::testing::Unplug(InputPin(vmr.Get(), 0));
+  kv::testing::Unplug(InputPin(vmr.Get(), 1));
 }
 
 TEST(VideoMixingRenderer7, LetterBoxMode_keepsThePicturesShapeInAWideWindow) {
@@ -317,6 +320,7 @@ TEST(VideoMixingRenderer7, LetterBoxMode_keepsThePicturesShapeInAWideWindow) {
   EXPECT_EQ(frame->At(2 * W - 10, 20), 0u);        // bar
   vmr->Stop();
   source->Stop();
+  kv::testing::Unplug(InputPin(vmr.Get(), 0));
   video::UnregisterSurface(handle);
 }
 
@@ -366,6 +370,8 @@ TEST(OverlayMixer, MixesTheSecondPicture_andHandsRgbFramesToTheVideoRenderer) {
     mixer->Stop();
     h.Video->Stop();
     h.Page->Stop();
+    for (int pin : {0, 1}) kv::testing::Unplug(InputPin(mixer.Get(), pin));
+    kv::testing::Unplug(InputPin(renderer.Get(), 0));
   }
 }
 
@@ -382,6 +388,7 @@ TEST(NullRenderer, TakesAnyStream_andCountsWhatItRendered) {
   EXPECT_EQ(Query<IVideoWindow>(null.Get()), nullptr);
   null->Stop();
   source->Stop();
+  kv::testing::Unplug(InputPin(null.Get(), 0));
 }
 
 }  // namespace

@@ -78,6 +78,13 @@ HRESULT TTestSource::Deliver(const std::vector<uint8_t>& bytes, std::optional<RE
   return Out_->Deliver(sample.Get());
 }
 
+void Unplug(IPin* pin) {
+  if (!pin) return;
+  ComPtr<IPin> peer;
+  if (SUCCEEDED(pin->ConnectedTo(peer.Put())) && peer) peer->Disconnect();
+  pin->Disconnect();
+}
+
 IPin* InputPin(IBaseFilter* filter, int index) { return NthPin(filter, PINDIR_INPUT, index); }
 IPin* OutputPin(IBaseFilter* filter, int index) { return NthPin(filter, PINDIR_OUTPUT, index); }
 

@@ -51,6 +51,10 @@ class TTestSource : public TBaseFilter {
   std::unique_ptr<TTestOutputPin> Out_;
 };
 
+// Breaks the connection of `pin` on both sides. Connected filters hold each other through
+// their pins; outside a graph (which disconnects on release) a test unplugs them.
+void Unplug(IPin* pin);
+
 // The input pin `index` of a filter (nullptr when absent).
 IPin* InputPin(IBaseFilter* filter, int index);
 IPin* OutputPin(IBaseFilter* filter, int index);
