@@ -84,21 +84,26 @@ TEST_F(QueueMode, AFullQueue_holdsTheProducer_untilStopReleasesIt) {
   source->OutPin()->SetQueueLimits(2, 1 << 20);
   mediaFilter->SetSyncSource(nullptr);
   control->Pause();  // the renderer will hold the first sample and block the pin's thread
+  std::mutex m;
+  std::condition_variable cv;
+  int accepted = 0;
   auto producer = std::async(std::launch::async, [&] {
-    int accepted = 0;
     for (int i = 0; i < 100; ++i) {
       if (source->OutPin()->Produce(i * kFrame) != S_OK) break;
+      std::lock_guard lock(m);
       ++accepted;
+      cv.notify_all();
     }
-    return accepted;
   });
-  OAFilterState st;
-  ASSERT_EQ(control->GetState(-1, &st), S_OK);  // the first sample is prerolled
+  {
+    // One sample held by the paused renderer and two in the queue: then the producer waits.
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return accepted >= 3; });
+    EXPECT_EQ(accepted, 3);
+  }
+  EXPECT_EQ(source->OutPin()->QueuedSamples(), 2u);
   control->Stop();
-  int accepted = producer.get();  // a hang here means Stop did not release the producer
-  // One sample held by the renderer, at most two waiting in the queue.
-  EXPECT_GE(accepted, 1);
-  EXPECT_LE(accepted, 3);
+  producer.get();  // a hang here means Stop did not release the producer
   EXPECT_EQ(source->OutPin()->QueuedSamples(), 0u);
   EXPECT_EQ(source->OutPin()->Produce(0), S_FALSE);  // a stopped pin accepts nothing
 }
