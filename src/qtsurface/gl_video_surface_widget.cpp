@@ -151,6 +151,8 @@ class TGlSurfaceState final : public video::IVideoSurface {
 };
 
 TGlVideoSurfaceWidget::TGlVideoSurfaceWidget(QWidget* parent) : QOpenGLWidget(parent) {
+  // Mouse input belongs to the video panel beneath (see TVideoSurfaceWidget).
+  setAttribute(Qt::WA_TransparentForMouseEvents);
   State_ = std::make_shared<TGlSurfaceState>(this);
   State_->SetSize(width(), height());
   Handle_ = video::RegisterSurface(State_);

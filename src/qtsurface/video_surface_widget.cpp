@@ -105,7 +105,9 @@ class TSurfaceState final : public video::IVideoSurface {
 TVideoSurfaceWidget::TVideoSurfaceWidget(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
-  setMouseTracking(true);
+  // Mouse input belongs to the video panel beneath (the main window's handlers), as a
+  // renderer window's messages go to its message drain.
+  setAttribute(Qt::WA_TransparentForMouseEvents);
   State_ = std::make_shared<TSurfaceState>(this);
   State_->SetSize(width(), height());
   Handle_ = video::RegisterSurface(State_);
