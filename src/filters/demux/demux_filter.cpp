@@ -282,7 +282,14 @@ void TDemuxFilter::ReaderMain() {
     const int err = reader_.ReadPacket(packet.get());
     if (err < 0) {
       if (err != AVERROR_EOF && ++failures < kMaxConsecutiveReadErrors) continue;
-      if (err != AVERROR_EOF) Log(std::string(family_.friendlyName) + ": read error, ending: " + ffmpeg::ErrorText(err));
+      if (err == AVERROR(EIO)) {
+        // The file itself failed (a vanished disk, a truncated network file): say so. Damaged
+        // content is not an error of ours: the streams just end where it stops making sense.
+        ReportStreamingError(MakeHResult(0x8007001E), "Playback stopped because the file could not be read.",
+                             std::string(family_.inputFormat) + " reader: " + ffmpeg::ErrorText(err));
+      } else if (err != AVERROR_EOF) {
+        Log(std::string(family_.friendlyName) + ": read error, ending: " + ffmpeg::ErrorText(err));
+      }
       break;
     }
     failures = 0;
