@@ -153,7 +153,7 @@ TEST_F(ClassRegistryTest, DeviceEnumerator_reportsEmptyCategoryAsSFalse) {
 
 TEST_F(ClassRegistryTest, DeviceProviders_addDevicesToTheirCategory_atEnumerationTime) {
   int calls = 0;
-  ClassRegistry().AddDeviceProvider(kCategory, [&calls] {
+  int id = ClassRegistry().AddDeviceProvider(kCategory, [&calls] {
     ++calls;
     TDeviceEntry d;
     d.friendlyName = "Speakers " + std::to_string(calls);
@@ -182,6 +182,9 @@ TEST_F(ClassRegistryTest, DeviceProviders_addDevicesToTheirCategory_atEnumeratio
   EXPECT_EQ(name, "Speakers 2");
   ComPtr<IBaseFilter> filter;
   EXPECT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.PutVoid()), S_OK);
+  ClassRegistry().RemoveDeviceProvider(id);
+  monikers.Reset();
+  EXPECT_EQ(devEnum->CreateClassEnumerator(kCategory, monikers.Put(), 0), S_FALSE);
 }
 
 TEST_F(ClassRegistryTest, LoadFilterModules_skipsFilesThatAreNotModules) {

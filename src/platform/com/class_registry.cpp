@@ -45,9 +45,16 @@ HRESULT TClassRegistry::Unregister(const CLSID& clsid) {
   return S_OK;
 }
 
-void TClassRegistry::AddDeviceProvider(const GUID& category, TDeviceProvider provider) {
+int TClassRegistry::AddDeviceProvider(const GUID& category, TDeviceProvider provider) {
   std::lock_guard lock(mutex_);
-  providers_.emplace_back(category, std::move(provider));
+  int id = nextProviderId_++;
+  providers_.push_back(Provider{id, category, std::move(provider)});
+  return id;
+}
+
+void TClassRegistry::RemoveDeviceProvider(int id) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(providers_, [id](const Provider& p) { return p.id == id; });
 }
 
 HRESULT TClassRegistry::CreateInstance(const CLSID& clsid, const IID& iid, void** object) const {
@@ -93,8 +100,8 @@ std::vector<TDeviceEntry> TClassRegistry::CategoryEntries(const GUID& category) 
       e.factory = c.factory;
       entries.push_back(std::move(e));
     }
-    for (auto& [cat, p] : providers_)
-      if (cat == category) providers.push_back(p);
+    for (auto& p : providers_)
+      if (p.category == category) providers.push_back(p.provider);
   }
   for (auto& p : providers) {
     for (auto& d : p()) {

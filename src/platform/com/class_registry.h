@@ -77,7 +77,9 @@ class TClassRegistry {
   HRESULT RegisterClass(TClassRegistration registration);
   HRESULT Unregister(const CLSID& clsid);
   // Adds a source of devices for a category; providers are asked in the order added.
-  void AddDeviceProvider(const GUID& category, TDeviceProvider provider);
+  // Returns an id for RemoveDeviceProvider (a module that goes away removes its own).
+  int AddDeviceProvider(const GUID& category, TDeviceProvider provider);
+  void RemoveDeviceProvider(int id);
 
   // Creates an object of a registered class. REGDB_E_CLASSNOTREG for an unknown class.
   HRESULT CreateInstance(const CLSID& clsid, const IID& iid, void** object) const;
@@ -95,9 +97,15 @@ class TClassRegistry {
 
  private:
   HRESULT Add(TClassRegistration registration);
-  mutable std::mutex mutex_;  // guards classes_ and providers_
+  struct Provider {
+    int id;
+    GUID category;
+    TDeviceProvider provider;
+  };
+  mutable std::mutex mutex_;  // guards classes_, providers_ and nextProviderId_
   std::vector<TClassRegistration> classes_;
-  std::vector<std::pair<GUID, TDeviceProvider>> providers_;
+  std::vector<Provider> providers_;
+  int nextProviderId_ = 1;
 };
 
 // The process's registry.
