@@ -352,6 +352,17 @@ TEST(AudioRenderer, SeekWhilePlaying_dropsQueuedSoundForANewStream_andStillCompl
   EXPECT_GE(MonotonicSeconds() - sought, 0.45);
 }
 
+TEST(AudioRenderer, ServerGoneWhilePlaying_thePlaybackGoesOnSilently) {
+  KV_REQUIRE_PULSE();
+  TAudioGraph g(2000 * Ms);
+  ASSERT_GE(g.Control->Run(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  TPulseTestServer::Instance().Stop();  // this test's own server: the rest of the process has none
+  int32_t code = 0;
+  ASSERT_EQ(g.Events->WaitForCompletion(20000, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+}
+
 TEST(AudioRenderer, WithoutAServer_prerollsAndCompletes_silently) {
   const char* saved = std::getenv("PULSE_SERVER");
   std::string restore = saved ? saved : "";

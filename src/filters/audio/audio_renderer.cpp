@@ -317,7 +317,7 @@ HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& forma
       size_t chunk = static_cast<size_t>(std::min<uint64_t>(silence, zeros.size()));
       TWriteResult r = stream.Write(zeros.data(), chunk);
       if (r == TWriteResult::Aborted) return S_FALSE;
-      if (r == TWriteResult::Failed) return E_FAIL;
+      if (r == TWriteResult::Failed) break;  // handled by the write below
       silence -= chunk;
     }
   }
@@ -325,8 +325,11 @@ HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& forma
   TWriteResult r = stream.Write(data + skip, bytes - skip);
   if (r == TWriteResult::Aborted) return S_FALSE;
   if (r == TWriteResult::Failed) {
-    ReportStreamingError(E_FAIL, "The sound output stopped working.", "PulseAudio stream write failed");
-    return E_FAIL;
+    // The sound server went away (or restarted): the picture goes on. The next sample
+    // tries a new connection once; without one the rest of the run is silent.
+    std::lock_guard<std::mutex> lock(Mutex_);
+    DropStreamLocked();
+    Connection_.reset();
   }
   return S_OK;
 }

@@ -14,6 +14,8 @@
 // opened for the next sample) and rewinds the clock's mapping. End of stream waits for
 // the graph to run, waits until the last sample has been heard, then sends EC_COMPLETE.
 // Rates: the stream is opened at the format's rate times the segment's rate.
+// Without a sound server (or when it goes away) the samples are discarded and the graph
+// plays on without sound; a format change in the stream opens a new stream.
 //
 // Threads: Receive/EndOfStream on the upstream streaming thread; state, flush (from the
 // seeking thread) and IBasicAudio on the graph's threads. Mutex_ guards the fields below;
