@@ -36,7 +36,7 @@ ComPtr<IGraphBuilder> CreateFilterGraph();
 // start (and in tests) before CoCreateInstance; idempotent, any thread.
 void CoInitialize();
 
-// How long StopWhenReady waits for the renderers' preroll before it stops regardless.
+
 inline constexpr int32_t kStopWhenReadyTimeoutMs = 5000;
 // How many transform filters intelligent connect may chain between two pins.
 inline constexpr int kMaxIntelligentConnectDepth = 3;
