@@ -37,7 +37,10 @@ ComPtr<IGraphBuilder> CreateFilterGraph();
 void CoInitialize();
 
 
-inline constexpr int32_t kStopWhenReadyTimeoutMs = 5000;
+// How long StopWhenReady waits for the renderers' preroll before it stops regardless. It
+// runs on the user-interface thread, so a source that never delivers must not freeze the
+// window for long; a first frame slower than this is simply not shown.
+inline constexpr int32_t kStopWhenReadyTimeoutMs = 2000;
 // How many transform filters intelligent connect may chain between two pins.
 inline constexpr int kMaxIntelligentConnectDepth = 3;
 
