@@ -36,7 +36,6 @@ ComPtr<IGraphBuilder> CreateFilterGraph();
 // start (and in tests) before CoCreateInstance; idempotent, any thread.
 void CoInitialize();
 
-
 // How long StopWhenReady waits for the renderers' preroll before it stops regardless. It
 // runs on the user-interface thread, so a source that never delivers must not freeze the
 // window for long; a first frame slower than this is simply not shown.
