@@ -21,12 +21,12 @@ HRESULT TSourceStream::Enqueue(Item item) {
   std::unique_lock lock(queueMutex_);
   // One item always fits into an empty queue, however large.
   queueChanged_.wait(lock, [&] {
-    return !running_ || stopping_ || queue_.empty() ||
-           (queue_.size() < maxSamples_ && queuedBytes_ + item.bytes <= maxBytes_);
+    return !running_ || stopping_ || count_ == 0 ||
+           (count_ < maxSamples_ && queuedBytes_ + item.bytes <= maxBytes_);
   });
   if (!running_ || stopping_) return S_FALSE;
   queuedBytes_ += item.bytes;
-  queue_.push_back(std::move(item));
+  PushLocked(std::move(item));
   queueChanged_.notify_all();
   return S_OK;
 }
@@ -50,7 +50,26 @@ HRESULT TSourceStream::QueueNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop
 
 size_t TSourceStream::QueuedSamples() {
   std::lock_guard lock(queueMutex_);
-  return queue_.size();
+  return count_;
+}
+
+void TSourceStream::PushLocked(Item item) {
+  if (count_ == ring_.size()) {
+    std::vector<Item> bigger(std::max<size_t>(8, ring_.size() * 2));
+    for (size_t i = 0; i < count_; ++i) bigger[i] = std::move(ring_[(head_ + i) % ring_.size()]);
+    ring_.swap(bigger);
+    head_ = 0;
+  }
+  ring_[(head_ + count_) % ring_.size()] = std::move(item);
+  ++count_;
+}
+
+TSourceStream::Item TSourceStream::PopLocked() {
+  Item item = std::move(ring_[head_]);
+  ring_[head_].sample.Reset();
+  head_ = (head_ + 1) % ring_.size();
+  --count_;
+  return item;
 }
 
 void TSourceStream::StartThread() {
@@ -74,10 +93,10 @@ void TSourceStream::StopThread() {
   // A FillBuffer waiting for a buffer wakes up when the allocator is decommitted.
   if (allocator_) allocator_->Decommit();
   if (thread_.joinable()) thread_.join();
-  std::deque<Item> dropped;
+  std::vector<ComPtr<IMediaSample>> dropped;
   {
     std::lock_guard lock(queueMutex_);
-    dropped.swap(queue_);
+    while (count_ > 0) dropped.push_back(PopLocked().sample);
     queuedBytes_ = 0;
     running_ = false;
     stopping_ = false;
@@ -92,7 +111,7 @@ HRESULT TSourceStream::Active() {
   Item segment{Item::NewSegment, nullptr};
   if (GetStartSegment(&segment.start, &segment.stop, &segment.rate)) {
     std::lock_guard lock(queueMutex_);
-    queue_.push_back(std::move(segment));
+    PushLocked(std::move(segment));
   }
   StartThread();
   return S_OK;
@@ -119,7 +138,7 @@ void TSourceStream::RestartAfterFlush(REFERENCE_TIME segmentStart, REFERENCE_TIM
     item.start = segmentStart;
     item.stop = segmentStop;
     item.rate = rate;
-    queue_.push_back(std::move(item));
+    PushLocked(std::move(item));
   }
   StartThread();
 }
@@ -167,12 +186,11 @@ void TSourceStream::ThreadMain() {
     {
       std::unique_lock lock(queueMutex_);
       queueChanged_.wait(lock, [&] {
-        return stopping_ || !queue_.empty() || (mode_ == TStreamMode::Generate && !idle_);
+        return stopping_ || count_ > 0 || (mode_ == TStreamMode::Generate && !idle_);
       });
       if (stopping_) break;
-      if (!queue_.empty()) {
-        item = std::move(queue_.front());
-        queue_.pop_front();
+      if (count_ > 0) {
+        item = PopLocked();
         queuedBytes_ -= item.bytes;
         queueChanged_.notify_all();  // room for a producer
         haveItem = true;

@@ -27,7 +27,7 @@
 #pragma once
 
 #include <condition_variable>
-#include <deque>
+#include <vector>
 #include <thread>
 
 #include "platform/graph/base_filter.h"
@@ -80,6 +80,11 @@ class TSourceStream : public TBaseOutputPin {
     size_t bytes = 0;
   };
   HRESULT Enqueue(Item item);
+  // The queue is a ring that only grows (to the largest fill seen), so steady streaming
+  // allocates nothing. All three expect queueMutex_ held.
+  void PushLocked(Item item);
+  Item PopLocked();
+  size_t SizeLocked() const { return count_; }
   void StartThread();
   void StopThread();
   void ThreadMain();
@@ -88,9 +93,11 @@ class TSourceStream : public TBaseOutputPin {
   bool GenerateOne();
 
   const TStreamMode mode_;
-  std::mutex queueMutex_;  // guards queue_, queuedBytes_, running_, stopping_, idle_, limits
+  std::mutex queueMutex_;  // guards ring_, head_, count_, queuedBytes_, running_, stopping_, idle_, limits
   std::condition_variable queueChanged_;  // item queued or taken, stop requested
-  std::deque<Item> queue_;
+  std::vector<Item> ring_;
+  size_t head_ = 0;
+  size_t count_ = 0;
   size_t queuedBytes_ = 0;
   size_t maxSamples_ = kMaxQueuedSamples;
   size_t maxBytes_ = kMaxQueuedBytes;
