@@ -21,7 +21,7 @@
 namespace kv {
 namespace {
 
-const std::string kMedia = std::string(KAVELLO_PROGRAM_DIR) + "/tests/media/";
+const std::string kMedia = std::string(KAVELLO_PROGRAM_DIR) + "/tests/media/clips/";
 
 void RegisterBuiltins() {
   CoInitialize();
@@ -52,7 +52,7 @@ class EngineMediaTest : public ::testing::Test {
     RegisterBuiltins();
     ui::SetMessageBoxHandler([this](const std::string& text, const std::string&) { boxes.push_back(text); });
     std::ifstream probe(kMedia + "clips.list");
-    if (!probe) GTEST_SKIP() << "generated media missing: run the kavello_media fixture";
+    if (!probe) GTEST_FAIL() << "generated media missing at " << kMedia << ": the kavello_media fixture must run first";
   }
   void TearDown() override { ui::SetMessageBoxHandler({}); }
 

@@ -20,7 +20,7 @@ namespace {
 
 [[maybe_unused]] auto* const PulseEnvironment = ::testing::AddGlobalTestEnvironment(new test::TPulseEnvironment);
 
-const std::string kMedia = std::string(KAVELLO_PROGRAM_DIR) + "/tests/media/";
+const std::string kMedia = std::string(KAVELLO_PROGRAM_DIR) + "/tests/media/clips/";
 
 class EnginePlaybackTest : public ::testing::Test {
  protected:
@@ -33,7 +33,7 @@ class EnginePlaybackTest : public ::testing::Test {
     Debug.SetFileName(log);
     Debug.Enabled = true;
     std::ifstream probe(kMedia + "clips.list");
-    if (!probe) GTEST_SKIP() << "generated media missing: run the kavello_media fixture";
+    if (!probe) GTEST_FAIL() << "generated media missing at " << kMedia << ": the kavello_media fixture must run first";
   }
   void TearDown() override {
     Debug.Enabled = false;
