@@ -169,6 +169,16 @@ TEST_F(FileSource, LoadFailures_reportTheSystemError) {
   EXPECT_FALSE(FirstMediaType(pin.Get()).has_value()) << "nothing to offer before a load";
 }
 
+TEST_F(FileSource, AsfReaderReportsAMissingFileLikeTheFileSource) {
+  testing::RegisterFiltersOnce();
+  ComPtr<IFileSourceFilter> asf;
+  ASSERT_EQ(CoCreateInstance(CLSID_KavelloAsfReader, nullptr, CLSCTX_INPROC_SERVER, IFileSourceFilter::kIid,
+                             asf.PutVoid()),
+            S_OK);
+  EXPECT_EQ(asf->Load(path_ + ".missing", nullptr), MakeHResult(0x80070002));
+  EXPECT_EQ(asf->Load("", nullptr), E_INVALIDARG);
+}
+
 TEST_F(FileSource, SplitterRefusesAFileThatIsNotItsContainer) {
   testing::TClipGraph graph;
   EXPECT_TRUE(FAILED(graph.Build(path_, CLSID_KavelloAviSplitter)));

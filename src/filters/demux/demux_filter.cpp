@@ -324,9 +324,10 @@ HRESULT TDemuxFilter::Load(const std::string& fileName, const MediaType*) {
   CloseContainer();
   auto file = std::make_unique<source::TFileReader>();
   std::string error;
-  if (!file->Open(fileName, &error)) {
+  int errorNumber = 0;
+  if (!file->Open(fileName, &error, &errorNumber)) {
     Log(std::string(family_.friendlyName) + ": cannot open " + fileName + ": " + error);
-    return E_FAIL;
+    return source::HResultFromErrno(errorNumber);
   }
   const HRESULT hr = OpenContainer(std::move(file));
   if (SUCCEEDED(hr)) fileName_ = fileName;

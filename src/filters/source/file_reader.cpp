@@ -8,6 +8,19 @@
 
 namespace kv::source {
 
+HRESULT HResultFromErrno(int errorNumber) {
+  uint32_t code = 0x1F;  // ERROR_GEN_FAILURE
+  switch (errorNumber) {
+    case ENOENT:
+    case EISDIR: code = 2; break;   // ERROR_FILE_NOT_FOUND
+    case ENOTDIR: code = 3; break;  // ERROR_PATH_NOT_FOUND
+    case EACCES:
+    case EPERM: code = 5; break;    // ERROR_ACCESS_DENIED
+    case EMFILE: code = 4; break;   // ERROR_TOO_MANY_OPEN_FILES
+  }
+  return MakeHResult(0x80070000u | code);
+}
+
 TFileReader::~TFileReader() { Close(); }
 
 bool TFileReader::Open(const std::string& path, std::string* error, int* errorNumber) {

@@ -9,8 +9,13 @@
 #include <string>
 
 #include "filters/ffmpeg/format_reader.h"
+#include "platform/com/hresult.h"
 
 namespace kv::source {
+
+// A system error number as an HRESULT of the Win32 facility (0x8007xxxx), the way a load
+// failure reads in logs: ENOENT (and a directory) as ERROR_FILE_NOT_FOUND, and so on.
+HRESULT HResultFromErrno(int errorNumber);
 
 class TFileReader final : public ffmpeg::IByteSource {
  public:

@@ -1,30 +1,11 @@
 #include "filters/source/file_source_filter.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "debugsup/debugsup.h"
 #include "platform/com/class_registry.h"
 #include "platform/graph/media_guids.h"
 
 namespace kv::source {
 
-namespace {
-// A system error number as an HRESULT of the Win32 facility (0x8007xxxx), the way a load
-// failure reads in logs. ENOENT is reported as ERROR_FILE_NOT_FOUND.
-HRESULT HResultFromErrno(int err) {
-  uint32_t code = 0x1F;  // ERROR_GEN_FAILURE
-  switch (err) {
-    case ENOENT: code = 2; break;       // ERROR_FILE_NOT_FOUND
-    case ENOTDIR: code = 3; break;      // ERROR_PATH_NOT_FOUND
-    case EACCES:
-    case EPERM: code = 5; break;        // ERROR_ACCESS_DENIED
-    case EISDIR: code = 2; break;
-    case EMFILE: code = 4; break;       // ERROR_TOO_MANY_OPEN_FILES
-  }
-  return MakeHResult(0x80070000u | code);
-}
-}  // namespace
 
 TAsyncOutputPin::TAsyncOutputPin(TFileSourceFilter* filter) : TBasePin(filter, "Output", PINDIR_OUTPUT), source_(filter) {}
 
