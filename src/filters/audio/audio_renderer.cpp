@@ -253,17 +253,22 @@ HRESULT TAudioRenderer::ReceiveSample(IMediaSample* sample) {
   }
   if (!stream) {
     stream = OpenStreamFor(*format, state() != State_Running);
-    std::lock_guard<std::mutex> lock(Mutex_);
-    if (Flushing_ || state() == State_Stopped) return S_FALSE;
-    if (!stream) {
-      // No sound server or an unplayable rate: the picture goes on without sound.
-      Ready_ = true;
-      Changed_.notify_all();
-      return S_OK;
+    bool silent = false;
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      if (Flushing_ || state() == State_Stopped) return S_FALSE;
+      if (!stream) {
+        // No sound server or an unplayable rate: the picture goes on without sound.
+        Ready_ = true;
+        Changed_.notify_all();
+        silent = true;
+      } else {
+        Stream_ = stream;
+        NeedMapping_ = true;
+        MatchStreamToStateLocked();
+      }
     }
-    Stream_ = stream;
-    NeedMapping_ = true;
-    MatchStreamToStateLocked();
+    if (silent) return WaitAsIfPlayed(sample);
   }
   uint8_t* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data) return E_POINTER;
@@ -327,11 +332,36 @@ HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& forma
   if (r == TWriteResult::Failed) {
     // The sound server went away (or restarted): the picture goes on. The next sample
     // tries a new connection once; without one the rest of the run is silent.
-    std::lock_guard<std::mutex> lock(Mutex_);
-    DropStreamLocked();
-    Connection_.reset();
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      DropStreamLocked();
+      Connection_.reset();
+    }
   }
   return S_OK;
+}
+
+HRESULT TAudioRenderer::WaitAsIfPlayed(IMediaSample* sample) {
+  // Samples that cannot be heard still take their time, so that a file without picture
+  // plays for as long as it lasts and upstream filters are paced as with sound.
+  REFERENCE_TIME start = 0, stop = 0;
+  HRESULT timed = sample->GetTime(&start, &stop);
+  if (FAILED(timed)) return S_OK;
+  REFERENCE_TIME end = timed == S_OK ? stop : start;
+  for (;;) {
+    ComPtr<IReferenceClock> clock = Clock();  // the state lock: taken before Mutex_
+    REFERENCE_TIME base = StreamStart();
+    REFERENCE_TIME now = 0;
+    if (state() == State_Running && (!clock || FAILED(clock->GetTime(&now)))) return S_OK;  // unclocked
+    std::unique_lock<std::mutex> lock(Mutex_);
+    if (Flushing_ || state() == State_Stopped) return S_FALSE;
+    if (state() == State_Paused) {
+      Changed_.wait(lock);  // Run, flush or stop wake it
+      continue;
+    }
+    if (now >= base + end) return S_OK;
+    Changed_.wait_for(lock, std::chrono::microseconds((base + end - now) / KUnitsPerMicrosecond + 1));
+  }
 }
 
 HRESULT TAudioRenderer::ReceiveEndOfStream() {

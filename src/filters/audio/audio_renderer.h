@@ -94,6 +94,7 @@ class TAudioRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IBa
   void MatchStreamToStateLocked();
   void FollowLocked();
   void ApplyVolume(TPulseStream& stream, int32_t volume);
+  HRESULT WaitAsIfPlayed(IMediaSample* sample);
   HRESULT WriteTimed(TPulseStream& stream, const TPcmFormat& format, const uint8_t* data, size_t bytes,
                      std::optional<REFERENCE_TIME> start);
 
