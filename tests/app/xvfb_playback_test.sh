@@ -38,7 +38,7 @@ for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 
 # A virtual display; Xvfb picks a free number.
 exec 3> >(cat > "$work/displayfd")
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 exec 3>&-
 for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done

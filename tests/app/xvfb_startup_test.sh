@@ -24,7 +24,7 @@ fail() {
 
 # Xvfb picks a free display number itself and writes it to the pipe.
 exec 3> >(cat > "$work/displayfd")
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done

@@ -28,6 +28,7 @@ using kv::testing::KWhite;
 using kv::testing::Near;
 
 // Xvfb started with -displayfd: it writes its display number once it accepts clients.
+// -noreset keeps one server for the whole test program.
 struct TXvfb {
   pid_t Pid = -1;
   bool Start() {
@@ -37,15 +38,22 @@ struct TXvfb {
     if (Pid == 0) {
       close(fds[0]);
       std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", "640x480x24", "-nolisten", "tcp",
              static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
+    // Xvfb writes the number and the line end in two writes, and dies when the second one
+    // finds the pipe closed: read up to the line end before closing.
     char buffer[32] = {};
-    ssize_t n = read(fds[0], buffer, sizeof buffer - 1);
+    size_t n = 0;
+    while (n < sizeof buffer - 1 && (n == 0 || buffer[n - 1] != '\n')) {
+      ssize_t got = read(fds[0], buffer + n, sizeof buffer - 1 - n);
+      if (got <= 0) break;
+      n += static_cast<size_t>(got);
+    }
     close(fds[0]);
-    if (n <= 0) return false;
+    if (n == 0 || buffer[n - 1] != '\n') return false;
     setenv("DISPLAY", (":" + std::string(buffer, strcspn(buffer, "\n"))).c_str(), 1);
     return true;
   }
