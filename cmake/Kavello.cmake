@@ -13,8 +13,8 @@ function(kavello_add_subdirectories dir)
   endforeach()
 endfunction()
 
-# kavello_test(NAME name LABELS l1 [l2...] SOURCES a.cpp ... LIBS lib ... [ENVIRONMENT k=v ...] [QT])
-# A GoogleTest executable whose cases are discovered at test time and carry LABELS.
+# kavello_test(NAME name LABELS label SOURCES a.cpp ... LIBS lib ... [TIMEOUT s])
+# A GoogleTest executable whose cases are discovered at test time and carry the label.
 function(kavello_test)
   cmake_parse_arguments(T "QT" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -26,9 +26,15 @@ function(kavello_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  set(env QT_QPA_PLATFORM=offscreen ${T_ENVIRONMENT})
+  # Discovered tests get their properties as one flat list, so each property holds a single
+  # value: the first label (further labels are ignored) and the offscreen Qt platform.
+  list(GET T_LABELS 0 label)
+  set(env QT_QPA_PLATFORM=offscreen)
+  if(T_ENVIRONMENT)
+    message(FATAL_ERROR "kavello_test(${T_NAME}): ENVIRONMENT is not supported by test discovery; set it in the test")
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+    PROPERTIES LABELS ${label} TIMEOUT ${T_TIMEOUT} ENVIRONMENT ${env})
 endfunction()
