@@ -95,11 +95,20 @@ HRESULT TDemuxFilter::OpenContainer(std::unique_ptr<ffmpeg::IByteSource> source)
     return VFW_E_UNSUPPORTED_STREAM;
   }
 
+  // MPEG-2 program and transport streams announce their MPEG audio as MPEG-2 audio, as the
+  // platform's own MPEG-2 demultiplexer does; MPEG-1 system streams keep the MPEG-1 payload.
+  const std::string format = family_.inputFormat;
+  bool mpeg2Container = format == "mpegts";
+  for (int i = 0; format == "mpeg" && i < reader_.StreamCount(); ++i)
+    if (reader_.Stream(i)->codecpar->codec_id == AV_CODEC_ID_MPEG2VIDEO) mpeg2Container = true;
+
   std::vector<TStreamLabel> labels;
   std::vector<std::pair<int, MediaType>> streams;
   for (int i = 0; i < reader_.StreamCount(); ++i) {
     const AVStream* st = reader_.Stream(i);
     auto type = mediatypes::MediaTypeForStream(st);
+    if (type && mpeg2Container && st->codecpar->codec_id == AV_CODEC_ID_MP2)
+      type->subtype = MEDIASUBTYPE_MPEG2_AUDIO;
     if (!type) {
       Log(std::string(family_.friendlyName) + ": no pin for stream " + std::to_string(i) + " (" +
           avcodec_get_name(st->codecpar->codec_id) + ")");
