@@ -137,9 +137,11 @@ uint32_t TCOMPlay::GetColorKey() {
     ComPtr<IPin> peer;
     ComPtr<IVMRWindowlessControl> control;
     uint32_t color = 0;
-    if (in && SUCCEEDED(in->ConnectedTo(peer.Put())) && SUCCEEDED(in.As(&control)) &&
-        SUCCEEDED(control->GetColorKey(&color)))
-      key = color;
+    if (in && SUCCEEDED(in->ConnectedTo(peer.Put()))) {
+      // The windowless control lives on the renderer itself here; its pin may not expose it.
+      if (FAILED(in.As(&control))) VideoRenderer.As(&control);
+      if (control && SUCCEEDED(control->GetColorKey(&color))) key = color;
+    }
   }
   return key;
 }
