@@ -6,7 +6,8 @@ here="$(cd "$(dirname "$0")" && pwd)"
 cd "$here"
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+# The player and the libraries it loads; the tests are built by test.sh.
+cmake --build build -j"$(nproc)" --target kavello
 
 args=()
 if [ $# -gt 0 ]; then
