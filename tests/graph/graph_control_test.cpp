@@ -37,6 +37,17 @@ TEST_F(GraphControl, GetState_isIntermediate_whileARendererWaitsForItsPreroll) {
   EXPECT_EQ(r->Prerolls(), 0);
 }
 
+TEST_F(GraphControl, EndOfStreamIntoAStoppedRenderer_isRefused_andTheNextRunPlays) {
+  auto renderers = BuildGeneratorGraph({TestVideoType(MEDIASUBTYPE_YUY2)}, kSecond, kFrame);
+  ComPtr<IPin> in = PinOf(renderers[0].Get(), PINDIR_INPUT, 0);
+  // A late end of stream from an upstream thread after the renderer has stopped.
+  EXPECT_EQ(in->EndOfStream(), VFW_E_WRONG_STATE);
+  mediaFilter->SetSyncSource(nullptr);
+  control->Run();
+  renderers[0]->WaitForCount(5);
+  EXPECT_GE(renderers[0]->Count(), 5) << "the stale end of stream did not make the run refuse samples";
+}
+
 TEST_F(GraphControl, StateTransitions_followEveryPathBetweenTheThreeStates) {
   auto renderers = BuildGeneratorGraph({TestVideoType(MEDIASUBTYPE_YUY2)}, 1000 * kSecond, kFrame);
   mediaFilter->SetSyncSource(nullptr);

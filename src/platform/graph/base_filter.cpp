@@ -268,6 +268,9 @@ HRESULT TBaseInputPin::EndFlush() {
 
 HRESULT TBaseInputPin::EndOfStream() {
   if (IsFlushing()) return S_FALSE;
+  // An end of stream that reaches a stopped filter (renderers stop first) would outlive the
+  // stop and make the next run refuse its samples.
+  if (filter_->state() == State_Stopped) return VFW_E_WRONG_STATE;
   endOfStream_.store(true, std::memory_order_release);
   return S_OK;
 }
