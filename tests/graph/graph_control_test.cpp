@@ -48,6 +48,19 @@ TEST_F(GraphControl, EndOfStreamIntoAStoppedRenderer_isRefused_andTheNextRunPlay
   EXPECT_GE(renderers[0]->Count(), 5) << "the stale end of stream did not make the run refuse samples";
 }
 
+TEST_F(GraphControl, RunWithNoConnectedRenderer_completesAtOnce) {
+  gen = new TGeneratorSource({TestAudioType()}, kSecond, kFrame);
+  ComPtr<TCountingRenderer> r(new TCountingRenderer());
+  graph->AddFilter(gen.Get(), "Source");
+  graph->AddFilter(r.Get(), "Renderer");  // in the graph, but nothing flows into it
+  EXPECT_TRUE(SUCCEEDED(control->Run()));
+  int32_t code = 0;
+  intptr_t p1 = 0, p2 = 0;
+  ASSERT_EQ(events->GetEvent(&code, &p1, &p2, 5000), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  events->FreeEventParams(code, p1, p2);
+}
+
 TEST_F(GraphControl, StateTransitions_followEveryPathBetweenTheThreeStates) {
   auto renderers = BuildGeneratorGraph({TestVideoType(MEDIASUBTYPE_YUY2)}, 1000 * kSecond, kFrame);
   mediaFilter->SetSyncSource(nullptr);

@@ -40,6 +40,15 @@ void TEventQueue::ResetCompletion(int expectedRenderers) {
   completeQueued_ = false;
 }
 
+void TEventQueue::CompleteWithoutRenderers() {
+  {
+    std::lock_guard lock(mutex_);
+    if (expected_ != 0 || completeQueued_) return;
+    completeQueued_ = true;
+  }
+  Queue(Event{EC_COMPLETE, S_OK, 0});
+}
+
 void TEventQueue::DiscardCompletion() {
   std::lock_guard lock(mutex_);
   std::erase_if(events_, [](const Event& e) { return e.code == EC_COMPLETE; });

@@ -20,8 +20,12 @@ class TEventQueue {
   void Post(int32_t code, intptr_t param1, intptr_t param2);
   // A renderer reached its end; queues EC_COMPLETE once all expected ones have.
   void RendererCompleted(intptr_t renderer);
-  // Starts a new tally (Run, Pause from stop, seek). With 0 renderers no EC_COMPLETE comes.
+  // Starts a new tally (Run, Pause from stop, seek). With 0 renderers no renderer will ever
+  // report: the graph then calls CompleteWithoutRenderers when it runs.
   void ResetCompletion(int expectedRenderers);
+  // Queues EC_COMPLETE at once when the tally expects no renderer (nothing can play, so
+  // the run is complete); a no-op otherwise or when already queued.
+  void CompleteWithoutRenderers();
   // Drops queued EC_COMPLETE events that a seek or stop made untrue.
   void DiscardCompletion();
 

@@ -161,6 +161,9 @@ HRESULT TFilterGraph::RunLocked(REFERENCE_TIME tStart, bool startNow) {
   }
   state_ = State_Running;
   dirty_ = true;
+  // A graph with no renderer that anything flows into (an audio-only file opened with its
+  // audio left out, say) would otherwise never report its end.
+  events_.CompleteWithoutRenderers();
   return result == S_OK ? S_OK : S_FALSE;
 }
 
