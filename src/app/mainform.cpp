@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -302,6 +303,13 @@ void TMainForm::CreateOSD() {
   OnScreen->SetBarGroupEnabled(1, haveMixer);
 }
 
+void TMainForm::paintEvent(QPaintEvent*) {
+  // Around a picture that does not fill the screen the window shows black, as a cinema does.
+  // Painted here rather than through the palette, which the menu and dialogs would inherit.
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::black);
+}
+
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   FormResize();
@@ -332,8 +340,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
   if (!Options) return;
   if (Options->AlwaysOnTop) {
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    show();
+    SetTopmost(true);
   }
   CreatePlayer();
   mpris_ = new MprisService(this, this);

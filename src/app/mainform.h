@@ -158,6 +158,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void MMWindowClick();
   void MMMinimizeClick();
   void MMAlwaysontopClick();
+  void SetTopmost(bool on);
   void TimerGeometry();
   int FrameWidth() const;
   int FrameHeight() const;
@@ -220,6 +221,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void dropEvent(QDropEvent* event) override;
   void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void FormCreate(const std::vector<std::string>& args, const std::string& callerCwd);

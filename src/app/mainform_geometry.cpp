@@ -33,6 +33,17 @@ geometry::Aspect CurrentAspect(int pictureWidth, int pictureHeight) {
 int TMainForm::FrameWidth() const { return frameGeometry().width() - geometry().width(); }
 int TMainForm::FrameHeight() const { return frameGeometry().height() - geometry().height(); }
 
+void TMainForm::SetTopmost(bool on) {
+  // On the native window: changing the widget's flags would make a new window (a flash, and
+  // the renderer's surface would lose its window for a moment).
+  if (QWindow* w = windowHandle()) {
+    w->setFlag(Qt::WindowStaysOnTopHint, on);
+    if (on) w->raise();
+  } else {
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  }
+}
+
 void TMainForm::SetAspect(bool keep, int x, int y, int mode) {
   Options->KeepAspectRatio = keep;
   if (keep) {
@@ -127,8 +138,7 @@ void TMainForm::MMFullscreenClick() {
     QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
     if (screen) setGeometry(screen->geometry());
     if (!Options->AlwaysOnTop) {
-      setWindowFlag(Qt::WindowStaysOnTopHint, true);
-      show();
+      SetTopmost(true);
     }
     FullscreenLayout();
     Updating = false;
@@ -144,8 +154,7 @@ void TMainForm::MMFullscreenClick() {
       CursorCountdown = 20;
     }
     if (!Options->AlwaysOnTop) {
-      setWindowFlag(Qt::WindowStaysOnTopHint, false);
-      show();
+      SetTopmost(false);
     }
     if (Subtitles) Subtitles->HideStrip();
     setGeometry(WindowBounds);
@@ -171,8 +180,7 @@ void TMainForm::MMAlwaysontopClick() {
   Options->AlwaysOnTop = !Options->AlwaysOnTop;
   if (QAction* a = Action("MMAlwaysontop")) a->setChecked(Options->AlwaysOnTop);
   if (!Fullscreen) {
-    setWindowFlag(Qt::WindowStaysOnTopHint, Options->AlwaysOnTop);
-    show();
+    SetTopmost(Options->AlwaysOnTop);
   }
 }
 

@@ -11,7 +11,7 @@ bus_pid=""
 cleanup() {
   [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
   [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
-  rm -rf "$work"
+  rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
 fail() {

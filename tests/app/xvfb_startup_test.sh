@@ -13,7 +13,7 @@ player_pid=""
 cleanup() {
   [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
+  rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
 fail() {
