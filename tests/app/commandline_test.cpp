@@ -20,11 +20,11 @@ struct Case {
 
 class CommandLineTable : public ::testing::TestWithParam<Case> {};
 
-const std::set<std::string> kExisting = {"/films/a.avi", "/films/b.mkv", "/work/c.mp4"};
+const std::set<std::string> kExisting = {"/films/a.avi", "/films/b.mkv", "/home/ann/c.mp4"};
 
 TEST_P(CommandLineTable, ParsesSwitchesAndFiles) {
   const Case& c = GetParam();
-  CommandLine cl = ParseCommandLine(c.args, "/work",
+  CommandLine cl = ParseCommandLine(c.args, "/home/ann",
                                     [](const std::string& p) { return kExisting.count(p) > 0; });
   EXPECT_EQ(cl.optionsDialog, c.optionsDialog);
   EXPECT_EQ(cl.log, c.log);
@@ -38,12 +38,12 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, CommandLineTable,
     ::testing::Values(
         Case{"empty", {}, false, false, "", false, "", ""},
-        Case{"logWithFileThenMedia", {"/log", "trace.txt", "/films/a.avi"}, false, true, "/work/trace.txt", false, "/films/a.avi", ""},
+        Case{"logWithFileThenMedia", {"/log", "trace.txt", "/films/a.avi"}, false, true, "/home/ann/trace.txt", false, "/films/a.avi", ""},
         Case{"logLastKeepsDefault", {"/films/a.avi", "/log"}, false, true, "", false, "/films/a.avi", "/films/a.avi"},
         Case{"logFollowedBySwitchConsumesNothing", {"/log", "/debug"}, false, true, "", true, "", ""},
         Case{"logFollowedByScriptingSwitch", {"/log", "--quit-at-end"}, false, true, "", false, "", ""},
         Case{"twoFilesLastWins", {"/films/a.avi", "/films/b.mkv"}, false, false, "", false, "/films/b.mkv", "/films/a.avi"},
-        Case{"relativeFileResolvedAgainstCaller", {"c.mp4"}, false, false, "", false, "/work/c.mp4", "/work/c.mp4"},
+        Case{"relativeFileResolvedAgainstCaller", {"c.mp4"}, false, false, "", false, "/home/ann/c.mp4", "/home/ann/c.mp4"},
         Case{"switchesAreCaseSensitive", {"/C", "/LOG", "/Debug"}, false, false, "", false, "", ""},
         Case{"missingFileIgnored", {"/films/none.avi", "/c"}, true, false, "", false, "", ""},
         Case{"firstArgumentMustBeTheFile", {"/c", "/films/a.avi"}, true, false, "", false, "/films/a.avi", ""}),
