@@ -312,6 +312,18 @@ void TMainForm::paintEvent(QPaintEvent*) {
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  // A new width from outside (the window manager, the user) makes the height follow the
+  // picture; the window's own placements set the width they mean and are left alone.
+  if (width() != keptWidth_) {
+    keptWidth_ = width();
+    const int h = FormCanResize(width());
+    if (h > 0 && h != height()) {
+      QPointer<TMainForm> self(this);
+      QMetaObject::invokeMethod(this, [self, h]() {
+        if (self && !self->Fullscreen) self->resize(self->width(), h);
+      }, Qt::QueuedConnection);
+    }
+  }
   FormResize();
 }
 
@@ -326,6 +338,7 @@ void TMainForm::PlaceWindow() {
     left = geometry.x() + (geometry.width() - width) / 2;
     top = geometry.y() + (geometry.height() - height) / 2;
   }
+  keptWidth_ = width;
   setGeometry(left, top, width, height);
 }
 

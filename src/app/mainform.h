@@ -153,6 +153,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void SetAspect(bool keep, int x, int y, int mode);
   void UpdateAspectMenu();
   void AdjustHeightToAspect();
+  // The client height for a new client width while the user resizes (-1: the height is free).
+  int FormCanResize(int newWidth);
   void SizeWindowToPicture();
   void MMFullscreenClick();
   void MMWindowClick();
@@ -244,6 +246,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   bool lastCharSeen_ = false;
   QPoint lastMouse_;
   bool screenshotTaken_ = false;
+  int keptWidth_ = 0;  // the width the window itself last set; another width is the user's
   QPointer<MprisService> mpris_;
   TExplorerDrop* drop_ = nullptr;
 

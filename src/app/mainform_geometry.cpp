@@ -77,6 +77,12 @@ void TMainForm::UpdateAspectMenu() {
   check("MMAspect2410", keep && x == 24 && y == 10);
 }
 
+int TMainForm::FormCanResize(int newWidth) {
+  if (Updating || Fullscreen || !Options || !Options->KeepAspectRatio) return -1;
+  return geometry::ResizeHeight(newWidth, FrameWidth(), FrameHeight(), CurrentAspect(PictureWidth, PictureHeight),
+                                Player != nullptr, Player ? Player->ZoomCrop : 0) - FrameHeight();
+}
+
 void TMainForm::AdjustHeightToAspect() {
   if (!Options->KeepAspectRatio || Updating || Fullscreen) return;
   const int h = geometry::ResizeHeight(frameGeometry().width(), FrameWidth(), FrameHeight(),
@@ -92,7 +98,10 @@ void TMainForm::SizeWindowToPicture() {
   }
   int w = 0, h = 0;
   geometry::OpenSize(CurrentAspect(PictureWidth, PictureHeight), 0, 0, w, h);
-  if (w > 0 && h > 0) resize(w, h);
+  if (w > 0 && h > 0) {
+    keptWidth_ = w;
+    resize(w, h);
+  }
 }
 
 void TMainForm::FormResize() {
@@ -136,7 +145,10 @@ void TMainForm::MMFullscreenClick() {
     Updating = true;
     if (OnScreen) OnScreen->HideForResize();
     QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
-    if (screen) setGeometry(screen->geometry());
+    if (screen) {
+      keptWidth_ = screen->geometry().width();
+      setGeometry(screen->geometry());
+    }
     if (!Options->AlwaysOnTop) {
       SetTopmost(true);
     }
@@ -157,6 +169,7 @@ void TMainForm::MMFullscreenClick() {
       SetTopmost(false);
     }
     if (Subtitles) Subtitles->HideStrip();
+    keptWidth_ = WindowBounds.width();
     setGeometry(WindowBounds);
     Updating = false;
     if (Subtitles) Subtitles->ShowStripIfOn();

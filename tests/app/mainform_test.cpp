@@ -237,7 +237,7 @@ TEST_F(MainFormTest, FullScreenCentresThePictureAndLeavingRestoresThePlacement) 
 }
 
 TEST_F(MainFormTest, ClosingInFullScreenSavesThePlacementFromBefore) {
-  form_->setGeometry(70, 80, 480, 270);
+  form_->setGeometry(70, 80, 480, 360);
   QApplication::processEvents();
   form_->MMFullscreenClick();
   QApplication::processEvents();
@@ -247,7 +247,23 @@ TEST_F(MainFormTest, ClosingInFullScreenSavesThePlacementFromBefore) {
   EXPECT_EQ(reread.Left, 70);
   EXPECT_EQ(reread.Top, 80);
   EXPECT_EQ(reread.Width, 480);
-  EXPECT_EQ(reread.Height, 270);
+  EXPECT_EQ(reread.Height, 360);
+}
+
+TEST_F(MainFormTest, ANewWidthFromOutsideMakesTheHeightFollowThePicture) {
+  form_->OpenFile(Media("a.avi"));  // 320x240
+  ASSERT_TRUE(form_->PlayCurrent());
+  form_->resize(480, 100);  // as a window manager would
+  QApplication::processEvents();
+  QApplication::processEvents();
+  EXPECT_EQ(form_->width(), 480);
+  EXPECT_EQ(form_->height(), 360);
+  Options->KeepAspectRatio = false;
+  form_->resize(500, 100);
+  QApplication::processEvents();
+  QApplication::processEvents();
+  EXPECT_EQ(form_->height(), 100) << "with \"Don't keep\" the height is free";
+  Options->KeepAspectRatio = true;
 }
 
 TEST_F(MainFormTest, RateMenuChecksFollowTheEngine) {
