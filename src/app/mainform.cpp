@@ -67,12 +67,14 @@ void TMainForm::SetupComponents() {
   pal.setColor(QPalette::Window, Qt::black);
   VideoArea->setPalette(pal);
   VideoArea->setMouseTracking(true);
-  VideoSurface = new qtsurface::TVideoSurfaceWidget(VideoArea);
-  VideoSurface->setObjectName(QStringLiteral("VideoSurface"));
-  VideoSurface->setMouseTracking(true);
-  VideoSurface->hide();
+  PlainSurface = new qtsurface::TVideoSurfaceWidget(VideoArea);
+  PlainSurface->setObjectName(QStringLiteral("VideoSurface"));
+  PlainSurface->setMouseTracking(true);
+  PlainSurface->hide();
+  PlainSurface->installEventFilter(this);
+  VideoSurface = PlainSurface;
+  SurfaceHandle = static_cast<uintptr_t>(PlainSurface->Handle());
   VideoArea->installEventFilter(this);
-  VideoSurface->installEventFilter(this);
   drop_ = new TExplorerDrop(this);
   drop_->SetDestinationControl(VideoArea);
   drop_->OnFolderNotAllowed = [](TExplorerDrop*, const QString& name) {

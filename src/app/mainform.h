@@ -42,6 +42,7 @@ class TOSD;
 
 namespace qtsurface {
 class TVideoSurfaceWidget;
+class TGlVideoSurfaceWidget;
 }
 
 namespace desktop {
@@ -94,7 +95,13 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void AudioMixerControlChange();
   // ---- engine (mainform_engine.cpp) ----
   std::unique_ptr<TCOMPlay> Player;
-  qtsurface::TVideoSurfaceWidget* VideoSurface = nullptr;
+  // The surface the renderer draws into: the plain one, or the OpenGL one that "Video Mixing
+  // Renderer 9" needs (made when that renderer is chosen).
+  QWidget* VideoSurface = nullptr;
+  qtsurface::TVideoSurfaceWidget* PlainSurface = nullptr;
+  qtsurface::TGlVideoSurfaceWidget* GlSurface = nullptr;
+  uintptr_t SurfaceHandle = 0;
+  void UseSurfaceFor(const std::string& rendererName);
   void VideoPanelSize(int32_t* width, int32_t* height) override;
 
   // ---- playback (mainform_playback.cpp) ----

@@ -8,6 +8,7 @@
 #include "debugsup/debugsup.h"
 #include "platform/module/program_directory.h"
 #include "filters/builtin/builtin_filters.h"
+#include "qtsurface/gl_video_surface_widget.h"
 #include "qtsurface/video_surface_widget.h"
 #include "settings/optunit.h"
 
@@ -21,7 +22,10 @@ void TMainForm::CreatePlayer() {
     LoadComponentFilters(ProgramDirectory());
   }
   Player = std::make_unique<TCOMPlay>(this);
-  if (!Options->VideoRenderer.empty()) Player->ChangeVideoRenderer(Options->VideoRenderer);
+  if (!Options->VideoRenderer.empty()) {
+    UseSurfaceFor(Options->VideoRenderer);
+    Player->ChangeVideoRenderer(Options->VideoRenderer);
+  }
   if (!Options->AudioRenderer.empty()) Player->ChangeAudioRenderer(Options->AudioRenderer);
   Player->DVNTSC = Options->DVNTSC;
   Player->VideoFilterChain = Options->VideoFilters;
@@ -37,6 +41,26 @@ void TMainForm::CreatePlayer() {
         self.data(), [self]() { if (self) self->GraphEvent(); }, Qt::QueuedConnection);
   };
   BuildRendererMenus();
+}
+
+void TMainForm::UseSurfaceFor(const std::string& rendererName) {
+  const bool wantGl = rendererName == "Video Mixing Renderer 9";
+  if (wantGl && !GlSurface) {
+    GlSurface = new qtsurface::TGlVideoSurfaceWidget(VideoArea);
+    GlSurface->setObjectName(QStringLiteral("VideoSurfaceGL"));
+    GlSurface->setMouseTracking(true);
+    GlSurface->hide();
+    GlSurface->installEventFilter(this);
+  }
+  QWidget* next = wantGl ? static_cast<QWidget*>(GlSurface) : static_cast<QWidget*>(PlainSurface);
+  if (next == VideoSurface) return;
+  const bool wasVisible = VideoSurface->isVisible();
+  VideoSurface->hide();
+  VideoSurface = next;
+  VideoSurface->setGeometry(0, 0, VideoArea->width(), VideoArea->height());
+  if (wasVisible) VideoSurface->show();
+  SurfaceHandle = wantGl ? static_cast<uintptr_t>(GlSurface->Handle()) : static_cast<uintptr_t>(PlainSurface->Handle());
+  if (Player) Player->VideoPanelHandle = SurfaceHandle;
 }
 
 void TMainForm::VideoPanelSize(int32_t* width, int32_t* height) {

@@ -203,6 +203,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     default: break;
   }
   if (watched == VideoArea || watched == static_cast<QObject*>(VideoSurface)) {
+    // (either surface: only the one in use is shown)
     switch (event->type()) {
       case QEvent::MouseButtonPress:
         VideoAreaMouseDown(static_cast<QMouseEvent*>(event)->button());

@@ -79,7 +79,9 @@ void TMainForm::BuildRendererMenus() {
     for (size_t i = 0; i < Player->VideoRendererNames.size(); ++i) {
       QAction* a = AddItem(video, Player->VideoRendererNames[i], static_cast<int>(i), false);
       connect(a, &QAction::triggered, this, [this, a, refreshChecks]() {
+        UseSurfaceFor(a->text().toStdString());
         Player->ChangeVideoRenderer(a->text().toStdString());
+        UseSurfaceFor(Player->VideoRendererName);  // the engine may have kept the old one
         refreshChecks();
       });
     }

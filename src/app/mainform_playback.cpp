@@ -86,7 +86,7 @@ bool TMainForm::SelectTitle(int index) {
 
 bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
   if (!Player) return false;
-  Player->VideoPanelHandle = VideoSurface ? static_cast<uintptr_t>(VideoSurface->Handle()) : 0;
+  Player->VideoPanelHandle = SurfaceHandle;
   Player->StatisticsWanted = Options->Statistics || !playback;
   Player->NullRenderers = !preview;
   Player->ImageAnalysisWanted = imageAnalysis;
