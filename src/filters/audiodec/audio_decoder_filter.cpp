@@ -101,18 +101,8 @@ HRESULT TAudioDecoderFilter::Decode(IMediaSample* sample) {
   uint32_t skipStart = 0, skipEnd = 0;
   ComPtr<IMediaSample> held(sample);
   if (auto props = held.Query<ffmpeg::IPacketProperties>()) props->GetSkipSamples(&skipStart, &skipEnd);
-  for (;;) {
-    const int err = core_.Send(data, size, timed ? start : AV_NOPTS_VALUE, true, skipStart, skipEnd);
-    if (err == AVERROR(EAGAIN)) {
-      const HRESULT hr = DeliverReadyFrames();
-      if (hr != S_OK) return hr;
-      continue;
-    }
-    if (err < 0) NoteDecodeError("broken audio frame skipped: " + ffmpeg::ErrorText(err));
-    break;
-  }
-  const HRESULT hr = DeliverReadyFrames();
-  return FAILED(hr) ? hr : S_OK;
+  return SendPacket(core_, data, size, timed ? start : AV_NOPTS_VALUE, true, skipStart, skipEnd,
+                    "broken audio frame skipped: ", [this] { return DeliverReadyFrames(); });
 }
 
 HRESULT TAudioDecoderFilter::Drain() {

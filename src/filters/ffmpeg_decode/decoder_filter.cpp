@@ -169,4 +169,22 @@ void TDecoderFilter::NoteDecodeError(const std::string& text) {
   if (Debug.Enabled) Debug.TextOut(Name() + ": " + text + " (further errors of this stream not logged)");
 }
 
+HRESULT TDecoderFilter::SendPacket(ffmpeg::TDecoderCore& core, const uint8_t* data, int size, int64_t pts,
+                                   bool keyFrame, uint32_t skipStart, uint32_t skipEnd, const char* brokenText,
+                                   const std::function<HRESULT()>& deliverReady) {
+  for (;;) {
+    const int err = core.Send(data, size, pts, keyFrame, skipStart, skipEnd);
+    if (err == AVERROR(EAGAIN)) {
+      // The decoder is full: take its output out, then offer the packet again.
+      const HRESULT hr = deliverReady();
+      if (hr != S_OK) return hr;
+      continue;
+    }
+    if (err < 0) NoteDecodeError(std::string(brokenText) + ffmpeg::ErrorText(err));
+    break;
+  }
+  const HRESULT hr = deliverReady();
+  return FAILED(hr) ? hr : S_OK;
+}
+
 }  // namespace kv::decode

@@ -26,9 +26,11 @@
 // the decoder and passes EndFlush on. Stop decommits the output allocator the same way.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
+#include "filters/ffmpeg/decoder_core.h"
 #include "platform/graph/base_filter.h"
 
 namespace kv::decode {
@@ -107,6 +109,12 @@ class TDecoderFilter : public TBaseFilter {
   HRESULT GetOutputBuffer(IMediaSample** sample);
   // Logs a decoding problem once per stream (damaged input is skipped, not fatal).
   void NoteDecodeError(const std::string& text);
+  // Offers one packet to `core`; while the decoder is full, `deliverReady` takes its output
+  // out and the packet is offered again. A packet the decoder refuses is logged as
+  // `brokenText` and skipped. Returns what the last delivery returned (S_OK to go on).
+  HRESULT SendPacket(ffmpeg::TDecoderCore& core, const uint8_t* data, int size, int64_t pts, bool keyFrame,
+                     uint32_t skipStart, uint32_t skipEnd, const char* brokenText,
+                     const std::function<HRESULT()>& deliverReady);
 
   // Segment the stream is in; written with receiveMutex_ held.
   REFERENCE_TIME segmentStart_ = 0;

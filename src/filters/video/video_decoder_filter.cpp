@@ -115,19 +115,8 @@ HRESULT TVideoDecoderFilter::Decode(IMediaSample* sample) {
   if (sample->IsPreroll() == S_OK) prerolling_ = true;
   if (sample->IsDiscontinuity() == S_OK) discontinuity_ = true;
 
-  for (;;) {
-    const int err = core_.Send(data, size, timed ? start : AV_NOPTS_VALUE, sample->IsSyncPoint() == S_OK);
-    if (err == AVERROR(EAGAIN)) {
-      // The decoder is full: take pictures out, then offer the packet again.
-      const HRESULT hr = DeliverReadyFrames();
-      if (hr != S_OK) return hr;
-      continue;
-    }
-    if (err < 0) NoteDecodeError("broken frame skipped: " + ffmpeg::ErrorText(err));
-    break;
-  }
-  const HRESULT hr = DeliverReadyFrames();
-  return FAILED(hr) ? hr : S_OK;
+  return SendPacket(core_, data, size, timed ? start : AV_NOPTS_VALUE, sample->IsSyncPoint() == S_OK, 0, 0,
+                    "broken frame skipped: ", [this] { return DeliverReadyFrames(); });
 }
 
 HRESULT TVideoDecoderFilter::Drain() {
