@@ -20,6 +20,7 @@
 #include "app/app_paths.h"
 #include "app/mainmenu.h"
 #include "debugsup/debugsup.h"
+#include "engine/catalogue.h"
 #include "platform/module/program_directory.h"
 #include "mixer/audio_mixer.h"
 #include "osd/osdunit.h"
@@ -29,6 +30,7 @@
 #include "openfiles/ExplorerDrop.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/ui/messagebox.h"
+#include "platform/ui/messagebox_qt.h"
 #include "qtsurface/video_surface_widget.h"
 #include "platform/desktop/termination_signals.h"
 #include "settings/optunit.h"
@@ -105,6 +107,7 @@ void TMainForm::ConnectMenu() {
     if (QAction* a = Action(name)) connect(a, &QAction::triggered, this, handler);
   };
   on("MMExit", &TMainForm::MMExitClick);
+  on("MMOptions", &TMainForm::MMOptionsClick);
   on("MMPlay", &TMainForm::MMPlayClick);
   on("MMPause", &TMainForm::MMPauseClick);
   on("MMStop", &TMainForm::MMStopClick);
@@ -162,7 +165,16 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   bool anotherRunning = false;
   if (!Options->MultipleInst) anotherRunning = desktop::SingleInstance::AnotherInstanceRunning();
   // 7. Command line.
-  commandLine_ = ParseCommandLine(args, callerCwd, FileExists);
+  // After "/log" an existing file counts as the film when the catalogue opens its kind.
+  std::unique_ptr<TCatalogue> catalogue;
+  auto isMedia = [&catalogue](const std::string& path) {
+    if (!catalogue) {
+      catalogue = std::make_unique<TCatalogue>();
+      catalogue->Load(ProgramDirectory());
+    }
+    return catalogue->IsVideoFile(path) || catalogue->IsAudioFile(path);
+  };
+  commandLine_ = ParseCommandLine(args, callerCwd, FileExists, isMedia);
   if (commandLine_.log) {
     Debug.Enabled = true;
     if (!commandLine_.logFile.empty()) Debug.SetFileName(commandLine_.logFile);
@@ -192,8 +204,9 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
       else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     });
   }
-  // 9. This process shows the window.
+  // 9. This process shows the window; message boxes open above it.
   showMainForm_ = true;
+  ui::SetMessageBoxOwner(this);
   SetupComponents();
   // Termination signals close the window like "Exit"; set up first, so that a signal that
   // comes during the start is not fatal but closes the window at its first tick.
@@ -340,8 +353,11 @@ void TMainForm::PlaceWindow() {
     left = geometry.x() + (geometry.width() - width) / 2;
     top = geometry.y() + (geometry.height() - height) / 2;
   }
-  keptWidth_ = width;
-  setGeometry(left, top, width, height);
+  // A placement saved on another monitor layout, or left by a larger picture, comes back
+  // inside the nearest screen.
+  const QRect placed = KeptOnScreen(QRect(left, top, width, height));
+  keptWidth_ = placed.width();
+  setGeometry(placed);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -366,6 +382,11 @@ void TMainForm::TimerTimer() {
   if (FirstTick) {
     FirstTick = false;
     if (!StartFile.empty()) PlayFileNow(StartFile);
+    if (!PendingOpen.isEmpty() && Player) {
+      const QString handedOver = PendingOpen;
+      PendingOpen.clear();
+      InstanceOpen(handedOver);
+    }
   }
   if (CloseRequested || PanelExitRequested) {
     // A dialog or message box runs its own loop below this tick, with callers waiting on
@@ -413,6 +434,9 @@ void TMainForm::InstanceOpen(const QString& fileName) {
   Debug.TextOut("Instance hand-over: " + fileName.toStdString());
   if (!QFileInfo(fileName).isFile()) return;  // a name that is no file is ignored
   if (!Player) {
+    // Before the engine exists (the first-run options dialog is up, the window not yet
+    // shown): kept, and opened at the first tick after the start file.
+    PendingOpen = fileName;
     emit openRequested(fileName);
     return;
   }

@@ -129,6 +129,9 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void MMNextClick();
   void MMPrevClick();
   void SeekBy(int32_t stepMs);  // positive forward, negative back
+  // The one seek routine of keys, menus, MPRIS and the control panel: moves to targetMs
+  // (< 0: stays), re-schedules the subtitles, resets the statistics, tells MPRIS.
+  void SeekTo(int32_t targetMs);
   void MMRateClick(QAction* item);
   void MMCloseFileClick();
   void MMOpenDirClick();
@@ -171,6 +174,9 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void TimerGeometry();
   int FrameWidth() const;
   int FrameHeight() const;
+  // bounds (frame included) moved, and sized down, into the nearest screen's available area
+  // when less than three quarters of it would be visible on any screen.
+  QRect KeptOnScreen(const QRect& bounds) const;
 
   // ---- keys and mouse (mainform_input.cpp) ----
   bool CtrlDown = false;
@@ -186,6 +192,13 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void VideoAreaDblClick();
   void FilesDropped(const QStringList& files);
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // "S": capture (or say that capture is off); true when something ran.
+  bool CaptureKey();
+  // The key table acts only for the main window while it is active and no text field has
+  // the focus, and once per key message (not again while the event climbs to the parents).
+  bool KeyTableApplies(QObject* watched, QEvent* event);
+  QEvent* lastKeyEvent_ = nullptr;
+  QPointer<QWidget> lastKeyReceiver_;
 
   // ---- MPRIS (mainform_mpris.cpp) ----
   void MprisPlay() override;
@@ -210,12 +223,24 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   bool MprisCanGoNext() const override;
   bool MprisCanGoPrevious() const override;
 
+  // ---- options (mainform_options.cpp) ----
+  // Menu command "Options": the dialog, then resize, associations, OSD, language, engine.
+  void MMOptionsClick();
+  // Hands the engine the settings it copied when it was made (capture, format, AC-3 output).
+  void ApplyEngineSettings();
+  // The file associations against the settings (filled in with the associations).
+  void CheckAssociations();
+  // The translation of the forms for a language (filled in with the translations).
+  void LoadLanguage(const std::string& name);
+
   // Menu command "Exit".
   void MMExitClick();
   // The first part of the 100 ms tick.
   void TimerTimer();
   // A file handed over by a second instance (or the local hand-over in tests).
   void InstanceOpen(const QString& fileName);
+  // The last file handed over before the engine existed; opened at the first tick.
+  QString PendingOpen;
 
  signals:
   // Emitted once the engine exists and the file of a hand-over may be opened; the playback

@@ -26,7 +26,23 @@ geometry::Aspect CurrentAspect(int pictureWidth, int pictureHeight) {
   return a;
 }
 
+std::vector<geometry::Rect> AvailableAreas() {
+  std::vector<geometry::Rect> areas;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    const QRect a = screen->availableGeometry();
+    areas.push_back(geometry::Rect{a.x(), a.y(), a.width(), a.height()});
+  }
+  return areas;
+}
+
 }  // namespace
+
+QRect TMainForm::KeptOnScreen(const QRect& bounds) const {
+  const std::vector<geometry::Rect> areas = AvailableAreas();
+  const geometry::Rect r = geometry::KeepOnScreen(geometry::Rect{bounds.x(), bounds.y(), bounds.width(), bounds.height()},
+                                                  areas.data(), static_cast<int>(areas.size()));
+  return QRect(r.left, r.top, r.width, r.height);
+}
 
 // The window is frameless, so the window and its client area are the same size unless a
 // window manager adds a frame of its own; that real difference is what counts.
@@ -98,10 +114,22 @@ void TMainForm::SizeWindowToPicture() {
   }
   int w = 0, h = 0;
   geometry::OpenSize(CurrentAspect(PictureWidth, PictureHeight), 0, 0, w, h);
-  if (w > 0 && h > 0) {
-    keptWidth_ = w;
-    resize(w, h);
+  if (w <= 0 || h <= 0) return;
+  // A picture larger than the screen that holds the window: the window fits the screen's
+  // available area (frame included), the width deciding, the height following.
+  QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
+  if (screen) {
+    const QRect area = screen->availableGeometry();
+    int fw = w + FrameWidth(), fh = h + FrameHeight();
+    geometry::FitIntoArea(fw, fh, FrameWidth(), FrameHeight(), area.width(), area.height());
+    w = fw - FrameWidth();
+    h = fh - FrameHeight();
   }
+  // Grown by a larger picture, the window may now hang off the screen: pull it back.
+  const QRect placed = KeptOnScreen(QRect(frameGeometry().topLeft(), QSize(w + FrameWidth(), h + FrameHeight())));
+  keptWidth_ = placed.width() - FrameWidth();
+  if (placed.topLeft() != frameGeometry().topLeft()) move(placed.topLeft());
+  resize(placed.width() - FrameWidth(), placed.height() - FrameHeight());
 }
 
 void TMainForm::FormResize() {
