@@ -36,6 +36,13 @@ int ResizeHeight(int nw, int fw, int fh, const Aspect& a, bool haveEngine, int z
   return h + fh;
 }
 
+int ResizeWidth(int nh, int fw, int fh, const Aspect& a, bool haveEngine, int zoomCrop) {
+  int64_t h = nh - fh;
+  // Undo the crop's share first (h = base + crop * base / 100).
+  if (haveEngine && zoomCrop != 0 && 100 + zoomCrop > 0) h = h * 100 / (100 + zoomCrop);
+  return static_cast<int>(h * a.Ax() / a.Ay()) + fw;
+}
+
 void OpenSize(const Aspect& a, int fw, int fh, int& width, int& height) {
   width = a.pictureWidth + fw;
   // A pair with exactly one zero (only possible by hand-editing) counts as the picture's own.

@@ -29,6 +29,10 @@ int AspectCommandHeight(int mode, int w, int fw, int fh, const Aspect& a);
 // New window height while the user drags the frame to width nw; crop applies with an engine.
 int ResizeHeight(int nw, int fw, int fh, const Aspect& a, bool haveEngine, int zoomCrop);
 
+// New window width when only the height was changed from outside to nh: the inverse of
+// ResizeHeight (the width follows the picture).
+int ResizeWidth(int nh, int fw, int fh, const Aspect& a, bool haveEngine, int zoomCrop);
+
 // Window size when a title opens with preview (crop not applied).
 void OpenSize(const Aspect& a, int fw, int fh, int& width, int& height);
 

@@ -69,6 +69,9 @@ void TMainForm::SetupComponents() {
   pal.setColor(QPalette::Window, Qt::black);
   VideoArea->setPalette(pal);
   VideoArea->setMouseTracking(true);
+  // The black bars around the picture in full screen are the window itself: the mouse there
+  // counts as on the picture.
+  setMouseTracking(true);
   PlainSurface = new qtsurface::TVideoSurfaceWidget(VideoArea);
   PlainSurface->setObjectName(QStringLiteral("VideoSurface"));
   PlainSurface->setMouseTracking(true);
@@ -328,7 +331,8 @@ void TMainForm::paintEvent(QPaintEvent*) {
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   // A new width from outside (the window manager, the user) makes the height follow the
-  // picture; the window's own placements set the width they mean and are left alone.
+  // picture; the window's own placements set the width they mean and are left alone. A new
+  // height alone (a window manager that resizes by the bottom edge) makes the width follow.
   if (width() != keptWidth_) {
     keptWidth_ = width();
     const int h = FormCanResize(width());
@@ -336,6 +340,17 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
       QPointer<TMainForm> self(this);
       QMetaObject::invokeMethod(this, [self, h]() {
         if (self && !self->Fullscreen) self->resize(self->width(), h);
+      }, Qt::QueuedConnection);
+    }
+  } else if (event->oldSize().isValid() && height() != event->oldSize().height()) {
+    const int h = FormCanResize(width());
+    const int w = FormCanResizeWidth(height());
+    if (h > 0 && h != height() && w > 0 && w != width()) {
+      QPointer<TMainForm> self(this);
+      QMetaObject::invokeMethod(this, [self, w]() {
+        if (!self || self->Fullscreen) return;
+        self->keptWidth_ = w;  // its height already matches
+        self->resize(w, self->height());
       }, Qt::QueuedConnection);
     }
   }
@@ -455,7 +470,19 @@ void TMainForm::dropEvent(QDropEvent* event) { QWidget::dropEvent(event); }
 
 void TMainForm::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange) Minimized = isMinimized();
+  if (event->type() != QEvent::WindowStateChange) return;
+  Minimized = isMinimized();
+  // The window manager's maximise means full screen for a video window.
+  if ((windowState() & Qt::WindowMaximized) && !Fullscreen) {
+    QPointer<TMainForm> self(this);
+    const QRect normal = normalGeometry();  // where leaving full screen goes back to
+    QMetaObject::invokeMethod(this, [self, normal]() {
+      if (!self || self->Fullscreen) return;
+      self->setWindowState(self->windowState() & ~Qt::WindowMaximized);
+      self->MMFullscreenClick();
+      if (normal.isValid()) self->WindowBounds = normal;
+    }, Qt::QueuedConnection);
+  }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

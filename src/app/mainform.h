@@ -165,6 +165,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void AdjustHeightToAspect();
   // The client height for a new client width while the user resizes (-1: the height is free).
   int FormCanResize(int newWidth);
+  // The client width for a new client height set from outside (-1: the width is free).
+  int FormCanResizeWidth(int newHeight);
   void SizeWindowToPicture();
   void MMFullscreenClick();
   void MMWindowClick();

@@ -99,6 +99,13 @@ int TMainForm::FormCanResize(int newWidth) {
                                 Player != nullptr, Player ? Player->ZoomCrop : 0) - FrameHeight();
 }
 
+int TMainForm::FormCanResizeWidth(int newHeight) {
+  if (Updating || Fullscreen || !Options || !Options->KeepAspectRatio) return -1;
+  return geometry::ResizeWidth(newHeight + FrameHeight(), FrameWidth(), FrameHeight(),
+                               CurrentAspect(PictureWidth, PictureHeight), Player != nullptr,
+                               Player ? Player->ZoomCrop : 0) - FrameWidth();
+}
+
 void TMainForm::AdjustHeightToAspect() {
   if (!Options->KeepAspectRatio || Updating || Fullscreen) return;
   const int h = geometry::ResizeHeight(frameGeometry().width(), FrameWidth(), FrameHeight(),
@@ -175,6 +182,9 @@ void TMainForm::MMFullscreenClick() {
     QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
     if (screen) {
       keptWidth_ = screen->geometry().width();
+      // Ask the window manager for its full-screen state too, so that desktop panels go
+      // below the window; the geometry stays the window's own arithmetic.
+      setWindowState(windowState() | Qt::WindowFullScreen);
       setGeometry(screen->geometry());
     }
     if (!Options->AlwaysOnTop) {
@@ -198,6 +208,7 @@ void TMainForm::MMFullscreenClick() {
     }
     if (Subtitles) Subtitles->HideStrip();
     keptWidth_ = WindowBounds.width();
+    setWindowState(windowState() & ~Qt::WindowFullScreen);
     setGeometry(WindowBounds);
     Updating = false;
     if (Subtitles) Subtitles->ShowStripIfOn();

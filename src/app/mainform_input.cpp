@@ -259,7 +259,14 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     }
     default: break;
   }
-  if (watched == VideoArea || watched == static_cast<QObject*>(VideoSurface)) {
+  // The form itself only for its own area (the black bars): a mouse event that a child let
+  // pass climbs to the form and must not act twice.
+  const bool onBars = watched == this && (event->type() == QEvent::MouseButtonPress ||
+                                          event->type() == QEvent::MouseMove ||
+                                          event->type() == QEvent::MouseButtonRelease ||
+                                          event->type() == QEvent::MouseButtonDblClick) &&
+                      !childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+  if (watched == VideoArea || watched == static_cast<QObject*>(VideoSurface) || onBars) {
     // (either surface: only the one in use is shown)
     switch (event->type()) {
       case QEvent::MouseButtonPress:

@@ -22,6 +22,7 @@ void TMainForm::MMOptionsClick() {
       OnScreen->LoadLayout();
     }
     ApplyEngineSettings();
+    Debug.TextOut(std::string("Options applied, OSD ") + (Options->OSD ? "on" : "off"));
   }
   CursorHideAllowed = true;
 }

@@ -58,7 +58,7 @@ TEST_F(MainFormCommands, OptionsFromTheMenu_switchesTheOsdOffAtOnce_andHandsTheE
   bool seen = false;
   QTimer::singleShot(0, [&] {
     QWidget* dialog = nullptr;
-    QTest::qWaitFor([&] {
+    (void)QTest::qWaitFor([&] {
       for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == "OptionsForm" && w->isVisible()) dialog = w;
       return dialog != nullptr;

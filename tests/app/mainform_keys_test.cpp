@@ -92,7 +92,7 @@ TEST_F(MainFormKeys, TheFramerateDialogKeepsDigitsMinusArrowsAndEditingKeys) {
   bool seen = false;
   QTimer::singleShot(0, [&] {
     TFramerateForm* dialog = nullptr;
-    QTest::qWaitFor([&] {
+    (void)QTest::qWaitFor([&] {
       dialog = static_cast<TFramerateForm*>(form_->findChild<QDialog*>(QStringLiteral("FramerateForm")));
       return dialog && dialog->isVisible();
     }, 5000);
