@@ -249,6 +249,9 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 12. No screen saver and no power saving while the player runs.
   desktop::SaverState state = screenSaver_.Suspend();
   Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
+  if (state.haveDisplay)
+    Debug.TextOut(screenSaver_.SuspendedByServer() ? "Screen saver suspended by the display server"
+                                                   : "Screen saver switched off until exit");
   // 13. The subtitle list and display; no subtitles active.
   SubtitleList.ClearList();
   SubtitleHost = std::make_unique<TSubtitleHostAdapter>(*this);
@@ -336,13 +339,15 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   if (width() != keptWidth_) {
     keptWidth_ = width();
     const int h = FormCanResize(width());
+    keptHeight_ = h > 0 ? h : height();
     if (h > 0 && h != height()) {
       QPointer<TMainForm> self(this);
       QMetaObject::invokeMethod(this, [self, h]() {
         if (self && !self->Fullscreen) self->resize(self->width(), h);
       }, Qt::QueuedConnection);
     }
-  } else if (event->oldSize().isValid() && height() != event->oldSize().height()) {
+  } else if (height() != keptHeight_) {
+    keptHeight_ = height();
     const int h = FormCanResize(width());
     const int w = FormCanResizeWidth(height());
     if (h > 0 && h != height() && w > 0 && w != width()) {
@@ -372,6 +377,7 @@ void TMainForm::PlaceWindow() {
   // inside the nearest screen.
   const QRect placed = KeptOnScreen(QRect(left, top, width, height));
   keptWidth_ = placed.width();
+  keptHeight_ = placed.height();
   setGeometry(placed);
 }
 

@@ -281,6 +281,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   QPoint lastMouse_;
   bool screenshotTaken_ = false;
   int keptWidth_ = 0;  // the width the window itself last set; another width is the user's
+  int keptHeight_ = 0;  // likewise the height: a new height alone from outside moves the width
   QPointer<MprisService> mpris_;
   TExplorerDrop* drop_ = nullptr;
 

@@ -73,7 +73,10 @@ void TMainForm::SetAspect(bool keep, int x, int y, int mode) {
     const int w = frameGeometry().width();
     const int h = geometry::AspectCommandHeight(mode, w, FrameWidth(), FrameHeight(),
                                                 CurrentAspect(PictureWidth, PictureHeight));
-    if (h > 0) resize(width(), h - FrameHeight());
+    if (h > 0) {
+      keptHeight_ = h - FrameHeight();
+      resize(width(), keptHeight_);
+    }
   }
   Updating = false;
   FormResize();
@@ -111,7 +114,10 @@ void TMainForm::AdjustHeightToAspect() {
   const int h = geometry::ResizeHeight(frameGeometry().width(), FrameWidth(), FrameHeight(),
                                        CurrentAspect(PictureWidth, PictureHeight), Player != nullptr,
                                        Player ? Player->ZoomCrop : 0);
-  if (h > FrameHeight()) resize(width(), h - FrameHeight());
+  if (h > FrameHeight()) {
+    keptHeight_ = h - FrameHeight();
+    resize(width(), keptHeight_);
+  }
 }
 
 void TMainForm::SizeWindowToPicture() {
@@ -135,6 +141,7 @@ void TMainForm::SizeWindowToPicture() {
   // Grown by a larger picture, the window may now hang off the screen: pull it back.
   const QRect placed = KeptOnScreen(QRect(frameGeometry().topLeft(), QSize(w + FrameWidth(), h + FrameHeight())));
   keptWidth_ = placed.width() - FrameWidth();
+  keptHeight_ = placed.height() - FrameHeight();
   if (placed.topLeft() != frameGeometry().topLeft()) move(placed.topLeft());
   resize(placed.width() - FrameWidth(), placed.height() - FrameHeight());
 }
@@ -182,6 +189,7 @@ void TMainForm::MMFullscreenClick() {
     QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
     if (screen) {
       keptWidth_ = screen->geometry().width();
+      keptHeight_ = screen->geometry().height();
       // Ask the window manager for its full-screen state too, so that desktop panels go
       // below the window; the geometry stays the window's own arithmetic.
       setWindowState(windowState() | Qt::WindowFullScreen);
@@ -208,6 +216,7 @@ void TMainForm::MMFullscreenClick() {
     }
     if (Subtitles) Subtitles->HideStrip();
     keptWidth_ = WindowBounds.width();
+    keptHeight_ = WindowBounds.height();
     setWindowState(windowState() & ~Qt::WindowFullScreen);
     setGeometry(WindowBounds);
     Updating = false;
