@@ -137,6 +137,7 @@ void TMainForm::ConnectMenu() {
     if (QAction* a = Action(aspect.name))
       connect(a, &QAction::triggered, this, [this, aspect]() { SetAspect(aspect.keep, aspect.x, aspect.y, aspect.mode); });
   connect(StatTimer, &QTimer::timeout, this, &TMainForm::StatTimerTimer);
+  ConnectPluginMenus();
 }
 
 bool TMainForm::HandOverToRunningInstance() {

@@ -39,6 +39,7 @@ class TSubtitleController;
 class TSubtitleHostAdapter;
 class TExplorerDrop;
 class TOSD;
+class TPluginsForm;
 
 namespace qtsurface {
 class TVideoSurfaceWidget;
@@ -145,6 +146,15 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void UpdateRateChecks();
   void BuildRendererMenus();
   void BuildAudioMenu();
+
+  // ---- plug-in chains (mainform_plugins.cpp) ----
+  TPluginsForm* PluginsForm = nullptr;  // made on first use, a child of the window
+  void ConnectPluginMenus();
+  void RefreshPluginMenus();
+  // Filters > Video (true) or Audio (false) > Configure.
+  void FiltersConfigureClick(bool video);
+  void FollowPictureSize(int32_t oldWidth, int32_t oldHeight);
+  void ShowPluginProperties(IBaseFilter* filter, const std::string& caption) override;
 
   // ---- geometry (mainform_geometry.cpp) ----
   bool Minimized = false;

@@ -74,6 +74,9 @@ class IEngineHost {
   virtual int32_t BorderHeight() { return 1; }
   // Shows the property pages of a filter, modally, owned by the media properties dialog.
   virtual void ShowFilterProperties(IBaseFilter* filter, const std::string& name) {}
+  // Shows the property pages of a chain plug-in, modally, owned by the main window and
+  // captioned with the filter's name in the graph.
+  virtual void ShowPluginProperties(IBaseFilter* filter, const std::string& caption) {}
 };
 
 class TCOMPlay : public TCatalogue, public TStreamInfo {
@@ -205,6 +208,12 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   void DisconnectAudioChain();
   void CreatePluginFilters(const TFiltersInChain& chain, TBaseFilters& filters);
   void RemovePluginFilters(TBaseFilters& filters);
+  // ---- plug-in property pages (plugins.cpp) ----
+  // Opens the pages of the n-th (1..5) plug-in of the running chain through the host; false
+  // when that slot holds no filter in the graph or the filter has no pages. A plug-in whose
+  // new settings need another connection (a quarter turn) has its chain rebuilt afterwards.
+  bool ShowVideoPluginProperties(int n);
+  bool ShowAudioPluginProperties(int n);
 
   // ---- renderers and video window (renderers.cpp) ----
   // Build the renderer construction of a name into the renderer slots; false when any

@@ -226,6 +226,13 @@ void TCOMPlay::RerenderVideo(const TFiltersInChain& chain) {
   CreatePluginFilters(VideoFilterChain, VideoPlugins);
   if (ConnectVideoChain(VideoOutPin.Get())) {
     SetupVideoWindow();
+    // A plug-in may have changed the picture's size (a quarter turn): the window follows it.
+    int32_t w = 0, h = 0;
+    if (BasicVideo && SUCCEEDED(BasicVideo->get_VideoWidth(&w)) && SUCCEEDED(BasicVideo->get_VideoHeight(&h)) &&
+        w > 0 && h > 0) {
+      DisplayWidth = w;
+      DisplayHeight = h;
+    }
     ResumeState();
   } else {
     ShowError("Cannot rerender video stream due to incompatible filters or renderer");

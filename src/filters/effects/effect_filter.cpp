@@ -1,11 +1,30 @@
 #include "filters/effects/effect_filter.h"
 
+#include <map>
+
 namespace kv::effects {
+namespace {
+
+// The values last set for each effect class: a new instance (the chain rebuilt after the
+// dialog or a reconnect) starts where the user left the previous one.
+std::mutex lastValuesMutex;  // guards LastValues()
+std::map<CLSID, std::vector<double>>& LastValues() {
+  static std::map<CLSID, std::vector<double>> values;
+  return values;
+}
+
+std::vector<double> StartValues(const TEffectDesc& desc) {
+  std::lock_guard lock(lastValuesMutex);
+  auto it = LastValues().find(desc.Clsid);
+  return it != LastValues().end() ? it->second : DefaultValues(desc);
+}
+
+}  // namespace
 
 TEffectFilter::TEffectFilter(const TEffectDesc& desc)
     : TTransformFilter(desc.Clsid, TTransformMode::Copy, "In", "Out"),
       desc_(desc),
-      values_(DefaultValues(desc)),
+      values_(StartValues(desc)),
       in_(av_frame_alloc()),
       out_(av_frame_alloc()) {}
 
@@ -44,7 +63,11 @@ HRESULT TEffectFilter::SetValues(const std::vector<double>& values) {
   {
     std::lock_guard lock(valuesMutex_);
     if (clamped == values_) return S_OK;
-    values_ = std::move(clamped);
+    values_ = clamped;
+  }
+  {
+    std::lock_guard lock(lastValuesMutex);
+    LastValues()[desc_.Clsid] = std::move(clamped);
   }
   changed_ = true;
   return S_OK;
