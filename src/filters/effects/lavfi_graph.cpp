@@ -5,6 +5,7 @@ extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -103,7 +104,12 @@ bool TLavfiGraph::Push(AVFrame* frame) {
 bool TLavfiGraph::Pull(AVFrame* frame) {
   if (!graph_) return false;
   av_frame_unref(frame);
-  return av_buffersink_get_frame(sink_, frame) >= 0;
+  if (av_buffersink_get_frame(sink_, frame) < 0) return false;
+  // Some filters change the time base on the way (a deinterlacer halves it): back to ours.
+  const AVRational base = av_buffersink_get_time_base(sink_);
+  if (frame->pts != AV_NOPTS_VALUE && (base.num != 1 || base.den != 10000000))
+    frame->pts = av_rescale_q(frame->pts, base, AVRational{1, 10000000});
+  return true;
 }
 
 }  // namespace kv::effects

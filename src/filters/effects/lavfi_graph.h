@@ -40,8 +40,8 @@ class TLavfiGraph {
   // Hands a frame to the graph (its data is referenced or copied as libavfilter needs);
   // null announces the end. False on a libavfilter failure.
   bool Push(AVFrame* frame);
-  // Moves the next finished frame into `frame` (unreferenced first). False when none is
-  // ready (more input needed, or the end was reached).
+  // Moves the next finished frame into `frame` (unreferenced first), its time in 100-ns
+  // units. False when none is ready (more input needed, or the end was reached).
   bool Pull(AVFrame* frame);
 
  private:
