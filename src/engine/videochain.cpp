@@ -114,7 +114,9 @@ bool TCOMPlay::LinkVideoFront(ComPtr<IPin>* out) {
       return false;
     }
   }
-  for (int i = 0; i < 5 && VideoPlugins[i] && *out; ++i) {
+  // A slot whose filter was not found stays empty; the plug-ins after it are still chained.
+  for (int i = 0; i < 5 && *out; ++i) {
+    if (!VideoPlugins[i]) continue;
     if (LinkAfter(out, VideoPlugins[i].Get()) != 1)
       Debug.TextOut("Cannot connect \"" + VideoFilterChain[i].Name + "\"(" + std::to_string(i + 1) + ") filter");
   }
