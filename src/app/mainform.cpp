@@ -137,6 +137,7 @@ void TMainForm::ConnectMenu() {
     if (QAction* a = Action(aspect.name))
       connect(a, &QAction::triggered, this, [this, aspect]() { SetAspect(aspect.keep, aspect.x, aspect.y, aspect.mode); });
   connect(StatTimer, &QTimer::timeout, this, &TMainForm::StatTimerTimer);
+  ConnectPanelMenu();
 }
 
 bool TMainForm::HandOverToRunningInstance() {
@@ -357,6 +358,7 @@ void TMainForm::FormShow() {
   if (Options->AlwaysOnTop) {
     SetTopmost(true);
   }
+  if (Options->Panel) ShowControlPanel(true);
   CreatePlayer();
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
@@ -383,9 +385,13 @@ void TMainForm::TimerTimer() {
   }
   if (Player) {
     if (Player->State == psRunning && InfoCountdown >= 1) {
-      if (--InfoCountdown == 0) VideoFormatName = Player->GetVideoInputFormatName();
+      if (--InfoCountdown == 0) {
+        VideoFormatName = Player->GetVideoInputFormatName();
+        SendMediaInfoToPanel();
+      }
     }
   }
+  TimerPanel();
   TimerGeometry();
   CheckScreenshot();
   if (OnScreen) {
@@ -449,6 +455,7 @@ void TMainForm::FormClose() {
     Subtitles->SubtitleIndex = -1;
   }
   qApp->removeEventFilter(this);
+  ShowControlPanel(false);  // Options->Panel stays: a panel shown at exit is shown at the next start
   delete mpris_;
   Subtitles.reset();
   Player.reset();
