@@ -71,10 +71,10 @@ void TMainForm::SetupComponents() {
   PlainSurface->setObjectName(QStringLiteral("VideoSurface"));
   PlainSurface->setMouseTracking(true);
   PlainSurface->hide();
-  PlainSurface->installEventFilter(this);
+  // The mouse on the picture reaches eventFilter through the application-wide filter
+  // (FormCreate); a filter on the widgets as well would handle every press and release twice.
   VideoSurface = PlainSurface;
   SurfaceHandle = static_cast<uintptr_t>(PlainSurface->Handle());
-  VideoArea->installEventFilter(this);
   drop_ = new TExplorerDrop(this);
   drop_->SetDestinationControl(VideoArea);
   drop_->OnFolderNotAllowed = [](TExplorerDrop*, const QString& name) {

@@ -41,6 +41,7 @@ class PanelRealTest : public ::testing::Test {
     for (const char* d : {"config/kavello", "media", "runtime"}) fs::create_directories(root_ / d);
     setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    fs::permissions(root_ / "runtime", fs::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
     serverUp_ = test::TPulseTestServer::Instance().Start();
@@ -120,7 +121,9 @@ TEST_F(PanelRealTest, ShowsTheClipsInformation_andItsButtonsAndSliderDriveThePla
   EXPECT_EQ(Text("FrameRate"), QStringLiteral("25.000 fps"));
   EXPECT_TRUE(Text("FileSize").endsWith(QStringLiteral("KiB"))) << Text("FileSize").toStdString();
   EXPECT_TRUE(Text("FreeSpace").endsWith(QStringLiteral("free")));
-  if (serverUp_) EXPECT_TRUE(Text("AudioFormat").startsWith(QStringLiteral("48000 Hz"))) << Text("AudioFormat").toStdString();
+  if (serverUp_) {
+    EXPECT_TRUE(Text("AudioFormat").startsWith(QStringLiteral("48000 Hz"))) << Text("AudioFormat").toStdString();
+  }
   // Once a second the bitrates, every tick the times.
   ASSERT_TRUE(RunUntil([&] { return Text("VideoBitrate") != QStringLiteral("-"); }, 8000));
   EXPECT_TRUE(std::regex_match(Text("VideoBitrate").toStdString(), std::regex("[0-9]+ kbit/s")));

@@ -35,9 +35,10 @@ class PanelRecordingTest : public ::testing::Test {
   static void SetUpTestSuite() {
     char tmpl[] = "/tmp/kavello-panel-XXXXXX";
     root_ = mkdtemp(tmpl);
-    for (const char* d : {"config/kavello", "media", "runtime", "program/Components"}) fs::create_directories(root_ / d);
+    for (const char* d : {"config/kavello", "media", "runtime"}) fs::create_directories(root_ / d);
     setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    fs::permissions(root_ / "runtime", fs::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
     setenv("PULSE_SERVER", "unix:/nonexistent", 1);
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -45,17 +46,12 @@ class PanelRecordingTest : public ::testing::Test {
         "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 4 -g 25 -c:v mpeg4 -q:v 5 '" +
         (root_ / "media/clip.avi").string() + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    // A program directory like the build's, but with the recording panel as the panel and
-    // no About library.
-    const fs::path program = root_ / "program";
-    for (const auto& entry : fs::directory_iterator(KAVELLO_PROGRAM_DIR)) {
-      const std::string name = entry.path().filename().string();
-      if (name == "Components" || name == "tests") continue;
-      fs::create_directory_symlink(entry.path(), program / name);
-    }
-    if (fs::exists(fs::path(KAVELLO_PROGRAM_DIR) / "Components/Filters"))
-      fs::create_directory_symlink(fs::path(KAVELLO_PROGRAM_DIR) / "Components/Filters", program / "Components/Filters");
-    SetProgramDirectoryForTesting(program.string());
+    // Program directories like the build's, each with its own panel library (one path per
+    // library: the loader knows a library it holds by the path it was opened with) and no
+    // About library.
+    MakeProgram("recording", RECORDING_PANEL);
+    MakeProgram("incomplete", INCOMPLETE_PANEL);
+    MakeProgram("none", "");
     // The test's own hold on the library keeps its record across the player's unloads.
     recording_ = dlopen(RECORDING_PANEL, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(recording_, nullptr) << dlerror();
@@ -71,19 +67,24 @@ class PanelRecordingTest : public ::testing::Test {
     fs::remove_all(root_, ec);
   }
 
-  // Which file the player finds as its panel library (empty: none).
-  static void UsePanel(const std::string& library) {
-    const fs::path link = root_ / "program/Components/CapPanel.so";
-    std::error_code ec;
-    fs::remove(link, ec);
-    if (!library.empty()) fs::create_symlink(library, link);
+  static void MakeProgram(const std::string& name, const std::string& library) {
+    const fs::path program = root_ / name;
+    fs::create_directories(program / "Components");
+    for (const auto& entry : fs::directory_iterator(KAVELLO_PROGRAM_DIR)) {
+      const std::string file = entry.path().filename().string();
+      if (file == "Components" || file == "tests") continue;
+      fs::create_symlink(entry.path(), program / file);
+    }
+    if (fs::exists(fs::path(KAVELLO_PROGRAM_DIR) / "Components/Filters"))
+      fs::create_directory_symlink(fs::path(KAVELLO_PROGRAM_DIR) / "Components/Filters", program / "Components/Filters");
+    if (!library.empty()) fs::create_symlink(library, program / "Components/CapPanel.so");
   }
 
-  void StartForm(const std::string& library = RECORDING_PANEL) {
+  void StartForm(const std::string& program = "recording") {
     std::ofstream(root_ / "config/kavello/user.reg", std::ios::trunc)
         << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
         << "\"Version\"=\"2.3.0.0\"\r\n\"MultipleInst\"=dword:00000001\r\n";
-    UsePanel(library);
+    SetProgramDirectoryForTesting((root_ / program).string());
     calls_->clear();
     form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
     ASSERT_TRUE(form_->ShowMainForm());
@@ -274,9 +275,9 @@ TEST_F(PanelRecordingTest, FullScreen_leftReleaseHandsTheFocusToThePanelAndBack)
 }
 
 TEST_F(PanelRecordingTest, MissingOrIncompleteLibrary_leavesThePanelUncheckedWithoutHarm) {
-  for (const std::string library : {std::string(INCOMPLETE_PANEL), std::string()}) {
-    SCOPED_TRACE(library.empty() ? "no library" : "a library without SetPanelFocus");
-    StartForm(library);
+  for (const char* program : {"incomplete", "none"}) {
+    SCOPED_TRACE(program);
+    StartForm(program);
     EXPECT_FALSE(form_->PanelLibrary.Loaded());
     EXPECT_FALSE(PanelChecked());
     EXPECT_TRUE(Options->Panel);  // unchanged at start

@@ -7,14 +7,19 @@ using kv::test::TRecordedCall;
 std::vector<TRecordedCall> g_calls;
 bool (*g_callback)(int32_t, int32_t*, int32_t*, void**) = nullptr;
 
-void Record(const char* name) { g_calls.push_back(TRecordedCall{name}); }
+void Record(const char* name) {
+  TRecordedCall call;
+  call.name = name;
+  g_calls.push_back(call);
+}
 
 }  // namespace
 
 #define KV_EXPORT extern "C" __attribute__((visibility("default")))
 
 KV_EXPORT void CreatePanel(void* owner) {
-  TRecordedCall call{"CreatePanel"};
+  TRecordedCall call;
+  call.name = "CreatePanel";
   call.hasOwner = owner != nullptr;
   g_calls.push_back(call);
 }
@@ -32,7 +37,11 @@ KV_EXPORT void SetCallback(bool (*callback)(int32_t, int32_t*, int32_t*, void**)
   g_callback = callback;
 }
 KV_EXPORT void Command(int32_t code, int32_t* a, int32_t* b, char** text) {
-  TRecordedCall call{"Command", code, a ? *a : 0, b ? *b : 0};
+  TRecordedCall call;
+  call.name = "Command";
+  call.code = code;
+  call.a = a ? *a : 0;
+  call.b = b ? *b : 0;
   if (text && *text) {
     call.hasText = true;
     call.text = *text;
