@@ -35,9 +35,14 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
     libraries_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(l.version)));
     libraries_->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(l.licence)));
   }
+  libraries_->setFocusPolicy(Qt::NoFocus);
   libraries_->resizeColumnsToContents();
+  libraries_->resizeRowsToContents();
   libraries_->horizontalHeader()->setStretchLastSection(true);
-  libraries_->setMinimumSize(560, 300);
+  // Tall enough for every row: the list is short and should be read at a glance.
+  int height = libraries_->horizontalHeader()->sizeHint().height() + 2 * libraries_->frameWidth();
+  for (int row = 0; row < libraries_->rowCount(); ++row) height += libraries_->rowHeight(row);
+  libraries_->setMinimumSize(600, height);
   column->addWidget(libraries_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
