@@ -106,6 +106,8 @@ TEST(PanelBridge, PositionAndBitrates) {
   ASSERT_EQ(rates.size(), 2u);
   EXPECT_EQ(rates[0], (TPanelCommand{280, 1500, 0, false, {}}));
   EXPECT_EQ(rates[1], (TPanelCommand{288, 128, 0, false, {}}));
+  EXPECT_EQ(PanelLibraryPath(false), "Components/CapPanel.so");
+  EXPECT_EQ(PanelLibraryPath(true), "Components/CapPanel/CapPanel.so");
   EXPECT_FALSE(IsKnownRequest(1000));
   EXPECT_TRUE(IsKnownRequest(784));
 }
