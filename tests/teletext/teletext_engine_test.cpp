@@ -144,7 +144,8 @@ TEST_F(TeletextEngineTest, DecoderShowsPagesAsWritten_pagesByDigitsAndByNextPrev
   ASSERT_EQ(e->State, psOpened);
   ASSERT_TRUE(e->TeletextActive);
   ASSERT_TRUE(e->Teletext);
-  EXPECT_EQ(e->VideoStreams, std::vector<std::string>{"Video"}) << "the teletext pin is not a video stream";
+  EXPECT_EQ(e->VideoStreams, (std::vector<std::string>{"Video", "Teletext [eng]"}));
+  EXPECT_EQ(e->VideoStreamName, "Video") << "the teletext pin is never the video stream";
   EXPECT_EQ(e->VideoCodec, "MPEG-2");
   ASSERT_TRUE(RunToEnd(*e));
 
@@ -315,7 +316,8 @@ TEST_F(TeletextEngineTest, TeletextPinFirst_playsTheVideo_radioWithTeletextOpens
   e->ImageAnalysisWanted = true;
   e->OpenVideo((root_ / "teletext_first.ts").string());
   EXPECT_EQ(e->State, psOpened);
-  EXPECT_EQ(e->VideoStreams, std::vector<std::string>{"Video"});
+  EXPECT_EQ(e->VideoStreams, (std::vector<std::string>{"Teletext [eng]", "Video"}));
+  EXPECT_EQ(e->VideoStreamName, "Video");
   EXPECT_EQ(e->VideoCodec, "MPEG-2");
   EXPECT_EQ(e->VideoWidth, 480);
   EXPECT_EQ(e->AudioStreams.size(), 1u);
@@ -323,7 +325,8 @@ TEST_F(TeletextEngineTest, TeletextPinFirst_playsTheVideo_radioWithTeletextOpens
   e->OpenVideo((root_ / "radio.ts").string());
   EXPECT_EQ(e->State, psOpened);
   EXPECT_FALSE(e->FileName.empty());
-  EXPECT_TRUE(e->VideoStreams.empty());
+  EXPECT_EQ(e->VideoStreams, std::vector<std::string>{"Teletext [eng]"});
+  EXPECT_EQ(e->VideoStreamName, "");
   EXPECT_EQ(e->VideoWidth, 0);
   EXPECT_EQ(e->AudioStreams.size(), 1u);
   EXPECT_EQ(e->SampleRate, 48000);
