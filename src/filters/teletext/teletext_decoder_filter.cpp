@@ -3,6 +3,7 @@
 #include <libzvbi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +17,9 @@ namespace {
 
 constexpr int32_t kPictureBytes = kPageWidth * kPageHeight * 4;
 constexpr int32_t kOutputBuffers = 3;
+// The longest a page waits for its time: a stream whose teletext runs far ahead of the
+// picture still shows its pages.
+constexpr auto kMaxHold = std::chrono::seconds(2);
 
 MediaType PictureType() {
   VIDEOINFOHEADER v;
@@ -62,6 +66,7 @@ HRESULT TTeletextInputPin::EndOfStream() {
 
 HRESULT TTeletextInputPin::BeginFlush() {
   TBaseInputPin::BeginFlush();
+  Decoder_->InterruptWait();
   if (Decoder_->Output()->IsConnected()) Decoder_->Output()->DeliverBeginFlush();
   return S_OK;
 }
@@ -120,7 +125,9 @@ TBasePin* TTeletextDecoderFilter::GetPin(int n) {
 }
 
 HRESULT TTeletextDecoderFilter::Stop() {
+  InterruptWait();
   HRESULT hr = TBaseFilter::Stop();
+  InterruptWait();
   std::lock_guard<std::mutex> lock(pageMutex_);
   dirty_ = true;  // the renderer forgets nothing, but the next run starts with a fresh picture
   return hr;
@@ -129,6 +136,7 @@ HRESULT TTeletextDecoderFilter::Stop() {
 HRESULT TTeletextDecoderFilter::Pause() {
   const bool fromStopped = state() == State_Stopped;
   HRESULT hr = TBaseFilter::Pause();
+  InterruptWait();
   if (fromStopped) {
     std::lock_guard<std::mutex> lock(pageMutex_);
     dirty_ = true;
@@ -143,8 +151,47 @@ HRESULT TTeletextDecoderFilter::OnPacket(const uint8_t* data, size_t size, std::
     if (start) time_ = start;
     if (!dirty_ && (!shown_ || cache_.Arrivals(selection_.Page()) == sentArrivals_)) return S_OK;
   }
+  if (start) WaitForStreamTime(*start);
   SendPicture(true);
   return S_OK;
+}
+
+void TTeletextDecoderFilter::InterruptWait() {
+  {
+    std::lock_guard<std::mutex> lock(timingMutex_);
+    ++interrupts_;
+  }
+  timingCv_.notify_all();
+}
+
+void TTeletextDecoderFilter::WaitForStreamTime(REFERENCE_TIME time) {
+  ComPtr<IReferenceClock> clock = Clock();
+  if (!clock || state() != State_Running) return;
+  const REFERENCE_TIME start = StreamStart();
+  REFERENCE_TIME now = 0;
+  if (FAILED(clock->GetTime(&now)) || now - start >= time) return;
+  uint64_t interruptsBefore = 0;
+  {
+    std::lock_guard<std::mutex> lock(timingMutex_);
+    reached_ = false;
+    interruptsBefore = interrupts_;
+  }
+  uintptr_t cookie = 0;
+  auto reached = [this] {
+    {
+      std::lock_guard<std::mutex> lock(timingMutex_);
+      reached_ = true;
+    }
+    timingCv_.notify_all();
+  };
+  if (FAILED(clock->AdviseTime(start, time, reached, &cookie))) return;
+  {
+    std::unique_lock<std::mutex> lock(timingMutex_);
+    timingCv_.wait_for(lock, kMaxHold, [&] {
+      return reached_ || interrupts_ != interruptsBefore || state() != State_Running || input_->IsFlushing();
+    });
+  }
+  clock->Unadvise(cookie);
 }
 
 std::vector<uint8_t> TTeletextDecoderFilter::ComposeLocked() {

@@ -14,9 +14,11 @@
 // page cache and every selection field; deliverMutex_ orders the pictures sent downstream
 // and is never held with pageMutex_ (lock order: deliverMutex_ before pageMutex_ is never
 // needed: a picture is drawn under pageMutex_, released, then sent under deliverMutex_).
-// Nothing is called downstream with pageMutex_ held.
+// Nothing is called downstream with pageMutex_ held. timingMutex_ is taken alone; the clock's
+// advise callback takes it, so Unadvise is called without it.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -103,6 +105,10 @@ class TTeletextDecoderFilter : public TBaseFilter, public ITeletextDecoder {
   // Sends the current picture downstream; wait: the streaming thread may wait for a buffer,
   // the user-interface thread never does.
   void SendPicture(bool wait);
+  // While running, holds a changed page until the graph's clock reaches its time (at most
+  // kMaxHold); stopping, pausing and flushing end the wait at once. Streaming thread only.
+  void WaitForStreamTime(REFERENCE_TIME time);
+  void InterruptWait();
   HRESULT SaveCurrent(int32_t format, const std::string& name);
   HRESULT SaveAll(int32_t format, bool toOne, const std::string& name);
 
@@ -119,6 +125,13 @@ class TTeletextDecoderFilter : public TBaseFilter, public ITeletextDecoder {
   std::optional<REFERENCE_TIME> time_;  // of the latest packet
 
   std::mutex deliverMutex_;  // guards sending downstream (one picture at a time, in order)
+
+  std::mutex timingMutex_;  // guards reached_ and interrupts_ (the wait for the clock)
+  std::condition_variable timingCv_;
+  bool reached_ = false;
+  uint64_t interrupts_ = 0;
+
+  friend class TTeletextInputPin;
 };
 
 // Registers the class with the registry (never chosen by intelligent connect).
