@@ -14,6 +14,10 @@ PACKAGES=(
   # test and run-time tools
   ffmpeg pulseaudio pulseaudio-utils xvfb xauth x11-utils x11-xserver-utils xdotool dbus dbus-x11 playerctl
   fonts-dejavu-core
+  # Wayland sessions (Qt's platform plugin, a headless compositor for the tests)
+  qt6-wayland weston
+  # packaging: cpack's dependency scan, and the checks of the desktop entry, AppStream data and man pages
+  dpkg-dev desktop-file-utils appstream man-db
 )
 
 # Optional group: clang and its runtime libraries (they hold libFuzzer) for the fuzz targets

@@ -234,6 +234,8 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 12. No screen saver and no power saving while the player runs.
   desktop::SaverState state = screenSaver_.Suspend();
   Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
+  if (!state.haveDisplay)
+    Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
   // 13. The subtitle list and display; no subtitles active.
   SubtitleList.ClearList();
   SubtitleHost = std::make_unique<TSubtitleHostAdapter>(*this);
@@ -331,6 +333,10 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::PlaceWindow() {
+  // Wayland gives clients no global positions: the size is applied, the place is the
+  // compositor's (dragging still works through startSystemMove).
+  if (QGuiApplication::platformName() == QLatin1String("wayland"))
+    Debug.TextOut("Wayland session: window position not applicable, left to the compositor");
   int width = Options->Width;
   int height = Options->Height;
   int left = Options->Left;
