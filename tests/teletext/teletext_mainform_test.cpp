@@ -133,6 +133,11 @@ TEST_F(TeletextMainFormTest, TShowsThePage_digitsSelect_ControlTMakesItTranspare
   std::getline(in, second);
   EXPECT_EQ(second.substr(0, 15), "News of the day");
 
+  Key(Qt::Key_S, Qt::ControlModifier);  // every page, one file each
+  EXPECT_EQ(OnScreen->MessageText().toStdString(), "Pages saved");
+  for (const char* name : {"P100-S0000.ttx", "P101-S0000.ttx", "P102-S0000.ttx", "P200-S0000.ttx"})
+    EXPECT_TRUE(fs::exists(root_ / "saved" / name)) << name;
+
   Key(Qt::Key_Plus);
   EXPECT_EQ(Page(), 0x102);
   Key(Qt::Key_Minus);
