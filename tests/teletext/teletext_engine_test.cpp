@@ -409,3 +409,37 @@ TEST_F(TeletextEngineTest, EngineCallsAndFlags_transparencyOnlyOnChange_saveResu
 
 }  // namespace
 }  // namespace kv
+
+namespace kv {
+namespace {
+
+// Damaged teletext data (truncated units, lengths past the end, noise, another data
+// identifier) is skipped without harm, and good data after it still makes pages.
+TEST(TeletextPageCacheTest, MalformedPayloadsAreSkipped_goodDataStillMakesPages) {
+  teletext::TTeletextPageCache cache;
+  std::vector<uint8_t> noise(4000);
+  uint32_t seed = 12345;
+  for (int round = 0; round < 200; ++round) {
+    for (auto& b : noise) b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    noise[0] = 0x10;
+    cache.FeedPes(noise.data(), (seed >> 8) % noise.size());
+  }
+  const uint8_t truncated[] = {0x10, 0x02, 0x2C, 0xE4, 0xE4, 0x01};
+  EXPECT_EQ(cache.FeedPes(truncated, sizeof truncated), 0);
+  const uint8_t otherData[] = {0x99, 0x02, 0x2C};
+  EXPECT_EQ(cache.FeedPes(otherData, sizeof otherData), 0);
+  EXPECT_EQ(cache.FeedPes(nullptr, 10), 0);
+
+  std::vector<teletext::TPacket> packets = {test::HeaderPacket(0x305, 0, "HEADER"),
+                                            test::RowPacket(3, 1, "Row one of page 305"),
+                                            test::HeaderPacket(0x3FF, 0x3F7F, "")};
+  cache.FeedPackets(packets);
+  EXPECT_TRUE(cache.Pages().count(0x305));
+  teletext::TFetchedPage page;
+  ASSERT_TRUE(cache.Fetch(0x305, 0x3F7F, &page));
+  EXPECT_EQ(teletext::PageText(page.Get())[1].substr(0, 19), "Row one of page 305");
+  EXPECT_EQ(cache.RawPackets(0x305).size(), 2u);
+}
+
+}  // namespace
+}  // namespace kv
