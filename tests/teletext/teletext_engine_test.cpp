@@ -15,6 +15,7 @@
 #include <mutex>
 #include <set>
 
+#include "debugsup/debugsup.h"
 #include "engine/contrl.h"
 #include "filters/builtin/builtin_filters.h"
 #include "filters/teletext/page_cache.h"
@@ -293,9 +294,14 @@ TEST_F(TeletextEngineTest, EmptyDirectoryWithFilenameMode2_savesP100S3F7FHtmlInT
   e->Stop();
 }
 
-TEST_F(TeletextEngineTest, RendererThatCannotMix_leavesTeletextOff) {
+TEST_F(TeletextEngineTest, RendererThatCannotMix_leavesTeletextOff_andTheLogSaysWhy) {
   auto e = Engine("Video Renderer");
+  Debug.SetFileName((saved_ / "kavello.log").string());
+  Debug.Enabled = true;
   e->OpenVideo((root_ / "news.ts").string());
+  Debug.Enabled = false;
+  EXPECT_NE(ReadAll(saved_ / "kavello.log").find("Teletext off: \"Video Renderer\" cannot mix a second picture"),
+            std::string::npos);
   ASSERT_EQ(e->State, psOpened);
   EXPECT_FALSE(e->TeletextActive);
   EXPECT_FALSE(e->Teletext);
