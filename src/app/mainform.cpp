@@ -20,6 +20,7 @@
 #include "app/app_paths.h"
 #include "app/mainmenu.h"
 #include "debugsup/debugsup.h"
+#include "i18n/language.h"
 #include "platform/module/program_directory.h"
 #include "mixer/audio_mixer.h"
 #include "osd/osdunit.h"
@@ -250,10 +251,14 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   UpdateRateChecks();
   // 17. Keys reach the key table from every window of the program.
   qApp->installEventFilter(this);
+  // 18. The desktop's file associations, when the settings ask for it at start.
+  if (Options->AssociateCheck) CheckAssociations();
   // 19. Window placement.
   PlaceWindow();
   // 20.
   Updating = false;
+  // 21. The translator; the language is applied when the window is shown.
+  Translator = new i18n::TLanguage(this);
   // 22. The master volume on the OSD's volume bar.
   if (ReadMasterVolume()) OnScreen->SetBarValue(1, Options->Volume / 256);
   // 23.
@@ -364,6 +369,7 @@ void TMainForm::FormShow() {
   if (Options->AlwaysOnTop) {
     SetTopmost(true);
   }
+  LoadLanguage(Options->Language);
   CreatePlayer();
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
