@@ -72,10 +72,10 @@ void TMainForm::SetupComponents() {
   PlainSurface->setObjectName(QStringLiteral("VideoSurface"));
   PlainSurface->setMouseTracking(true);
   PlainSurface->hide();
-  PlainSurface->installEventFilter(this);
+  // The mouse on the picture reaches eventFilter through the application-wide filter
+  // (FormCreate); a filter on the widgets as well would handle every press and release twice.
   VideoSurface = PlainSurface;
   SurfaceHandle = static_cast<uintptr_t>(PlainSurface->Handle());
-  VideoArea->installEventFilter(this);
   drop_ = new TExplorerDrop(this);
   drop_->SetDestinationControl(VideoArea);
   drop_->OnFolderNotAllowed = [](TExplorerDrop*, const QString& name) {
@@ -139,6 +139,7 @@ void TMainForm::ConnectMenu() {
     if (QAction* a = Action(aspect.name))
       connect(a, &QAction::triggered, this, [this, aspect]() { SetAspect(aspect.keep, aspect.x, aspect.y, aspect.mode); });
   connect(StatTimer, &QTimer::timeout, this, &TMainForm::StatTimerTimer);
+  ConnectPanelMenu();
 }
 
 bool TMainForm::HandOverToRunningInstance() {
@@ -370,6 +371,7 @@ void TMainForm::FormShow() {
     SetTopmost(true);
   }
   LoadLanguage(Options->Language);
+  if (Options->Panel) ShowControlPanel(true);
   CreatePlayer();
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
@@ -396,9 +398,13 @@ void TMainForm::TimerTimer() {
   }
   if (Player) {
     if (Player->State == psRunning && InfoCountdown >= 1) {
-      if (--InfoCountdown == 0) VideoFormatName = Player->GetVideoInputFormatName();
+      if (--InfoCountdown == 0) {
+        VideoFormatName = Player->GetVideoInputFormatName();
+        SendMediaInfoToPanel();
+      }
     }
   }
+  TimerPanel();
   TimerGeometry();
   CheckScreenshot();
   if (OnScreen) {
@@ -462,6 +468,7 @@ void TMainForm::FormClose() {
     Subtitles->SubtitleIndex = -1;
   }
   qApp->removeEventFilter(this);
+  ShowControlPanel(false);  // Options->Panel stays: a panel shown at exit is shown at the next start
   delete mpris_;
   Subtitles.reset();
   Player.reset();

@@ -13,6 +13,7 @@
 //   mainform_geometry.cpp aspect, re-layout, full screen, always on top, cursor hiding
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
+//   mainform_panel.cpp    the control panel and About libraries
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -28,6 +29,8 @@
 
 #include "app/commandline.h"
 #include "app/mpris.h"
+#include "app/panel_bridge.h"
+#include "app/panel_library.h"
 #include "engine/contrl.h"
 #include "platform/desktop/screensaver.h"
 #include "playlist/playlist.h"
@@ -224,6 +227,29 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   double MprisVolume() const override;
   bool MprisCanGoNext() const override;
   bool MprisCanGoPrevious() const override;
+
+  // ---- control panel and About (mainform_panel.cpp) ----
+  // The loaded control panel library; commands to an unloaded panel are dropped.
+  TPanelLibrary PanelLibrary;
+  bool ShowControlPanel(bool show);  // false when already so, or the library is unusable
+  void MMControlpanelClick();
+  void MMAboutClick();
+  void PanelCommand(int32_t code, int32_t a, int32_t b);
+  void PanelCommandStr(int32_t code, int32_t a, const std::string& text, int32_t b);
+  void SendPanelCommands(const std::vector<panel::TPanelCommand>& commands);
+  void SendMediaInfoToPanel();
+  void SendPositionToPanel();
+  void SendPlacementToPanel();
+  void PanelMediaOpened();  // after an open: bitrates blanked, media information
+  void StatTimerPanel();    // the statistics timer's bitrates
+  void TimerPanel();        // the tick's position and the panel's close request
+  bool PanelCallback(int32_t code, int32_t* a, int32_t* b, void** data);
+  void PanelSeek(int32_t hundredths);
+  void PanelOnTop(bool on);
+  void PanelMuteToggle();
+  void SetPanelCheck(bool on);
+  void ConnectPanelMenu();
+  void moveEvent(QMoveEvent* event) override;
 
   // Menu command "Exit".
   void MMExitClick();
