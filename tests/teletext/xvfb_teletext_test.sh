@@ -2,7 +2,8 @@
 # Teletext as a person sees it: a real (virtual) X display, the player with the mixing
 # renderer "Video Mixing Renderer 7" playing a transport stream with teletext, and keys
 # pressed on its window: "T" shows page 100 over the moving picture, Control+T makes it
-# transparent, "S" saves it with the name and format of the settings. Screenshots before,
+# transparent, "S" saves it with the name and format of the settings. The control panel is
+# off so that nothing covers the picture. Screenshots before,
 # opaque and transparent are kept in SHOTS_DIR for a look.
 # Usage: xvfb_teletext_test.sh PROGRAM_DIR TS_WRITER SHOTS_DIR
 set -euo pipefail
@@ -35,7 +36,7 @@ export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
 
 mkdir -p "$work/config/kavello" "$work/data" "$work/runtime" "$work/saved"
 chmod 700 "$work/runtime"
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"Version"="2.3.0.0"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Player]\r\n"VideoRenderer"="Video Mixing Renderer 7"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Teletext]\r\n"Directory"="%s"\r\n"SaveAs"=dword:00000001\r\n"Filename"=dword:00000002\r\n' \
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"Version"="2.3.0.0"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Position]\r\n"Panel"=dword:00000000\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Player]\r\n"VideoRenderer"="Video Mixing Renderer 7"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Teletext]\r\n"Directory"="%s"\r\n"SaveAs"=dword:00000001\r\n"Filename"=dword:00000002\r\n' \
   "$work/saved" > "$work/config/kavello/user.reg"
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" HOME="$work"
 export QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/no-sound-server"
@@ -47,7 +48,7 @@ player=$!
 pids+=($player)
 wid=""
 for _ in $(seq 1 150); do
-  wid=$(xdotool search --onlyvisible --pid "$player" 2>/dev/null | head -1 || true)
+  wid=$(xdotool search --onlyvisible --pid "$player" --name '^Kavello$' 2>/dev/null | head -1 || true)
   [ -n "$wid" ] && break
   sleep 0.2
 done
