@@ -118,6 +118,7 @@ void TMainForm::ConnectMenu() {
   on("MMWindow", &TMainForm::MMWindowClick);
   on("MMMinimize", &TMainForm::MMMinimizeClick);
   on("MMAlwaysontop", &TMainForm::MMAlwaysontopClick);
+  on("MMTeletext", &TMainForm::MMTeletextClick);
   const struct {
     const char* name;
     int32_t step;

@@ -204,6 +204,17 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void FilesDropped(const QStringList& files);
   bool eventFilter(QObject* watched, QEvent* event) override;
 
+  // ---- teletext (mainform_teletext.cpp) ----
+  void MMTeletextClick();
+  // The teletext rows of the key table ("T", Control+T, Control+S, digits); the caller
+  // marks the character handled.
+  void TeletextKey(int code);
+  // "+"/"-" page while pages are shown (before zoom and crop act).
+  void TeletextPaging(bool next);
+  // Saves the page on screen (or every page) with the names the settings give; the OSD
+  // shows the result.
+  void SaveTeletext(bool allPages);
+
   // ---- MPRIS (mainform_mpris.cpp) ----
   void MprisPlay() override;
   void MprisPause() override;
