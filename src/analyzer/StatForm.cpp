@@ -100,7 +100,10 @@ void TStatForm::FormCreate() {
   FrameInfo->setColumnWidth(0, 80);
   FrameInfo->setColumnWidth(1, 110);
   FrameInfo->setColumnWidth(2, 110);
-  FrameInfo->setFixedWidth(80 + 110 + 110 + 4);
+  FrameInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  FrameInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  const int frame = 2 * FrameInfo->frameWidth();
+  FrameInfo->setFixedSize(80 + 110 + 110 + frame, kFrameInfoRows * kRowHeight + frame);
   FrameInfo->setItem(0, 1, new QTableWidgetItem(QStringLiteral("Current")));
   FrameInfo->setItem(0, 2, new QTableWidgetItem(QStringLiteral("Total")));
   for (int r = 1; r < kFrameInfoRows; ++r) {
