@@ -7,6 +7,7 @@
 # a missing file gives exit code 1 and its reason on standard error.
 # Usage: cli_analyze_test.sh PROGRAM_DIR CLIPS_DIR
 set -euo pipefail
+trap 'echo "cli analyze test: command failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 program="$1/kavello"
 clips="$2"
 work=$(mktemp -d)
@@ -22,7 +23,8 @@ unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS || true
 files=()
 while read -r name; do
   # Clips with a video stream only.
-  if ffprobe -v error -select_streams v:0 -show_entries stream=index -of csv=p=0 "$clips/$name" | grep -q .; then
+  # (whole-output readers only: an early exit would kill ffprobe with SIGPIPE under pipefail)
+  if [[ -n $(ffprobe -v error -select_streams v:0 -show_entries stream=index -of csv=p=0 "$clips/$name") ]]; then
     cp "$clips/$name" "$work/$name"
     files+=("$work/$name")
   fi
@@ -39,7 +41,7 @@ for f in "${files[@]}"; do
   line=$(grep -F "$f: " "$work/out.txt") || fail "no line for $f"
   frames=$(sed -E 's/.*: ([0-9]+) frames, .*/\1/' <<< "$line")
   bytes=$(sed -E 's/.*frames, ([0-9]+) bytes, .*/\1/' <<< "$line")
-  codec=$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 "$f" | head -1 | tr -d ",")
+  codec=$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 "$f" | sed -n 1p | tr -d ",")
   merge=0
   [[ $codec == mpeg1video || $codec == mpeg2video ]] && merge=1
   read -r want_frames want_bytes < <(ffprobe -v error -select_streams v:0 -show_entries packet=size,flags -of csv=p=0 "$f" |
@@ -49,7 +51,7 @@ for f in "${files[@]}"; do
   table="${f%.*}.cvs"
   [[ $line == *", table $table"* ]] || fail "$(basename "$f"): line names no table: $line"
   [[ $(wc -l < "$table") == $((frames + 1)) ]] || fail "$(basename "$f"): table lines"
-  head -1 "$table" | grep -q $'^StartTime,StopTime,TimestampIn,TimestampOut,Bytes,.*,DCT Min\r$' ||
+  sed -n 1p "$table" | grep -q $'^StartTime,StopTime,TimestampIn,TimestampOut,Bytes,.*,DCT Min\r$' ||
     fail "$(basename "$f"): table header"
   checked=$((checked + 1))
 done
