@@ -43,7 +43,7 @@ const TThresholds& Thresholds() {
 }
 
 // One 8-point AAN pass over eight lanes at once: d[0..7] in, frequencies out in place.
-inline void Aan8(V8f d[8]) {
+__attribute__((always_inline)) inline void Aan8(V8f d[8]) {
   const V8f tmp0 = d[0] + d[7], tmp7 = d[0] - d[7];
   const V8f tmp1 = d[1] + d[6], tmp6 = d[1] - d[6];
   const V8f tmp2 = d[2] + d[5], tmp5 = d[2] - d[5];
@@ -71,18 +71,38 @@ inline void Aan8(V8f d[8]) {
   d[7] = z11 - z4;
 }
 
+typedef int32_t V8Index __attribute__((vector_size(32)));
+
+// 8x8 transpose in registers: unpack pairs, then quads, then halves.
+__attribute__((always_inline)) inline void Transpose(V8f r[8]) {
+  const V8Index lo = {0, 8, 1, 9, 4, 12, 5, 13}, hi = {2, 10, 3, 11, 6, 14, 7, 15};
+  const V8Index pairLo = {0, 1, 8, 9, 4, 5, 12, 13}, pairHi = {2, 3, 10, 11, 6, 7, 14, 15};
+  const V8Index halfLo = {0, 1, 2, 3, 8, 9, 10, 11}, halfHi = {4, 5, 6, 7, 12, 13, 14, 15};
+  V8f t[8], u[8];
+  for (int k = 0; k < 8; k += 2) {
+    t[k] = __builtin_shuffle(r[k], r[k + 1], lo);
+    t[k + 1] = __builtin_shuffle(r[k], r[k + 1], hi);
+  }
+  for (int k = 0; k < 8; k += 4) {
+    u[k] = __builtin_shuffle(t[k], t[k + 2], pairLo);
+    u[k + 1] = __builtin_shuffle(t[k], t[k + 2], pairHi);
+    u[k + 2] = __builtin_shuffle(t[k + 1], t[k + 3], pairLo);
+    u[k + 3] = __builtin_shuffle(t[k + 1], t[k + 3], pairHi);
+  }
+  for (int k = 0; k < 4; ++k) {
+    r[k] = __builtin_shuffle(u[k], u[k + 4], halfLo);
+    r[k + 4] = __builtin_shuffle(u[k], u[k + 4], halfHi);
+  }
+}
+
 // rows[y] lane x: the block's levels. Counts non-zero quantised AC coefficients.
-inline int CountBlock(V8f rows[8]) {
-  Aan8(rows);  // vertical pass: rows[v] lane x
-  alignas(32) float m[8][8];
-  std::memcpy(m, rows, sizeof m);
-  V8f cols[8];
-  for (int x = 0; x < 8; ++x)
-    for (int v = 0; v < 8; ++v) cols[x][v] = m[v][x];
-  Aan8(cols);  // horizontal pass: cols[u] lane v
+__attribute__((always_inline)) inline int CountBlock(V8f rows[8]) {
+  Aan8(rows);       // vertical pass: rows[v] lane x
+  Transpose(rows);  // rows[x] lane v
+  Aan8(rows);       // horizontal pass: rows[u] lane v
   const TThresholds& t = Thresholds();
   V8i hits = {};
-  for (int u = 0; u < 8; ++u) hits -= (cols[u] >= t.byU[u]) | (cols[u] <= -t.byU[u]);
+  for (int u = 0; u < 8; ++u) hits -= (rows[u] >= t.byU[u]) | (rows[u] <= -t.byU[u]);
   int n = 0;
   for (int k = 0; k < 8; ++k) n += hits[k];
   return n;
@@ -93,7 +113,7 @@ inline int LumaOfBGRA(const uint8_t* p) { return ((66 * p[2] + 129 * p[1] + 25 *
 inline const uint8_t* Row(const TLumaPicture& pic, int y) { return pic.data + pic.rowBytes * y; }
 
 // Loads block (bx, by) as eight rows of floats.
-inline void LoadBlock(const TLumaPicture& pic, int bx, int by, V8f rows[8]) {
+__attribute__((always_inline)) inline void LoadBlock(const TLumaPicture& pic, int bx, int by, V8f rows[8]) {
   for (int r = 0; r < 8; ++r) {
     const uint8_t* row = Row(pic, by * 8 + r);
     if (pic.layout == TLumaLayout::Planar) {
@@ -149,7 +169,8 @@ int CountNonZeroAC(const uint8_t block[64]) {
   return CountBlock(rows);
 }
 
-TImageMeasures MeasurePicture(const TLumaPicture& pic) {
+// Built for AVX2 as well, chosen at load time where the processor has it.
+__attribute__((target_clones("avx2", "default"))) TImageMeasures MeasurePicture(const TLumaPicture& pic) {
   TImageMeasures m;
   if (!pic.data || pic.width <= 0 || pic.height <= 0) return m;
   MeasureLevels(pic, m);
