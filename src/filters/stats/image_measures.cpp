@@ -128,7 +128,7 @@ __attribute__((always_inline)) inline void LoadBlock(const TLumaPicture& pic, in
   }
 }
 
-void MeasureLevels(const TLumaPicture& pic, TImageMeasures& m) {
+__attribute__((always_inline)) inline void MeasureLevels(const TLumaPicture& pic, TImageMeasures& m) {
   uint64_t sum = 0;
   int lo = 255, hi = 0;
   for (int y = 0; y < pic.height; ++y) {
