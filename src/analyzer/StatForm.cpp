@@ -134,6 +134,7 @@ void TStatForm::FormCreate() {
 
   StatusLine = new QLabel(this);
   StatusLine->setObjectName(QStringLiteral("StatusLine"));
+  StatusLine->setProperty("kvNoTranslate", true);  // its text is set at run time
   outer->addWidget(StatusLine);
 
   connect(VidFramesScrollBar, &QScrollBar::valueChanged, this, &TStatForm::VidFramesScrollBarChange);

@@ -20,6 +20,7 @@
 #include "app/app_paths.h"
 #include "app/mainmenu.h"
 #include "debugsup/debugsup.h"
+#include "i18n/language.h"
 #include "platform/module/program_directory.h"
 #include "mixer/audio_mixer.h"
 #include "osd/osdunit.h"
@@ -234,6 +235,8 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 12. No screen saver and no power saving while the player runs.
   desktop::SaverState state = screenSaver_.Suspend();
   Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
+  if (!state.haveDisplay)
+    Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
   // 13. The subtitle list and display; no subtitles active.
   SubtitleList.ClearList();
   SubtitleHost = std::make_unique<TSubtitleHostAdapter>(*this);
@@ -248,10 +251,14 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   UpdateRateChecks();
   // 17. Keys reach the key table from every window of the program.
   qApp->installEventFilter(this);
+  // 18. The desktop's file associations, when the settings ask for it at start.
+  if (Options->AssociateCheck) CheckAssociations();
   // 19. Window placement.
   PlaceWindow();
   // 20.
   Updating = false;
+  // 21. The translator; the language is applied when the window is shown.
+  Translator = new i18n::TLanguage(this);
   // 22. The master volume on the OSD's volume bar.
   if (ReadMasterVolume()) OnScreen->SetBarValue(1, Options->Volume / 256);
   // 23.
@@ -331,6 +338,10 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::PlaceWindow() {
+  // Wayland gives clients no global positions: the size is applied, the place is the
+  // compositor's (dragging still works through startSystemMove).
+  if (QGuiApplication::platformName() == QLatin1String("wayland"))
+    Debug.TextOut("Wayland session: window position not applicable, left to the compositor");
   int width = Options->Width;
   int height = Options->Height;
   int left = Options->Left;
@@ -358,6 +369,7 @@ void TMainForm::FormShow() {
   if (Options->AlwaysOnTop) {
     SetTopmost(true);
   }
+  LoadLanguage(Options->Language);
   CreatePlayer();
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");

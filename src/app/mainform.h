@@ -48,6 +48,10 @@ class TVideoSurfaceWidget;
 class TGlVideoSurfaceWidget;
 }
 
+namespace i18n {
+class TLanguage;
+}
+
 namespace desktop {
 class SingleInstance;
 class TerminationSignals;
@@ -240,10 +244,19 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // A file handed over by a second instance (or the local hand-over in tests).
   void InstanceOpen(const QString& fileName);
 
+  // ---- translation and file associations (mainform_language.cpp, mainform_associations.cpp) ----
+  // The translator, made in FormCreate; LoadLanguage applies "Languages/" + name + ".lng" to
+  // every form and to forms shown later.
+  i18n::TLanguage* Translator = nullptr;
+  void LoadLanguage(const std::string& name);
+  // Brings the desktop's associations in line with the Associate section of the settings.
+  void CheckAssociations();
+
  signals:
   // Emitted once the engine exists and the file of a hand-over may be opened; the playback
   // part of the window connects here.
   void openRequested(const QString& fileName);
+
 
  protected:
   void showEvent(QShowEvent* event) override;
