@@ -25,8 +25,9 @@ QApplication* App() {
   static int argc = 1;
   static char name[] = "stat_form_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return &app;
+  // Never destroyed: tearing Qt down in the exit handlers crashes in its input devices.
+  static QApplication* app = new QApplication(argc, argv);
+  return app;
 }
 
 class StatFormTest : public ::testing::Test {
