@@ -113,6 +113,7 @@ void TMainForm::ConnectMenu() {
   on("MMPrev", &TMainForm::MMPrevClick);
   on("MMCloseFile", &TMainForm::MMCloseFileClick);
   on("MMOpenDir", &TMainForm::MMOpenDirClick);
+  on("MMFileAnalyze", &TMainForm::MMFileAnalyzeClick);
   on("MMOpenFiles", &TMainForm::MMOpenDirClick);  // until the playlist dialog exists
   on("MMFullscreen", &TMainForm::MMFullscreenClick);
   on("MMWindow", &TMainForm::MMWindowClick);

@@ -14,6 +14,7 @@
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
 //   mainform_panel.cpp    the control panel and About libraries
+//   mainform_analyze.cpp  the stream analyzer: statistics callbacks, analysis opens, batch
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -23,6 +24,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +40,7 @@
 namespace kv {
 
 class TAudioMixer;
+class TStatForm;
 class TSubtitleController;
 class TSubtitleHostAdapter;
 class TExplorerDrop;
@@ -117,7 +120,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   TPlaylist Playlist;
   std::string CurrentFile;
   int TitleIndex = 0;
-  bool AnalyzeMode = false;
+  // Read by the statistics callbacks on streaming threads (mainform_analyze.cpp).
+  std::atomic<bool> AnalyzeMode{false};
   int32_t Duration = 0;
   int64_t FileSize = 0;
   int32_t NativeWidth = 0, NativeHeight = 0;
@@ -260,6 +264,24 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void SetPanelCheck(bool on);
   void ConnectPanelMenu();
   void moveEvent(QMoveEvent* event) override;
+  // ---- stream analyzer (mainform_analyze.cpp) ----
+  // The analyzer window, made on first use as a window owned by this one.
+  TStatForm* StatForm = nullptr;
+  // The files of a batch (empty for a single file); TitleIndex counts in it while analysing.
+  std::vector<std::string> AnalyzeList;
+  TStatForm* AnalyzerForm();
+  // Gives the engine the three statistics callbacks (before each open).
+  void HandStatCallbacks();
+  void MMFileAnalyzeClick();
+  // The confirmed file choice of MMFileAnalyzeClick.
+  void AnalyzeFiles(const std::vector<std::string>& files);
+  // Opens CurrentFile for analysis and runs it; false when it cannot be opened.
+  bool StartAnalysis();
+  // End of stream while analysing: saves a batch file's table and starts the next file.
+  // True when a batch was walked (*started: the next file runs).
+  bool AnalyzeEndOfStream(bool* started);
+  // A click in the analyzer's chart: the analysis ends and playback goes there.
+  void AnalyzerSeek(int32_t ms);
 
   // Menu command "Exit".
   void MMExitClick();

@@ -87,6 +87,7 @@ bool TMainForm::SelectTitle(int index) {
 bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
   if (!Player) return false;
   Player->VideoPanelHandle = SurfaceHandle;
+  HandStatCallbacks();
   Player->StatisticsWanted = Options->Statistics || !playback;
   Player->NullRenderers = !preview;
   Player->ImageAnalysisWanted = imageAnalysis;
@@ -227,7 +228,8 @@ void TMainForm::GraphEvent() {
   if (!Player || !Player->HandleGraphEvents()) return;
   if (Player->State == psPaused) {
     bool started = false;
-    for (int i = TitleIndex + 1; i < Playlist.Count(); ++i) {
+    const bool batch = AnalyzeEndOfStream(&started);
+    for (int i = TitleIndex + 1; !batch && i < Playlist.Count(); ++i) {
       if (Playlist.IsTopLevel(i) && SelectTitle(i)) {
         UpdateTitleChecks();
         started = true;
