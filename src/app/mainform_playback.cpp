@@ -16,6 +16,7 @@
 #include "app/mainform.h"
 #include "debugsup/debugsup.h"
 #include "osd/osdunit.h"
+#include "platform/files/regular_file.h"
 #include "platform/ui/messagebox.h"
 #include "qtsurface/video_surface_widget.h"
 #include "settings/optunit.h"
@@ -25,11 +26,12 @@
 namespace kv {
 namespace {
 
+// The regular files of the folder: a pipe or device with a subtitle's or sound's name would
+// block the reading of it for good, so it is never attached.
 std::vector<std::string> DirectoryEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-    names.push_back(it->path().filename().string());
+  std::vector<std::string> skipped;
+  std::vector<std::string> names = files::RegularFileNames(dir, &skipped);
+  for (const std::string& name : skipped) Debug.TextOut("Not a regular file, not attached: " + dir + "/" + name);
   return names;
 }
 
