@@ -13,6 +13,7 @@
 //   mainform_geometry.cpp aspect, re-layout, full screen, always on top, cursor hiding
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
+//   mainform_scripted.cpp "--quit-at-end": messages to standard error, the exit status
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -248,6 +249,12 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void ConnectPlaybackMenu();
   void CheckScreenshot();
   void EndOfPlaylist();
+  // Scripted runs (mainform_scripted.cpp): messages to standard error and the log instead of
+  // boxes; the exit status says whether everything played.
+  void RouteMessagesForScript();
+  void StartScript();
+  void EndScript();
+  bool scriptFailed_ = false;
   uint32_t lastCharCode_ = 0;
   uint32_t lastCharTime_ = 0;
   bool lastCharSeen_ = false;

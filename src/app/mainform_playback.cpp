@@ -61,7 +61,10 @@ void TMainForm::OpenFile(const std::string& name) {
 
 void TMainForm::PlayFileNow(const std::string& name) {
   OpenFile(name);
-  if (!PlayCurrent()) ui::ShowMessageBox("Cannot play file " + CurrentFile, "Error");
+  if (!PlayCurrent()) {
+    ui::ShowMessageBox("Cannot play file " + CurrentFile, "Error");
+    if (commandLine_.quitAtEnd) EndScript();
+  }
 }
 
 bool TMainForm::PlayCurrent() {
@@ -237,13 +240,14 @@ void TMainForm::GraphEvent() {
     }
   } else if (Player->State == psStopped) {
     ShowOsdText("Stop");
+    if (commandLine_.quitAtEnd) EndScript();  // an error stopped the playback
   }
   if (mpris_) mpris_->NotifyChanged();
 }
 
 void TMainForm::EndOfPlaylist() {
   Debug.TextOut("End of playlist");
-  if (commandLine_.quitAtEnd) MMExitClick();
+  if (commandLine_.quitAtEnd) EndScript();
 }
 
 std::string TMainForm::StatusText() {
