@@ -61,6 +61,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
     } else {
       std::string resolved = ResolveAgainst(cwd, a);
       if (!a.empty() && fileExists(resolved)) cl.startFile = resolved;
+      else if (!a.empty()) cl.unplayableArgument = resolved;
     }
   }
   return cl;

@@ -197,6 +197,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
       else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     });
   }
+  if (commandLine_.quitAtEnd) RouteMessagesForScript();
   // 9. This process shows the window.
   showMainForm_ = true;
   SetupComponents();
@@ -382,6 +383,7 @@ void TMainForm::FormShow() {
 void TMainForm::TimerTimer() {
   if (FirstTick) {
     FirstTick = false;
+    if (commandLine_.quitAtEnd) StartScript();
     if (!StartFile.empty()) PlayFileNow(StartFile);
   }
   if (CloseRequested || PanelExitRequested) {
@@ -395,7 +397,7 @@ void TMainForm::TimerTimer() {
     Timer->stop();
     close();
     // Ends every event loop, also one that a message box or dialog still runs.
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(exitCode_);
     return;
   }
   if (Player) {

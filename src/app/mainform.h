@@ -15,6 +15,7 @@
 //   mainform_mpris.cpp    the MPRIS commands
 //   mainform_panel.cpp    the control panel and About libraries
 //   mainform_analyze.cpp  the stream analyzer: statistics callbacks, analysis opens, batch
+//   mainform_scripted.cpp "--quit-at-end": messages to standard error, the exit status
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -330,6 +331,12 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void ConnectPlaybackMenu();
   void CheckScreenshot();
   void EndOfPlaylist();
+  // Scripted runs (mainform_scripted.cpp): messages to standard error and the log instead of
+  // boxes; the exit status says whether everything played.
+  void RouteMessagesForScript();
+  void StartScript();
+  void EndScript();
+  bool scriptFailed_ = false;
   uint32_t lastCharCode_ = 0;
   uint32_t lastCharTime_ = 0;
   bool lastCharSeen_ = false;
