@@ -112,7 +112,7 @@ void TMainForm::ConnectMenu() {
   on("MMPrev", &TMainForm::MMPrevClick);
   on("MMCloseFile", &TMainForm::MMCloseFileClick);
   on("MMOpenDir", &TMainForm::MMOpenDirClick);
-  on("MMOpenFiles", &TMainForm::MMOpenDirClick);  // until the playlist dialog exists
+  on("MMOpenFiles", &TMainForm::MMOpenFilesClick);
   on("MMFullscreen", &TMainForm::MMFullscreenClick);
   on("MMWindow", &TMainForm::MMWindowClick);
   on("MMMinimize", &TMainForm::MMMinimizeClick);
