@@ -38,7 +38,13 @@ void TFolderTree::SetPath(const std::string& path) {
   QModelIndex found = model_->FindPath(path);
   if (!found.isValid()) return;
   if (path.size() > 3 && !IsExistingFolder(path)) {
-    model_->Refresh(found);
+    // The level that still exists is read again, so that folders that vanished go.
+    for (QModelIndex level = found; level.isValid(); level = level.parent()) {
+      if (IsExistingFolder(model_->PathOf(level))) {
+        model_->Refresh(level);
+        break;
+      }
+    }
     found = model_->FindPath(path);
   }
   for (QModelIndex p = found.parent(); p.isValid(); p = p.parent()) expand(p);

@@ -22,6 +22,7 @@ struct TFolderTreeModel::Node {
   bool removable = false;
   bool filled = false;
   bool mayHaveChildren = true;
+  bool readable = true;  // the last listing worked (an unreadable folder is not watched)
   Node* parent = nullptr;
   std::vector<std::unique_ptr<Node>> children;
 
@@ -188,6 +189,7 @@ bool TFolderTreeModel::Sorted(const Node* parent) const {
 void TFolderTreeModel::FillFolders(Node* node, std::vector<std::unique_ptr<Node>>& out) {
   if (node->path.empty()) return;
   TDirectoryListing listing = ListFolders(node->path);
+  node->readable = listing.ok;
   if (!listing.ok) {
     Debug.TextOut("Cannot read folder " + node->path + ": " + listing.error);
     return;
@@ -327,7 +329,7 @@ void TFolderTreeModel::DirectoryChanged(const QString& changed) {
 void TFolderTreeModel::UpdateWatches() {
   QSet<QString> wanted;
   std::function<void(Node*)> walk = [&](Node* n) {
-    if (n->filled && !n->path.empty()) {
+    if (n->filled && n->readable && !n->path.empty()) {
       const QByteArray raw = QByteArray::fromStdString(n->path);
       const QString name = QFile::decodeName(raw);
       // A name the file-name codec cannot carry both ways is not watched (shown, not followed).

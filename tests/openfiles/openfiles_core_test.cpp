@@ -38,11 +38,11 @@ TEST(OpenFilesFilter, IsBuiltFromTheCatalogueInItsFixedOrder) {
             "|AVI files (*.avi,*.divx)|*.AVI;*.DIVX|Matroska (*.mkv)|*.MKV|MPEG audio|*.MP3"
             "|Subtitles|*.srt;*.txt;*.aqt;*.ssa;*.sub|All files|*.*");
   const std::vector<TFilterEntry> entries = ParseFilter(OpenFilesFilter(c));
-  ASSERT_EQ(entries.size(), 9u);
+  ASSERT_EQ(entries.size(), 8u);
   EXPECT_EQ(entries[0].caption, "All supported media");
   EXPECT_EQ(entries[3].caption, "AVI files (*.avi,*.divx)");
   EXPECT_EQ(entries[3].masks, "*.AVI;*.DIVX");
-  EXPECT_EQ(entries[8].masks, "*.*");
+  EXPECT_EQ(entries[7].masks, "*.*");
   EXPECT_EQ(ParseFilter("Only a caption").size(), 0u);
 }
 

@@ -104,7 +104,7 @@ class OpenfilesFormTest : public ::testing::Test {
 TEST_F(OpenfilesFormTest, ShowsTheStoredFolderWithTheCatalogueFilter_andInsertTakesOnlyVideoFiles) {
   Show();
   EXPECT_EQ(form_->windowTitle(), "Open files");
-  EXPECT_EQ(form_->FolderTree->GetPath(), Media(""));  // trailing "/" stripped
+  EXPECT_EQ(form_->FolderTree->GetPath(), (dir_ / "media").string());
   EXPECT_EQ(form_->FilterComboBox->itemText(0), "All supported media");
   EXPECT_EQ(form_->FilterComboBox->itemText(form_->FilterComboBox->count() - 1), "All files");
   QStringList shown;
@@ -130,6 +130,7 @@ TEST_F(OpenfilesFormTest, ShowsTheStoredFolderWithTheCatalogueFilter_andInsertTa
   form_->InsertClick();
   EXPECT_EQ(Tree(), (std::vector<std::string>{"c.avi", "a.avi", "b.mkv"}));
   EXPECT_EQ(form_->PlaylistModel()->FlatIndex(form_->Playback->currentIndex()), 2);
+  ClickFile("a.avi");
   QTest::mouseDClick(form_->FileListBox->viewport(), Qt::LeftButton, {},
                      form_->FileListBox->visualItemRect(FileItem("a.avi")).center());
   EXPECT_EQ(Tree().back(), "a.avi");
