@@ -42,13 +42,18 @@ void TPlaybackView::dragEnterEvent(QDragEnterEvent* event) {
     event->ignore();
     return;
   }
-  event->acceptProposedAction();  // the moves decide where it may land
+  event->setDropAction(Qt::CopyAction);  // the moves decide where it may land
+  event->accept();
 }
 
 void TPlaybackView::dragMoveEvent(QDragMoveEvent* event) {
   const TFileDragData* data = FromList(event);
-  if (data && CanDrop && CanDrop(*data, event->position().toPoint())) event->acceptProposedAction();
-  else event->ignore();
+  if (data && CanDrop && CanDrop(*data, event->position().toPoint())) {
+    event->setDropAction(Qt::CopyAction);  // a copy: the file list keeps its item
+    event->accept();
+  } else {
+    event->ignore();
+  }
 }
 
 void TPlaybackView::dropEvent(QDropEvent* event) {
@@ -58,7 +63,8 @@ void TPlaybackView::dropEvent(QDropEvent* event) {
     event->ignore();
     return;
   }
-  event->acceptProposedAction();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
   if (Dropped) Dropped(*data, pos);
 }
 
@@ -69,7 +75,7 @@ TOpenfilesForm::TOpenfilesForm(TPlaylist& playlist, tOptions& options, QWidget* 
   setObjectName(QStringLiteral("OpenfilesForm"));
   setWindowTitle(QStringLiteral("Open files"));
   setMinimumSize(489, 378);
-  resize(760, 480);
+  resize(860, 500);
 
   Splitter1 = new QSplitter(Qt::Horizontal, this);
   Splitter1->setObjectName(QStringLiteral("Splitter1"));

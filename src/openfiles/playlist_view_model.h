@@ -4,8 +4,9 @@
 // their rows the attached files, each shown as its full path (bytes that are not UTF-8 as
 // replacement characters). Every change made through the playlist resets the model, so the
 // view follows edits from anywhere (dialog, main window, hand-over of a second instance).
-// Ownership: borrows the playlist, which must outlive the adapter; the adapter registers
-// itself as the playlist's observer and unregisters on destruction. User-interface thread.
+// Ownership: borrows the playlist and registers as its observer; whichever of the two goes
+// first tells the other (a playlist destroyed first leaves the adapter empty).
+// User-interface thread.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -20,7 +21,8 @@ class TPlaylistModel : public QAbstractItemModel, private IPlaylistObserver {
   explicit TPlaylistModel(TPlaylist& playlist, QObject* parent = nullptr);
   ~TPlaylistModel() override;
 
-  TPlaylist& Playlist() const { return list_; }
+  // Null once the playlist is gone.
+  TPlaylist* Playlist() const { return list_; }
   // Between flat playlist indexes and model indexes (-1 / invalid when out of range).
   int FlatIndex(const QModelIndex& index) const;
   QModelIndex IndexOfFlat(int flat) const;
@@ -34,7 +36,10 @@ class TPlaylistModel : public QAbstractItemModel, private IPlaylistObserver {
  private:
   void PlaylistAboutToChange() override { beginResetModel(); }
   void PlaylistChanged() override { endResetModel(); }
-  TPlaylist& list_;
+  void PlaylistDestroyed() override;
+  const TPlaylist& List() const { return list_ ? *list_ : empty_; }
+  TPlaylist* list_;
+  const TPlaylist empty_;
 };
 
 }  // namespace kv

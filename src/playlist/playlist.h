@@ -20,6 +20,8 @@ class IPlaylistObserver {
   virtual ~IPlaylistObserver() = default;
   virtual void PlaylistAboutToChange() = 0;
   virtual void PlaylistChanged() = 0;
+  // The playlist is being destroyed: the observer must not touch it any more.
+  virtual void PlaylistDestroyed() {}
 };
 
 class TPlaylist {
@@ -34,6 +36,9 @@ class TPlaylist {
   // A copy holds the same nodes but no observer (the view watches the original only).
   TPlaylist(const TPlaylist& other) : nodes_(other.nodes_) {}
   TPlaylist& operator=(const TPlaylist& other);
+  ~TPlaylist() {
+    if (observer_) observer_->PlaylistDestroyed();
+  }
 
   // The one observer (null: none). It must outlive the playlist or be unset first.
   void SetObserver(IPlaylistObserver* observer) { observer_ = observer; }

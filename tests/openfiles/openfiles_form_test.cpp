@@ -236,5 +236,18 @@ TEST_F(OpenfilesFormTest, ThePlaylistShownIsTheOneTheCallerHolds) {
   form_->reject();
 }
 
+// The main window's playlist is a member that goes before the dialog (a child widget) does.
+TEST(PlaylistModel, APlaylistDestroyedFirstLeavesTheViewEmpty) {
+  auto list = std::make_unique<TPlaylist>();
+  list->AddTitle("/m/a.avi");
+  TPlaylistModel model(*list);
+  QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+  EXPECT_EQ(model.rowCount(), 1);
+  list.reset();
+  EXPECT_EQ(resets.count(), 1);
+  EXPECT_EQ(model.rowCount(), 0);
+  EXPECT_EQ(model.Playlist(), nullptr);
+}
+
 }  // namespace
 }  // namespace kv
