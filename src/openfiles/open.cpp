@@ -101,6 +101,8 @@ TOpenfilesForm::TOpenfilesForm(TPlaylist& playlist, tOptions& options, QWidget* 
   FilterComboBox->setObjectName(QStringLiteral("FilterComboBox"));
   fileLayout->addWidget(FileListBox);
   fileLayout->addWidget(FilterComboBox);
+  Splitter2->setStretchFactor(0, 1);
+  Splitter2->setStretchFactor(1, 1);
   auto* dirLayout = new QVBoxLayout(DirectoryLabel);
   dirLayout->addWidget(Splitter2);
 

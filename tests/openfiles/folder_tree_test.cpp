@@ -151,6 +151,27 @@ TEST_F(FolderTreeTest, FollowsFoldersCreatedRemovedAndRenamedWhileShown) {
   EXPECT_EQ(tree_->GetPath(), (home_ / "alpha/one").string());
 }
 
+TEST_F(FolderTreeTest, VolumesMountedAndUnmountedWhileShownComeAndGo) {
+  std::vector<TMountInfo> mounts{{"/", "overlay", "overlay", ""}};
+  tree_->Model()->MountSource = [&] { return mounts; };
+  tree_->SetFolderOptions(TFolderTreeModel::kShowNetwork);
+  tree_->SetActive(true);
+  const QModelIndex computer = tree_->Model()->ComputerIndex();
+  const QModelIndex network = Child(Root(), "Network");
+  tree_->expand(network);
+  QApplication::processEvents();
+  mounts.push_back({(home_ / "media").string(), "//nas/films", "cifs", "films"});
+  mounts.push_back({"/run/user/0", "tmpfs", "tmpfs", ""});  // a helper mount: never shown
+  ASSERT_TRUE(RunUntil([&] { return Child(computer, "films").isValid(); })) << "polled within a second or so";
+  EXPECT_EQ(Names(computer), (QStringList{"File System", "films"})) << "the computer keeps the mount order";
+  EXPECT_EQ(Names(network), QStringList{"films"});
+  EXPECT_EQ(tree_->Model()->KindOf(Child(network, "films")), TFolderTreeModel::kNetworkItem);
+  tree_->SetPath((home_ / "media").string());
+  mounts.resize(1);
+  ASSERT_TRUE(RunUntil([&] { return !Child(computer, "films").isValid(); }));
+  EXPECT_EQ(Names(network), QStringList{});
+}
+
 TEST_F(FolderTreeTest, ANameThatIsNotUtf8IsShownWithReplacementAndKeptAsItsBytes) {
   const std::string raw = (home_ / "media").string() + "/old\xff" "disk";
   ASSERT_EQ(mkdir(raw.c_str(), 0755), 0);
