@@ -114,6 +114,7 @@ bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
     Subtitles->VideoFramerate = VideoFramerate;
     Subtitles->KeyColor = static_cast<std::int32_t>(KeyColor);
   }
+  PanelMediaOpened();
   return true;
 }
 
@@ -138,6 +139,7 @@ void TMainForm::MMPauseClick() {
     if (Subtitles) Subtitles->Pause();
     StatTimer->stop();
     ShowOsdText("Pause");
+    SendPositionToPanel();
   }
   if (mpris_) mpris_->NotifyChanged();
 }
@@ -149,6 +151,7 @@ void TMainForm::MMStopClick() {
     StatTimer->stop();
     Player->Stop();
     ShowOsdText("Stop");
+    SendPositionToPanel();
   }
   if (Subtitles) Subtitles->Stop();
   if (mpris_) mpris_->NotifyChanged();
@@ -200,6 +203,8 @@ void TMainForm::MMCloseFileClick() {
   if (Subtitles) Subtitles->PlaylistReplaced(false);
   BuildAudioMenu();
   Duration = 0;
+  SendMediaInfoToPanel();
+  SendPositionToPanel();
   if (mpris_) mpris_->NotifyChanged();
 }
 
@@ -252,6 +257,7 @@ std::string TMainForm::StatusText() {
 void TMainForm::StatTimerTimer() {
   if (!Player || Player->State != psRunning) return;
   Debug.IntegerOut("Video bitrate", Player->GetVideoBitrate());
+  StatTimerPanel();
 }
 
 void TMainForm::CaptureFrame() {
