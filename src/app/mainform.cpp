@@ -372,6 +372,7 @@ void TMainForm::FormShow() {
   LoadLanguage(Options->Language);
   if (Options->Panel) ShowControlPanel(true);
   CreatePlayer();
+  OpenfilesDialog();  // made once with the window, like the other forms
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
 }

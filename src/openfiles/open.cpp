@@ -99,6 +99,8 @@ TOpenfilesForm::TOpenfilesForm(TPlaylist& playlist, tOptions& options, QWidget* 
   FileListBox = new TFileListBox(Panel2);
   FilterComboBox = new QComboBox(Panel2);
   FilterComboBox->setObjectName(QStringLiteral("FilterComboBox"));
+  // Its items come from the catalogue at every showing: not words of a language file.
+  FilterComboBox->setProperty("kvNoTranslate", true);
   fileLayout->addWidget(FileListBox);
   fileLayout->addWidget(FilterComboBox);
   Splitter2->setStretchFactor(0, 1);
@@ -132,12 +134,14 @@ TOpenfilesForm::TOpenfilesForm(TPlaylist& playlist, tOptions& options, QWidget* 
   OpenMenu = new QMenu(this);
   OpenMenu->setObjectName(QStringLiteral("OpenMenu"));
   InsertItem = OpenMenu->addAction(QStringLiteral("Insert"));
+  InsertItem->setObjectName(QStringLiteral("InsertItem"));
   InsertItem->setShortcut(Qt::Key_Insert);
   InsertItem->setShortcutContext(Qt::WidgetShortcut);
   FileListBox->addAction(InsertItem);
   DeleteMenu = new QMenu(this);
   DeleteMenu->setObjectName(QStringLiteral("DeleteMenu"));
   DeleteItem = DeleteMenu->addAction(QStringLiteral("Delete"));
+  DeleteItem->setObjectName(QStringLiteral("DeleteItem"));
   DeleteItem->setShortcut(Qt::Key_Delete);
   DeleteItem->setShortcutContext(Qt::WidgetShortcut);
   Playback->addAction(DeleteItem);
