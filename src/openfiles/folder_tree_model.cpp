@@ -73,8 +73,7 @@ bool TFolderTreeModel::Activate() {
   Fill(desk);
   for (auto& child : desk->children)
     if (child->kind == kComputer) Fill(child.get());
-  ApplyFolderOptions();
-  if (displayMode_ != 0) SetDisplayMode(displayMode_);
+  ApplyFolderOptions();  // the names are cased by DisplayMode as they are shown
   UpdateWatches();
   volumePoll_.start();
   QApplication::restoreOverrideCursor();
@@ -467,7 +466,7 @@ QVariant TFolderTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return displayMode_ == 1 ? n->name.toUpper() : displayMode_ == 2 ? n->name.toLower() : n->name;
     case Qt::DecorationRole: {
-      auto& icons = const_cast<QFileIconProvider&>(icons_);
+      const QFileIconProvider& icons = icons_;
       switch (n->kind) {
         case kDesktop: return icons.icon(QFileIconProvider::Desktop);
         case kComputer: return icons.icon(QFileIconProvider::Computer);

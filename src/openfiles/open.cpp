@@ -103,8 +103,6 @@ TOpenfilesForm::TOpenfilesForm(TPlaylist& playlist, tOptions& options, QWidget* 
   FilterComboBox->setProperty("kvNoTranslate", true);
   fileLayout->addWidget(FileListBox);
   fileLayout->addWidget(FilterComboBox);
-  Splitter2->setStretchFactor(0, 1);
-  Splitter2->setStretchFactor(1, 1);
   auto* dirLayout = new QVBoxLayout(DirectoryLabel);
   dirLayout->addWidget(Splitter2);
 
@@ -187,6 +185,7 @@ void TOpenfilesForm::FormShow() {
     FolderTree->setFocus();
     connect(FolderTree, &TFolderTree::Changed, this, &TOpenfilesForm::FolderChanged);
     FolderChanged();
+    Splitter2->setSizes({1, 1});  // the folder and file panes start even
   }
   FolderTree->SetPath(options_.OpenDir);
   backup_ = playlist_.Nodes();
