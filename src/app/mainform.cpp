@@ -115,6 +115,7 @@ void TMainForm::ConnectMenu() {
   on("MMOpenDir", &TMainForm::MMOpenDirClick);
   on("MMFileAnalyze", &TMainForm::MMFileAnalyzeClick);
   on("MMOpenFiles", &TMainForm::MMOpenDirClick);  // until the playlist dialog exists
+  on("MMOpenFiles", &TMainForm::MMOpenFilesClick);
   on("MMFullscreen", &TMainForm::MMFullscreenClick);
   on("MMWindow", &TMainForm::MMWindowClick);
   on("MMMinimize", &TMainForm::MMMinimizeClick);
@@ -376,6 +377,7 @@ void TMainForm::FormShow() {
   LoadLanguage(Options->Language);
   if (Options->Panel) ShowControlPanel(true);
   CreatePlayer();
+  OpenfilesDialog();  // made once with the window, like the other forms
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
 }

@@ -9,6 +9,7 @@
 //   mainmenu.cpp          the menu tree
 //   mainform_engine.cpp   the engine's creation and its window-system side (IEngineHost)
 //   mainform_playback.cpp opening titles, the playback commands, the playlist walk, timers
+//   mainform_openfiles.cpp the open-files dialog ("Open files"), which edits the playlist
 //   mainform_menus.cpp    the menus rebuilt at run time (titles, audio, renderers, rates)
 //   mainform_geometry.cpp aspect, re-layout, full screen, always on top, cursor hiding
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
@@ -47,6 +48,7 @@ class TSubtitleHostAdapter;
 class TExplorerDrop;
 class TOSD;
 class TPluginsForm;
+class TOpenfilesForm;
 
 namespace qtsurface {
 class TVideoSurfaceWidget;
@@ -167,6 +169,11 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void FiltersConfigureClick(bool video);
   void FollowPictureSize(int32_t oldWidth, int32_t oldHeight);
   void ShowPluginProperties(IBaseFilter* filter, const std::string& caption) override;
+  // ---- open files dialog (mainform_openfiles.cpp) ----
+  // The dialog that shows and edits Playlist; made on first use, lives with the window.
+  TOpenfilesForm* OpenfilesForm = nullptr;
+  TOpenfilesForm* OpenfilesDialog();
+  void MMOpenFilesClick();
 
   // ---- geometry (mainform_geometry.cpp) ----
   bool Minimized = false;
