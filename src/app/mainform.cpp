@@ -21,6 +21,7 @@
 #include "app/mainmenu.h"
 #include "debugsup/debugsup.h"
 #include "engine/catalogue.h"
+#include "i18n/language.h"
 #include "platform/module/program_directory.h"
 #include "mixer/audio_mixer.h"
 #include "osd/osdunit.h"
@@ -76,10 +77,10 @@ void TMainForm::SetupComponents() {
   PlainSurface->setObjectName(QStringLiteral("VideoSurface"));
   PlainSurface->setMouseTracking(true);
   PlainSurface->hide();
-  PlainSurface->installEventFilter(this);
+  // The mouse on the picture reaches eventFilter through the application-wide filter
+  // (FormCreate); a filter on the widgets as well would handle every press and release twice.
   VideoSurface = PlainSurface;
   SurfaceHandle = static_cast<uintptr_t>(PlainSurface->Handle());
-  VideoArea->installEventFilter(this);
   drop_ = new TExplorerDrop(this);
   drop_->SetDestinationControl(VideoArea);
   drop_->OnFolderNotAllowed = [](TExplorerDrop*, const QString& name) {
@@ -118,11 +119,14 @@ void TMainForm::ConnectMenu() {
   on("MMPrev", &TMainForm::MMPrevClick);
   on("MMCloseFile", &TMainForm::MMCloseFileClick);
   on("MMOpenDir", &TMainForm::MMOpenDirClick);
+  on("MMFileAnalyze", &TMainForm::MMFileAnalyzeClick);
   on("MMOpenFiles", &TMainForm::MMOpenDirClick);  // until the playlist dialog exists
+  on("MMOpenFiles", &TMainForm::MMOpenFilesClick);
   on("MMFullscreen", &TMainForm::MMFullscreenClick);
   on("MMWindow", &TMainForm::MMWindowClick);
   on("MMMinimize", &TMainForm::MMMinimizeClick);
   on("MMAlwaysontop", &TMainForm::MMAlwaysontopClick);
+  on("MMTeletext", &TMainForm::MMTeletextClick);
   const struct {
     const char* name;
     int32_t step;
@@ -143,6 +147,8 @@ void TMainForm::ConnectMenu() {
     if (QAction* a = Action(aspect.name))
       connect(a, &QAction::triggered, this, [this, aspect]() { SetAspect(aspect.keep, aspect.x, aspect.y, aspect.mode); });
   connect(StatTimer, &QTimer::timeout, this, &TMainForm::StatTimerTimer);
+  ConnectPanelMenu();
+  ConnectPluginMenus();
 }
 
 bool TMainForm::HandOverToRunningInstance() {
@@ -207,6 +213,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
       else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     });
   }
+  if (commandLine_.quitAtEnd) RouteMessagesForScript();
   // 9. This process shows the window; message boxes open above it.
   showMainForm_ = true;
   ui::SetMessageBoxOwner(this);
@@ -252,6 +259,8 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   if (state.haveDisplay)
     Debug.TextOut(screenSaver_.SuspendedByServer() ? "Screen saver suspended by the display server"
                                                    : "Screen saver switched off until exit");
+  else
+    Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
   // 13. The subtitle list and display; no subtitles active.
   SubtitleList.ClearList();
   SubtitleHost = std::make_unique<TSubtitleHostAdapter>(*this);
@@ -266,10 +275,14 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   UpdateRateChecks();
   // 17. Keys reach the key table from every window of the program.
   qApp->installEventFilter(this);
+  // 18. The desktop's file associations, when the settings ask for it at start.
+  if (Options->AssociateCheck) CheckAssociations();
   // 19. Window placement.
   PlaceWindow();
   // 20.
   Updating = false;
+  // 21. The translator; the language is applied when the window is shown.
+  Translator = new i18n::TLanguage(this);
   // 22. The master volume on the OSD's volume bar.
   if (ReadMasterVolume()) OnScreen->SetBarValue(1, Options->Volume / 256);
   // 23.
@@ -363,6 +376,10 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::PlaceWindow() {
+  // Wayland gives clients no global positions: the size is applied, the place is the
+  // compositor's (dragging still works through startSystemMove).
+  if (QGuiApplication::platformName() == QLatin1String("wayland"))
+    Debug.TextOut("Wayland session: window position not applicable, left to the compositor");
   int width = Options->Width;
   int height = Options->Height;
   int left = Options->Left;
@@ -394,7 +411,10 @@ void TMainForm::FormShow() {
   if (Options->AlwaysOnTop) {
     SetTopmost(true);
   }
+  LoadLanguage(Options->Language);
+  if (Options->Panel) ShowControlPanel(true);
   CreatePlayer();
+  OpenfilesDialog();  // made once with the window, like the other forms
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
 }
@@ -402,6 +422,7 @@ void TMainForm::FormShow() {
 void TMainForm::TimerTimer() {
   if (FirstTick) {
     FirstTick = false;
+    if (commandLine_.quitAtEnd) StartScript();
     if (!StartFile.empty()) PlayFileNow(StartFile);
     if (!PendingOpen.isEmpty() && Player) {
       const QString handedOver = PendingOpen;
@@ -420,14 +441,18 @@ void TMainForm::TimerTimer() {
     Timer->stop();
     close();
     // Ends every event loop, also one that a message box or dialog still runs.
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(exitCode_);
     return;
   }
   if (Player) {
     if (Player->State == psRunning && InfoCountdown >= 1) {
-      if (--InfoCountdown == 0) VideoFormatName = Player->GetVideoInputFormatName();
+      if (--InfoCountdown == 0) {
+        VideoFormatName = Player->GetVideoInputFormatName();
+        SendMediaInfoToPanel();
+      }
     }
   }
+  TimerPanel();
   TimerGeometry();
   CheckScreenshot();
   if (OnScreen) {
@@ -506,6 +531,7 @@ void TMainForm::FormClose() {
     Subtitles->SubtitleIndex = -1;
   }
   qApp->removeEventFilter(this);
+  ShowControlPanel(false);  // Options->Panel stays: a panel shown at exit is shown at the next start
   delete mpris_;
   Subtitles.reset();
   Player.reset();

@@ -9,10 +9,14 @@
 //   mainmenu.cpp          the menu tree
 //   mainform_engine.cpp   the engine's creation and its window-system side (IEngineHost)
 //   mainform_playback.cpp opening titles, the playback commands, the playlist walk, timers
+//   mainform_openfiles.cpp the open-files dialog ("Open files"), which edits the playlist
 //   mainform_menus.cpp    the menus rebuilt at run time (titles, audio, renderers, rates)
 //   mainform_geometry.cpp aspect, re-layout, full screen, always on top, cursor hiding
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
+//   mainform_panel.cpp    the control panel and About libraries
+//   mainform_analyze.cpp  the stream analyzer: statistics callbacks, analysis opens, batch
+//   mainform_scripted.cpp "--quit-at-end": messages to standard error, the exit status
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -22,12 +26,15 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/commandline.h"
 #include "app/mpris.h"
+#include "app/panel_bridge.h"
+#include "app/panel_library.h"
 #include "engine/contrl.h"
 #include "platform/desktop/screensaver.h"
 #include "playlist/playlist.h"
@@ -35,14 +42,21 @@
 namespace kv {
 
 class TAudioMixer;
+class TStatForm;
 class TSubtitleController;
 class TSubtitleHostAdapter;
 class TExplorerDrop;
 class TOSD;
+class TPluginsForm;
+class TOpenfilesForm;
 
 namespace qtsurface {
 class TVideoSurfaceWidget;
 class TGlVideoSurfaceWidget;
+}
+
+namespace i18n {
+class TLanguage;
 }
 
 namespace desktop {
@@ -109,7 +123,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   TPlaylist Playlist;
   std::string CurrentFile;
   int TitleIndex = 0;
-  bool AnalyzeMode = false;
+  // Read by the statistics callbacks on streaming threads (mainform_analyze.cpp).
+  std::atomic<bool> AnalyzeMode{false};
   int32_t Duration = 0;
   int64_t FileSize = 0;
   int32_t NativeWidth = 0, NativeHeight = 0;
@@ -148,6 +163,20 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void UpdateRateChecks();
   void BuildRendererMenus();
   void BuildAudioMenu();
+
+  // ---- plug-in chains (mainform_plugins.cpp) ----
+  TPluginsForm* PluginsForm = nullptr;  // made on first use, a child of the window
+  void ConnectPluginMenus();
+  void RefreshPluginMenus();
+  // Filters > Video (true) or Audio (false) > Configure.
+  void FiltersConfigureClick(bool video);
+  void FollowPictureSize(int32_t oldWidth, int32_t oldHeight);
+  void ShowPluginProperties(IBaseFilter* filter, const std::string& caption) override;
+  // ---- open files dialog (mainform_openfiles.cpp) ----
+  // The dialog that shows and edits Playlist; made on first use, lives with the window.
+  TOpenfilesForm* OpenfilesForm = nullptr;
+  TOpenfilesForm* OpenfilesDialog();
+  void MMOpenFilesClick();
 
   // ---- geometry (mainform_geometry.cpp) ----
   bool Minimized = false;
@@ -199,8 +228,20 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // The key table acts only for the main window while it is active and no text field has
   // the focus, and once per key message (not again while the event climbs to the parents).
   bool KeyTableApplies(QObject* watched, QEvent* event);
+  bool IsKeyWindow(const QWidget* w) const;  // the main window or its control panel
   QEvent* lastKeyEvent_ = nullptr;
   QPointer<QWidget> lastKeyReceiver_;
+
+  // ---- teletext (mainform_teletext.cpp) ----
+  void MMTeletextClick();
+  // The teletext rows of the key table ("T", Control+T, Control+S, digits); the caller
+  // marks the character handled.
+  bool TeletextKey(int code);  // true when the key's teletext row ran
+  // "+"/"-" page while pages are shown (before zoom and crop act).
+  bool TeletextPaging(bool next);  // true when a page was turned
+  // Saves the page on screen (or every page) with the names the settings give; the OSD
+  // shows the result.
+  void SaveTeletext(bool allPages);
 
   // ---- MPRIS (mainform_mpris.cpp) ----
   void MprisPlay() override;
@@ -230,10 +271,47 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void MMOptionsClick();
   // Hands the engine the settings it copied when it was made (capture, format, AC-3 output).
   void ApplyEngineSettings();
-  // The file associations against the settings (filled in with the associations).
-  void CheckAssociations();
-  // The translation of the forms for a language (filled in with the translations).
-  void LoadLanguage(const std::string& name);
+
+  // ---- control panel and About (mainform_panel.cpp) ----
+  // The loaded control panel library; commands to an unloaded panel are dropped.
+  TPanelLibrary PanelLibrary;
+  bool ShowControlPanel(bool show);  // false when already so, or the library is unusable
+  void MMControlpanelClick();
+  void MMAboutClick();
+  void PanelCommand(int32_t code, int32_t a, int32_t b);
+  void PanelCommandStr(int32_t code, int32_t a, const std::string& text, int32_t b);
+  void SendPanelCommands(const std::vector<panel::TPanelCommand>& commands);
+  void SendMediaInfoToPanel();
+  void SendPositionToPanel();
+  void SendPlacementToPanel();
+  void PanelMediaOpened();  // after an open: bitrates blanked, media information
+  void StatTimerPanel();    // the statistics timer's bitrates
+  void TimerPanel();        // the tick's position and the panel's close request
+  bool PanelCallback(int32_t code, int32_t* a, int32_t* b, void** data);
+  void PanelSeek(int32_t hundredths);
+  void PanelOnTop(bool on);
+  void PanelMuteToggle();
+  void SetPanelCheck(bool on);
+  void ConnectPanelMenu();
+  void moveEvent(QMoveEvent* event) override;
+  // ---- stream analyzer (mainform_analyze.cpp) ----
+  // The analyzer window, made on first use as a window owned by this one.
+  TStatForm* StatForm = nullptr;
+  // The files of a batch (empty for a single file); TitleIndex counts in it while analysing.
+  std::vector<std::string> AnalyzeList;
+  TStatForm* AnalyzerForm();
+  // Gives the engine the three statistics callbacks (before each open).
+  void HandStatCallbacks();
+  void MMFileAnalyzeClick();
+  // The confirmed file choice of MMFileAnalyzeClick.
+  void AnalyzeFiles(const std::vector<std::string>& files);
+  // Opens CurrentFile for analysis and runs it; false when it cannot be opened.
+  bool StartAnalysis();
+  // End of stream while analysing: saves a batch file's table and starts the next file.
+  // True when a batch was walked (*started: the next file runs).
+  bool AnalyzeEndOfStream(bool* started);
+  // A click in the analyzer's chart: the analysis ends and playback goes there.
+  void AnalyzerSeek(int32_t ms);
 
   // Menu command "Exit".
   void MMExitClick();
@@ -244,10 +322,19 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // The last file handed over before the engine existed; opened at the first tick.
   QString PendingOpen;
 
+  // ---- translation and file associations (mainform_language.cpp, mainform_associations.cpp) ----
+  // The translator, made in FormCreate; LoadLanguage applies "Languages/" + name + ".lng" to
+  // every form and to forms shown later.
+  i18n::TLanguage* Translator = nullptr;
+  void LoadLanguage(const std::string& name);
+  // Brings the desktop's associations in line with the Associate section of the settings.
+  void CheckAssociations();
+
  signals:
   // Emitted once the engine exists and the file of a hand-over may be opened; the playback
   // part of the window connects here.
   void openRequested(const QString& fileName);
+
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -275,6 +362,12 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void ConnectPlaybackMenu();
   void CheckScreenshot();
   void EndOfPlaylist();
+  // Scripted runs (mainform_scripted.cpp): messages to standard error and the log instead of
+  // boxes; the exit status says whether everything played.
+  void RouteMessagesForScript();
+  void StartScript();
+  void EndScript();
+  bool scriptFailed_ = false;
   uint32_t lastCharCode_ = 0;
   uint32_t lastCharTime_ = 0;
   bool lastCharSeen_ = false;

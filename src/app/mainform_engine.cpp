@@ -38,6 +38,7 @@ void TMainForm::CreatePlayer() {
         self.data(), [self]() { if (self) self->GraphEvent(); }, Qt::QueuedConnection);
   };
   BuildRendererMenus();
+  RefreshPluginMenus();
 }
 
 void TMainForm::UseSurfaceFor(const std::string& rendererName) {
@@ -47,7 +48,6 @@ void TMainForm::UseSurfaceFor(const std::string& rendererName) {
     GlSurface->setObjectName(QStringLiteral("VideoSurfaceGL"));
     GlSurface->setMouseTracking(true);
     GlSurface->hide();
-    GlSurface->installEventFilter(this);
   }
   QWidget* next = wantGl ? static_cast<QWidget*>(GlSurface) : static_cast<QWidget*>(PlainSurface);
   if (next == VideoSurface) return;

@@ -160,6 +160,7 @@ void TMainForm::FormResize() {
     Player->RefreshVideoWindow();
   }
   Updating = false;
+  if (!Fullscreen) SendPlacementToPanel();
 }
 
 void TMainForm::FullscreenLayout() {
@@ -196,6 +197,7 @@ void TMainForm::MMFullscreenClick() {
       setGeometry(screen->geometry());
     }
     if (!Options->AlwaysOnTop) {
+      PanelCommand(panel::kOnTop, 1, 0);
       SetTopmost(true);
     }
     FullscreenLayout();
@@ -212,6 +214,7 @@ void TMainForm::MMFullscreenClick() {
       CursorCountdown = 20;
     }
     if (!Options->AlwaysOnTop) {
+      PanelCommand(panel::kOnTop, 0, 0);
       SetTopmost(false);
     }
     if (Subtitles) Subtitles->HideStrip();
@@ -240,6 +243,7 @@ void TMainForm::MMMinimizeClick() {
 void TMainForm::MMAlwaysontopClick() {
   Options->AlwaysOnTop = !Options->AlwaysOnTop;
   if (QAction* a = Action("MMAlwaysontop")) a->setChecked(Options->AlwaysOnTop);
+  PanelCommand(panel::kOnTop, Options->AlwaysOnTop ? 1 : 0, 0);
   if (!Fullscreen) {
     SetTopmost(Options->AlwaysOnTop);
   }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -115,7 +116,6 @@ bool TMainForm::HandleChar(int code, uint32_t timestamp) {
   // Each row says whether it ran: a character is marked handled only then, so that a
   // character nothing here uses passes on to the window that has the focus.
   const bool haveGraph = Player && Player->Graph;
-  const bool teletextPages = Player && Player->TeletextActive && Player->TeletextShown;
   switch (keys::ClassifyChar(code)) {
     case keys::CharCommand::None: return false;
     case keys::CharCommand::Mute:
@@ -138,12 +138,16 @@ bool TMainForm::HandleChar(int code, uint32_t timestamp) {
       if (OnScreen) OnScreen->ShowTime(ClockShown ? 1 : 0);
       return true;
     case keys::CharCommand::SaveOrCapture:
+      if (Player && Player->TeletextShown) {
+        SaveTeletext(false);
+        return true;
+      }
       return CaptureKey();
     case keys::CharCommand::SaveAllPages:
     case keys::CharCommand::Teletext:
     case keys::CharCommand::TeletextTransparent:
     case keys::CharCommand::Digit:
-      return false;  // teletext commands: nothing runs until a teletext decoder is linked
+      return TeletextKey(code);  // acts only while a teletext decoder runs
     case keys::CharCommand::Status:
       if (!OnScreen) return false;
       if (Muted) OnScreen->ShowSoundMode(-1);
@@ -177,8 +181,8 @@ bool TMainForm::HandleChar(int code, uint32_t timestamp) {
     case keys::CharCommand::Plus:
     case keys::CharCommand::Minus: {
       const bool plus = keys::ClassifyChar(code) == keys::CharCommand::Plus;
-      (void)teletextPages;  // page turning joins here once a teletext decoder is linked
       if (!Player) return false;
+      const bool paged = TeletextPaging(plus);
       if (ZoomMode) {
         Player->SetZoom(Player->ZoomFactor + (plus ? Options->ZoomStep : -Options->ZoomStep));
         ShowOsdText(ZoomText(Player->ZoomFactor));
@@ -192,7 +196,7 @@ bool TMainForm::HandleChar(int code, uint32_t timestamp) {
         ShowOsdText(QStringLiteral("Crop %1%").arg(Player->ZoomCrop));
         return true;
       }
-      return false;
+      return paged;
     }
   }
   return false;
@@ -210,12 +214,20 @@ bool TMainForm::CaptureKey() {
   return true;
 }
 
+bool TMainForm::IsKeyWindow(const QWidget* w) const {
+  if (w == this) return true;
+  // The control panel: a tool window the main window owns (never one of the dialogs).
+  return w && w->isWindow() && w->parentWidget() == this && w->windowType() == Qt::Tool &&
+         !qobject_cast<const QDialog*>(w);
+}
+
 bool TMainForm::KeyTableApplies(QObject* watched, QEvent* event) {
   if (!isVisible() || QApplication::activePopupWidget()) return false;
-  // Only while the main window is the active window: the program's dialogs keep their keys.
+  // Only while the main window (or its control panel) is the active window: the program's
+  // dialogs keep their keys.
   QWidget* active = QApplication::activeWindow();
-  if (active != this) return false;
-  if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) return false;
+  if (!IsKeyWindow(active)) return false;
+  if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != active) return false;
   if (TakesText(QApplication::focusWidget())) return false;
   // The same key event travels from the focus widget up to its parents: it is one message.
   if (event == lastKeyEvent_ && lastKeyReceiver_ && watched != lastKeyReceiver_ &&
@@ -232,7 +244,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
       // Characters of the key table act from every window, once: they must not also fire
       // as menu shortcuts.
       lastKeyEvent_ = nullptr;  // a new key message starts here
-      if (!isVisible() || QApplication::activeWindow() != this || TakesText(QApplication::focusWidget()))
+      if (!isVisible() || !IsKeyWindow(QApplication::activeWindow()) || TakesText(QApplication::focusWidget()))
         return false;
       auto* key = static_cast<QKeyEvent*>(event);
       const int code = CharacterOf(key);
@@ -251,7 +263,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::KeyRelease: {
       lastKeyEvent_ = nullptr;
-      if (!isVisible() || QApplication::activeWindow() != this || TakesText(QApplication::focusWidget()))
+      if (!isVisible() || !IsKeyWindow(QApplication::activeWindow()) || TakesText(QApplication::focusWidget()))
         return false;
       auto* key = static_cast<QKeyEvent*>(event);
       const int vk = VirtualKeyOf(key);
@@ -316,9 +328,14 @@ void TMainForm::VideoAreaMouseUp(Qt::MouseButton button) {
     IgnoreNextUp = false;
     return;
   }
-  if (button == Qt::LeftButton && Fullscreen && PanelHasFocus) {
-    activateWindow();
-    PanelHasFocus = false;
+  if (button == Qt::LeftButton && Fullscreen) {
+    if (PanelHasFocus) {
+      activateWindow();
+      PanelHasFocus = false;
+    } else if (PanelLibrary.Loaded()) {
+      PanelLibrary.SetPanelFocus();
+      PanelHasFocus = true;
+    }
   }
 }
 

@@ -109,6 +109,7 @@ void TMainForm::BuildAudioMenu() {
     connect(a, &QAction::triggered, this, [this, a]() {
       Player->SelectAudioStream(a->text().toStdString());
       BuildAudioMenu();
+      SendMediaInfoToPanel();
     });
   }
   bool first = true;
@@ -122,12 +123,14 @@ void TMainForm::BuildAudioMenu() {
       connect(own, &QAction::triggered, this, [this]() {
         Player->OpenAudio(CurrentFile);
         BuildAudioMenu();
+        SendMediaInfoToPanel();
       });
     }
     QAction* a = AddItem(menu, FileNameOf(path), child, Player->AudioFileName == path);
     connect(a, &QAction::triggered, this, [this, child]() {
       Player->OpenAudio(Playlist.Text(child));
       BuildAudioMenu();
+      SendMediaInfoToPanel();
     });
   }
 }

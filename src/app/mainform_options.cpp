@@ -1,6 +1,5 @@
 // The menu command "Options": the options library's dialog, and what the window does with the
-// settings it brings back. Also the two hooks the dialog's outcome runs that later parts of
-// the program fill in (file associations, the translation).
+// settings it brings back (file associations and the translation are their own files).
 #include "app/mainform.h"
 #include "debugsup/debugsup.h"
 #include "osd/osdunit.h"
@@ -36,9 +35,5 @@ void TMainForm::ApplyEngineSettings() {
   Player->ColorDepth = Options->ColorDepth;
   Player->Quality = Options->Quality;
 }
-
-void TMainForm::CheckAssociations() { Debug.TextOut("Checking file associations"); }
-
-void TMainForm::LoadLanguage(const std::string& name) { Debug.TextOut("Loading language " + name); }
 
 }  // namespace kv

@@ -66,6 +66,17 @@ TEST_F(MainFormKeys, EachKeyActsOnce_andOnlyARowThatRanMarksItHandled) {
   form_->VideoArea->removeEventFilter(&passed);
 }
 
+TEST_F(MainFormKeys, TheControlPanelWindowKeepsTheLetterKeys) {
+  StartClip();
+  // As the control panel library makes its window: a tool window the main window owns.
+  QWidget panel(form_.get(), Qt::Tool);
+  panel.resize(200, 60);
+  panel.show();
+  Activate(&panel);
+  QTest::keyClick(&panel, 'z');
+  EXPECT_TRUE(form_->ZoomMode) << "a letter pressed in the control panel did not reach the key table";
+}
+
 TEST_F(MainFormKeys, CaptureKeySaysCaptureIsOff) {
   Options->CaptureEnabled = false;
   form_->ApplyEngineSettings();
