@@ -227,7 +227,8 @@ bool TMainForm::KeyTableApplies(QObject* watched, QEvent* event) {
   // dialogs keep their keys.
   QWidget* active = QApplication::activeWindow();
   if (!IsKeyWindow(active)) return false;
-  if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != active) return false;
+  // (A tool window leaves the main window the active one: the event's own window counts.)
+  if (!watched->isWidgetType() || !IsKeyWindow(static_cast<QWidget*>(watched)->window())) return false;
   if (TakesText(QApplication::focusWidget())) return false;
   // The same key event travels from the focus widget up to its parents: it is one message.
   if (event == lastKeyEvent_ && lastKeyReceiver_ && watched != lastKeyReceiver_ &&

@@ -94,9 +94,11 @@ shot framerate-typed
 xdotool key Tab Tab Tab space   # tenths, Cancel, OK (a flat button takes space)
 wait_log "Subtitle framerate 23.976, offset -2000 ms" 5 || { shot framerate-after; fail "the typed framerate and offset did not arrive"; }
 
-# Options from the menu (from the bottom: Exit, Close current file(s), Open file to analyze,
-# Open directory, Open files, Options).
-menu Up Up Up Up Up Up Return
+# Options from the menu, from the bottom: Exit, About (enabled only when its library is
+# there), Close current file(s), Open file to analyze, Open directory, Open files, Options.
+ups=(Up Up Up Up Up Up)
+[ -e "$program_dir/Components/About.so" ] && ups+=(Up)
+menu "${ups[@]}" Return
 options=""
 for _ in $(seq 1 100); do options=$(xdotool search --onlyvisible --name '^Options$' 2>/dev/null | head -1) && [ -n "$options" ] && break; sleep 0.1; done
 [ -n "$options" ] || { shot no-options; fail "\"Options\" did not open the dialog"; }
