@@ -19,6 +19,7 @@
 
 #include "app/app_paths.h"
 #include "app/mainmenu.h"
+#include "filt/filt.h"
 #include "debugsup/debugsup.h"
 #include "platform/module/program_directory.h"
 #include "mixer/audio_mixer.h"
@@ -98,6 +99,7 @@ void TMainForm::SetupComponents() {
   StatTimer->setObjectName(QStringLiteral("StatTimer"));
   StatTimer->setInterval(1000);
   ConnectMenu();
+  ConnectMediaMenus();
 }
 
 void TMainForm::ConnectMenu() {
@@ -357,6 +359,9 @@ void TMainForm::FormShow() {
   if (Options->AlwaysOnTop) {
     SetTopmost(true);
   }
+  // The media texts for the state without a file, and the filter slot items.
+  CreateFiltersForm();
+  RefreshFilterMenus();
   CreatePlayer();
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
@@ -451,6 +456,7 @@ void TMainForm::FormClose() {
   qApp->removeEventFilter(this);
   delete mpris_;
   Subtitles.reset();
+  if (FiltersForm) FiltersForm->SetPlayer(nullptr);
   Player.reset();
   kv::OnScreen = nullptr;
   OnScreen.reset();

@@ -13,6 +13,7 @@
 //   mainform_geometry.cpp aspect, re-layout, full screen, always on top, cursor hiding
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
+//   mainform_mediainfo.cpp the media information texts and the "Media properties" window
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "app/commandline.h"
+#include "app/mediainfo.h"
 #include "app/mpris.h"
 #include "engine/contrl.h"
 #include "platform/desktop/screensaver.h"
@@ -35,6 +37,7 @@
 namespace kv {
 
 class TAudioMixer;
+class TFiltersForm;
 class TSubtitleController;
 class TSubtitleHostAdapter;
 class TExplorerDrop;
@@ -145,6 +148,30 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void UpdateRateChecks();
   void BuildRendererMenus();
   void BuildAudioMenu();
+
+  // ---- media information, properties window, filter menus (mainform_mediainfo.cpp,
+  //      mainform_menus.cpp) ----
+  // The "Media properties" window, created with the window, living until it closes.
+  TFiltersForm* FiltersForm = nullptr;
+  // The texts it shows; Duration and FileSize above are set with them. The control panel
+  // bridge reads all three.
+  mediainfo::TMediaTexts MediaTexts;
+  void FillVideoInfo();
+  void FillAudioInfo();
+  // The engine's filter names into the window (after every open, audio or renderer change).
+  void RefreshFilterList();
+  void MMPropertiesClick();
+  // IEngineHost: a filter's pages, owned by the properties window when it is up.
+  void ShowFilterProperties(IBaseFilter* filter, const std::string& name) override;
+  // Filter slot items: visible exactly for the chosen plug-ins, captioned with their file
+  // names (when the window is shown, after every open and after "Configure").
+  void RefreshFilterMenus();
+  void VidFilterClick(QAction* item);
+  void AudFilterClick(QAction* item);
+  void MainMenuPopup();
+  void CreateFiltersForm();
+  void SetMenuImages();
+  void ConnectMediaMenus();
 
   // ---- geometry (mainform_geometry.cpp) ----
   bool Minimized = false;
