@@ -1,6 +1,8 @@
 // Filter and pin information for the media properties dialog.
 #include "engine/contrl.h"
 
+#include <numeric>
+
 #include "platform/graph/format_blocks.h"
 #include "platform/graph/media_guids.h"
 
@@ -22,7 +24,9 @@ std::string TCOMPlay::DescribeConnection(const MediaType& mt) {
     text += ", " + std::to_string(b.biWidth) + "x" + std::to_string(b.biHeight < 0 ? -b.biHeight : b.biHeight);
   };
   auto aspect = [&](uint32_t x, uint32_t y) {
-    if (x && y) text += " (" + std::to_string(x) + ":" + std::to_string(y) + ")";
+    if (!x || !y) return;
+    const uint32_t d = std::gcd(x, y);
+    text += " (" + std::to_string(x / d) + ":" + std::to_string(y / d) + ")";
   };
   if (mt.formattype == FORMAT_VideoInfo) {
     if (auto v = ReadVideoInfoHeader(mt.format)) size(v->bmiHeader);

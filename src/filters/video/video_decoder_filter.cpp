@@ -62,8 +62,8 @@ HRESULT TVideoDecoderFilter::GetVideoDecoderInfo(TVideoDecoderInfo* info) {
     info->Codec = codecText_;
     info->ThreadsInUse = threadsInUse_;
     info->OutputFormat = outputText_;
-    info->Width = codecText_.empty() ? 0 : width_;
-    info->Height = codecText_.empty() ? 0 : height_;
+    info->Width = infoWidth_;
+    info->Height = infoHeight_;
   }
   info->ThreadSetting = gThreadSetting.load();
   info->FramesDecoded = decoded_.load();
@@ -102,6 +102,8 @@ HRESULT TVideoDecoderFilter::OpenDecoder(const MediaType& type) {
     codecText_ = codec ? std::string(codec->name) + (codec->long_name ? std::string(" (") + codec->long_name + ")" : "")
                        : "?";
     threadsInUse_ = core_.Context()->thread_count;
+    infoWidth_ = width_;
+    infoHeight_ = height_;
     outputText_.clear();
   }
   decoded_ = 0;
@@ -116,6 +118,7 @@ void TVideoDecoderFilter::CloseDecoder() {
   std::lock_guard lock(infoMutex_);
   codecText_.clear();
   threadsInUse_ = 0;
+  infoWidth_ = infoHeight_ = 0;
   outputText_.clear();
 }
 

@@ -78,9 +78,10 @@ class TVideoDecoderFilter final : public decode::TDecoderFilter,
   bool discontinuity_ = true;
   bool prerolling_ = false;
 
-  std::mutex infoMutex_;  // guards the three page texts below (written at connection time)
+  std::mutex infoMutex_;  // guards the page's fields below (written at connection time)
   std::string codecText_;
   int32_t threadsInUse_ = 0;
+  int32_t infoWidth_ = 0, infoHeight_ = 0;
   std::string outputText_;
   std::atomic<int64_t> decoded_{0};
   std::atomic<int64_t> dropped_{0};
