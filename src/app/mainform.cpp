@@ -21,6 +21,7 @@
 #include "app/mainmenu.h"
 #include "filt/filt.h"
 #include "debugsup/debugsup.h"
+#include "i18n/language.h"
 #include "platform/module/program_directory.h"
 #include "mixer/audio_mixer.h"
 #include "osd/osdunit.h"
@@ -72,10 +73,10 @@ void TMainForm::SetupComponents() {
   PlainSurface->setObjectName(QStringLiteral("VideoSurface"));
   PlainSurface->setMouseTracking(true);
   PlainSurface->hide();
-  PlainSurface->installEventFilter(this);
+  // The mouse on the picture reaches eventFilter through the application-wide filter
+  // (FormCreate); a filter on the widgets as well would handle every press and release twice.
   VideoSurface = PlainSurface;
   SurfaceHandle = static_cast<uintptr_t>(PlainSurface->Handle());
-  VideoArea->installEventFilter(this);
   drop_ = new TExplorerDrop(this);
   drop_->SetDestinationControl(VideoArea);
   drop_->OnFolderNotAllowed = [](TExplorerDrop*, const QString& name) {
@@ -139,6 +140,7 @@ void TMainForm::ConnectMenu() {
     if (QAction* a = Action(aspect.name))
       connect(a, &QAction::triggered, this, [this, aspect]() { SetAspect(aspect.keep, aspect.x, aspect.y, aspect.mode); });
   connect(StatTimer, &QTimer::timeout, this, &TMainForm::StatTimerTimer);
+  ConnectPanelMenu();
 }
 
 bool TMainForm::HandOverToRunningInstance() {
@@ -235,6 +237,8 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 12. No screen saver and no power saving while the player runs.
   desktop::SaverState state = screenSaver_.Suspend();
   Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
+  if (!state.haveDisplay)
+    Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
   // 13. The subtitle list and display; no subtitles active.
   SubtitleList.ClearList();
   SubtitleHost = std::make_unique<TSubtitleHostAdapter>(*this);
@@ -249,10 +253,14 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   UpdateRateChecks();
   // 17. Keys reach the key table from every window of the program.
   qApp->installEventFilter(this);
+  // 18. The desktop's file associations, when the settings ask for it at start.
+  if (Options->AssociateCheck) CheckAssociations();
   // 19. Window placement.
   PlaceWindow();
   // 20.
   Updating = false;
+  // 21. The translator; the language is applied when the window is shown.
+  Translator = new i18n::TLanguage(this);
   // 22. The master volume on the OSD's volume bar.
   if (ReadMasterVolume()) OnScreen->SetBarValue(1, Options->Volume / 256);
   // 23.
@@ -332,6 +340,10 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::PlaceWindow() {
+  // Wayland gives clients no global positions: the size is applied, the place is the
+  // compositor's (dragging still works through startSystemMove).
+  if (QGuiApplication::platformName() == QLatin1String("wayland"))
+    Debug.TextOut("Wayland session: window position not applicable, left to the compositor");
   int width = Options->Width;
   int height = Options->Height;
   int left = Options->Left;
@@ -359,6 +371,8 @@ void TMainForm::FormShow() {
   if (Options->AlwaysOnTop) {
     SetTopmost(true);
   }
+  LoadLanguage(Options->Language);
+  if (Options->Panel) ShowControlPanel(true);
   // The media texts for the state without a file, and the filter slot items.
   CreateFiltersForm();
   RefreshFilterMenus();
@@ -388,9 +402,13 @@ void TMainForm::TimerTimer() {
   }
   if (Player) {
     if (Player->State == psRunning && InfoCountdown >= 1) {
-      if (--InfoCountdown == 0) VideoFormatName = Player->GetVideoInputFormatName();
+      if (--InfoCountdown == 0) {
+        VideoFormatName = Player->GetVideoInputFormatName();
+        SendMediaInfoToPanel();
+      }
     }
   }
+  TimerPanel();
   TimerGeometry();
   CheckScreenshot();
   if (OnScreen) {
@@ -454,6 +472,7 @@ void TMainForm::FormClose() {
     Subtitles->SubtitleIndex = -1;
   }
   qApp->removeEventFilter(this);
+  ShowControlPanel(false);  // Options->Panel stays: a panel shown at exit is shown at the next start
   delete mpris_;
   Subtitles.reset();
   if (FiltersForm) FiltersForm->SetPlayer(nullptr);

@@ -14,6 +14,7 @@
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
 //   mainform_mediainfo.cpp the media information texts and the "Media properties" window
+//   mainform_panel.cpp    the control panel and About libraries
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -30,6 +31,8 @@
 #include "app/commandline.h"
 #include "app/mediainfo.h"
 #include "app/mpris.h"
+#include "app/panel_bridge.h"
+#include "app/panel_library.h"
 #include "engine/contrl.h"
 #include "platform/desktop/screensaver.h"
 #include "playlist/playlist.h"
@@ -46,6 +49,10 @@ class TOSD;
 namespace qtsurface {
 class TVideoSurfaceWidget;
 class TGlVideoSurfaceWidget;
+}
+
+namespace i18n {
+class TLanguage;
 }
 
 namespace desktop {
@@ -237,6 +244,29 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   bool MprisCanGoNext() const override;
   bool MprisCanGoPrevious() const override;
 
+  // ---- control panel and About (mainform_panel.cpp) ----
+  // The loaded control panel library; commands to an unloaded panel are dropped.
+  TPanelLibrary PanelLibrary;
+  bool ShowControlPanel(bool show);  // false when already so, or the library is unusable
+  void MMControlpanelClick();
+  void MMAboutClick();
+  void PanelCommand(int32_t code, int32_t a, int32_t b);
+  void PanelCommandStr(int32_t code, int32_t a, const std::string& text, int32_t b);
+  void SendPanelCommands(const std::vector<panel::TPanelCommand>& commands);
+  void SendMediaInfoToPanel();
+  void SendPositionToPanel();
+  void SendPlacementToPanel();
+  void PanelMediaOpened();  // after an open: bitrates blanked, media information
+  void StatTimerPanel();    // the statistics timer's bitrates
+  void TimerPanel();        // the tick's position and the panel's close request
+  bool PanelCallback(int32_t code, int32_t* a, int32_t* b, void** data);
+  void PanelSeek(int32_t hundredths);
+  void PanelOnTop(bool on);
+  void PanelMuteToggle();
+  void SetPanelCheck(bool on);
+  void ConnectPanelMenu();
+  void moveEvent(QMoveEvent* event) override;
+
   // Menu command "Exit".
   void MMExitClick();
   // The first part of the 100 ms tick.
@@ -244,10 +274,19 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // A file handed over by a second instance (or the local hand-over in tests).
   void InstanceOpen(const QString& fileName);
 
+  // ---- translation and file associations (mainform_language.cpp, mainform_associations.cpp) ----
+  // The translator, made in FormCreate; LoadLanguage applies "Languages/" + name + ".lng" to
+  // every form and to forms shown later.
+  i18n::TLanguage* Translator = nullptr;
+  void LoadLanguage(const std::string& name);
+  // Brings the desktop's associations in line with the Associate section of the settings.
+  void CheckAssociations();
+
  signals:
   // Emitted once the engine exists and the file of a hand-over may be opened; the playback
   // part of the window connects here.
   void openRequested(const QString& fileName);
+
 
  protected:
   void showEvent(QShowEvent* event) override;

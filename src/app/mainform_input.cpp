@@ -252,9 +252,14 @@ void TMainForm::VideoAreaMouseUp(Qt::MouseButton button) {
     IgnoreNextUp = false;
     return;
   }
-  if (button == Qt::LeftButton && Fullscreen && PanelHasFocus) {
-    activateWindow();
-    PanelHasFocus = false;
+  if (button == Qt::LeftButton && Fullscreen) {
+    if (PanelHasFocus) {
+      activateWindow();
+      PanelHasFocus = false;
+    } else if (PanelLibrary.Loaded()) {
+      PanelLibrary.SetPanelFocus();
+      PanelHasFocus = true;
+    }
   }
 }
 

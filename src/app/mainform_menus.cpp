@@ -95,6 +95,7 @@ void TMainForm::BuildRendererMenus() {
   auto refreshInfo = [this]() {
     FillVideoInfo();
     FillAudioInfo();
+    SendMediaInfoToPanel();
     RefreshFilterList();
   };
   if (video) {
@@ -129,10 +130,12 @@ void TMainForm::BuildAudioMenu() {
   if (!menu) return;
   menu->clear();
   if (!Player) return;
-  // AudioSelect: the menu, the audio texts and the filter list follow the new audio.
+  // AudioSelect: the menu, the audio texts, the control panel and the filter list follow
+  // the new audio.
   auto audioSelected = [this]() {
     BuildAudioMenu();
     FillAudioInfo();
+    SendMediaInfoToPanel();
     RefreshFilterList();
   };
   for (const std::string& name : Player->AudioStreams) {

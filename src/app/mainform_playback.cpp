@@ -116,6 +116,7 @@ bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
     Subtitles->VideoFramerate = VideoFramerate;
     Subtitles->KeyColor = static_cast<std::int32_t>(KeyColor);
   }
+  PanelMediaOpened();
   return true;
 }
 
@@ -140,6 +141,7 @@ void TMainForm::MMPauseClick() {
     if (Subtitles) Subtitles->Pause();
     StatTimer->stop();
     ShowOsdText("Pause");
+    SendPositionToPanel();
   }
   if (mpris_) mpris_->NotifyChanged();
 }
@@ -151,6 +153,7 @@ void TMainForm::MMStopClick() {
     StatTimer->stop();
     Player->Stop();
     ShowOsdText("Stop");
+    SendPositionToPanel();
   }
   if (Subtitles) Subtitles->Stop();
   if (mpris_) mpris_->NotifyChanged();
@@ -204,6 +207,8 @@ void TMainForm::MMCloseFileClick() {
   FillVideoInfo();
   FillAudioInfo();
   if (FiltersForm) FiltersForm->ClearLists();
+  SendMediaInfoToPanel();
+  SendPositionToPanel();
   if (mpris_) mpris_->NotifyChanged();
 }
 
@@ -256,6 +261,7 @@ std::string TMainForm::StatusText() {
 void TMainForm::StatTimerTimer() {
   if (!Player || Player->State != psRunning) return;
   Debug.IntegerOut("Video bitrate", Player->GetVideoBitrate());
+  StatTimerPanel();
 }
 
 void TMainForm::CaptureFrame() {
