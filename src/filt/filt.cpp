@@ -18,16 +18,32 @@ namespace kv {
 
 namespace {
 
+// A value the main window fills: never translated.
 QLabel* Value(QWidget* parent, const char* name) {
   auto* label = new QLabel(QStringLiteral("?"), parent);
   label->setObjectName(QString::fromLatin1(name));
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  label->setProperty("kvNoTranslate", true);
   return label;
+}
+
+// A fixed caption, named so that language files can translate it.
+QLabel* Caption(QWidget* parent, const char* name, const char* text) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->setObjectName(QString::fromLatin1(name));
+  return label;
+}
+
+QGroupBox* Group(QWidget* parent, const char* name, const char* title) {
+  auto* group = new QGroupBox(QString::fromUtf8(title), parent);
+  group->setObjectName(QString::fromLatin1(name));
+  return group;
 }
 
 QListWidget* List(QWidget* parent, const char* name) {
   auto* list = new QListWidget(parent);
   list->setObjectName(QString::fromLatin1(name));
+  list->setProperty("kvNoTranslate", true);  // filter and pin names
   return list;
 }
 
@@ -50,40 +66,43 @@ TFiltersForm::TFiltersForm(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
 
   auto* file = new QFormLayout;
-  file->addRow(QStringLiteral("File:"), MediaName = Value(this, "MediaName"));
-  file->addRow(QStringLiteral("Size:"), MediaSize = Value(this, "MediaSize"));
-  file->addRow(QStringLiteral("Length:"), MediaLength = Value(this, "MediaLength"));
+  file->addRow(Caption(this, "MediaNameLabel", "File:"), MediaName = Value(this, "MediaName"));
+  file->addRow(Caption(this, "MediaSizeLabel", "Size:"), MediaSize = Value(this, "MediaSize"));
+  file->addRow(Caption(this, "MediaLengthLabel", "Length:"), MediaLength = Value(this, "MediaLength"));
   layout->addLayout(file);
 
   auto* streams = new QHBoxLayout;
-  auto* video = new QGroupBox(QStringLiteral("Video"), this);
+  auto* video = Group(this, "VideoGroup", "Video");
   auto* videoForm = new QFormLayout(video);
-  videoForm->addRow(QStringLiteral("Frame size:"), VideoSize = Value(video, "VideoSize"));
-  videoForm->addRow(QStringLiteral("Frame rate:"), Framerate = Value(video, "Framerate"));
-  videoForm->addRow(QStringLiteral("Compression:"), VideoCompression = Value(video, "VideoCompression"));
+  videoForm->addRow(Caption(video, "VideoSizeLabel", "Frame size:"), VideoSize = Value(video, "VideoSize"));
+  videoForm->addRow(Caption(video, "FramerateLabel", "Frame rate:"), Framerate = Value(video, "Framerate"));
+  videoForm->addRow(Caption(video, "VideoCompressionLabel", "Compression:"),
+                    VideoCompression = Value(video, "VideoCompression"));
   streams->addWidget(video);
-  auto* audio = new QGroupBox(QStringLiteral("Audio"), this);
+  auto* audio = Group(this, "AudioGroup", "Audio");
   auto* audioForm = new QFormLayout(audio);
-  audioForm->addRow(QStringLiteral("Frequency:"), AudioFreq = Value(audio, "AudioFreq"));
-  audioForm->addRow(QStringLiteral("Channels:"), AudioChannels = Value(audio, "AudioChannels"));
-  audioForm->addRow(QStringLiteral("Bits:"), AudioBits = Value(audio, "AudioBits"));
-  audioForm->addRow(QStringLiteral("Bitrate:"), AudioBitrate = Value(audio, "AudioBitrate"));
-  audioForm->addRow(QStringLiteral("Compression:"), AudioCompression = Value(audio, "AudioCompression"));
+  audioForm->addRow(Caption(audio, "AudioFreqLabel", "Frequency:"), AudioFreq = Value(audio, "AudioFreq"));
+  audioForm->addRow(Caption(audio, "AudioChannelsLabel", "Channels:"), AudioChannels = Value(audio, "AudioChannels"));
+  audioForm->addRow(Caption(audio, "AudioBitsLabel", "Bits:"), AudioBits = Value(audio, "AudioBits"));
+  audioForm->addRow(Caption(audio, "AudioBitrateLabel", "Bitrate:"), AudioBitrate = Value(audio, "AudioBitrate"));
+  audioForm->addRow(Caption(audio, "AudioCompressionLabel", "Compression:"),
+                    AudioCompression = Value(audio, "AudioCompression"));
   streams->addWidget(audio);
   layout->addLayout(streams);
 
-  auto* info = new QGroupBox(QStringLiteral("Filters information"), this);
+  auto* info = Group(this, "FiltersGroup", "Filters information");
   auto* grid = new QGridLayout(info);
-  grid->addWidget(new QLabel(QStringLiteral("Used filters"), info), 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("Input pins"), info), 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Output pins"), info), 0, 2);
+  grid->addWidget(Caption(info, "FiltersLabel", "Used filters"), 0, 0);
+  grid->addWidget(Caption(info, "InPinsLabel", "Input pins"), 0, 1);
+  grid->addWidget(Caption(info, "OutPinsLabel", "Output pins"), 0, 2);
   grid->addWidget(Filters = List(info, "Filters"), 1, 0);
   grid->addWidget(InPins = List(info, "InPins"), 1, 1);
   grid->addWidget(OutPins = List(info, "OutPins"), 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Media type:"), info), 2, 0);
+  grid->addWidget(Caption(info, "PinMediaTypeLabel", "Media type:"), 2, 0);
   PinMediaType = new QLabel(info);
   PinMediaType->setObjectName(QStringLiteral("PinMediaType"));
   PinMediaType->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  PinMediaType->setProperty("kvNoTranslate", true);
   grid->addWidget(PinMediaType, 2, 1, 1, 2);
   layout->addWidget(info, 1);
 
