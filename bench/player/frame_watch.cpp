@@ -149,6 +149,7 @@ struct Watcher {
     stripY = -1;
     w = a.width;
     h = a.height;
+    if (debug) std::fprintf(stderr, "frame_watch: window %dx%d+%d+%d\n", w, h, x, y);
     return w >= 64 && h >= 64;
   }
 
@@ -182,6 +183,8 @@ struct Watcher {
         run = 0;
       }
     }
+    if (debug && h > 100)
+      std::fprintf(stderr, "frame_watch: column pixels %06lx %06lx %06lx\n", XGetPixel(col, 0, 0), XGetPixel(col, 0, 10), XGetPixel(col, 0, 100));
     XDestroyImage(col);
     if (debug) std::fprintf(stderr, "frame_watch: window %dx%d+%d+%d strip column run %d at %d\n", w, h, x, y, run, top);
     if (run < 10) return false;
@@ -319,7 +322,7 @@ int main(int argc, char** argv) {
     std::set<long> frames;
     double firstMs = -1;
     long f = -1;
-    if (watch.WaitFor(player, 20000, [](long) { return true; }, &f)) {
+    if (watch.WaitFor(player, 60000, [](long) { return true; }, &f)) {
       firstMs = MsSince(start);
       const auto playing = Clock::now();
       while (MsSince(playing) < seconds * 1000 && !Exited(player)) {
@@ -338,7 +341,7 @@ int main(int argc, char** argv) {
     const char* seekCmd = std::getenv("SEEK_CMD");
     const char* pauseCmd = std::getenv("PAUSE_CMD");
     if (!seekCmd) return Usage();
-    if (!watch.WaitFor(player, 20000, [](long) { return true; })) {
+    if (!watch.WaitFor(player, 60000, [](long) { return true; })) {
       End(player);
       return std::puts("seek_ms NA"), 1;
     }

@@ -78,7 +78,7 @@ work=$(mktemp -d /tmp/kavello-player-bench-XXXXXX)
 chmod 755 "$work"
 pids=()
 cleanup() {
-  [[ -n ${LOGS:-} ]] && mkdir -p "$LOGS" && cp "$work"/*.log "$work"/seeks-* "$work/results" "$work/kavello-own.log" "$LOGS/" 2>/dev/null
+  [[ -n ${LOGS:-} ]] && mkdir -p "$LOGS" && cp "$work"/*.log "$work"/seeks-* "$work/results" "$work/kavello-own.log" "$LOGS/" 2>/dev/null || true
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   [[ -f "$work/pulse/pid" ]] && kill "$(cat "$work/pulse/pid")" 2>/dev/null || true
   [[ -f "$work/dbus.pid" ]] && kill "$(cat "$work/dbus.pid")" 2>/dev/null || true
@@ -91,9 +91,10 @@ as_user=()
 if [[ $(id -u) -eq 0 ]]; then as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups); fi
 cp "$clips/hd.mp4" "$clips/sd.avi" "$work/" && chmod 644 "$work"/hd.mp4 "$work"/sd.avi
 
-# Display: a private Xvfb large enough for a 1080p picture at 100 % plus a window's frame.
+# Display: a private Xvfb large enough that a 1080p window placed for a smaller one (as Kavello
+# does without a window manager) still lies wholly on screen: frame_watch reads the screen.
 exec 3> >(cat > "$work/displayfd")
-Xvfb -displayfd 3 -ac -noreset -screen 0 2560x1440x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -ac -noreset -screen 0 3840x2160x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 exec 3>&-
 for _ in $(seq 100); do [[ -s "$work/displayfd" ]] && break; sleep 0.1; done
@@ -157,7 +158,7 @@ for clip in $CLIPS; do
     for player in $PLAYERS; do
       fresh_home
       # shellcheck disable=SC2046
-      out=$("$watch" play 45 -- /usr/bin/time -f "%U %S %M" -o "$work/time" "${as_user[@]}" \
+      out=$("$watch" play 60 -- /usr/bin/time -f "%U %S %M" -o "$work/time" "${as_user[@]}" \
         $(player_cmd "$player" "${clipfile[$clip]}" play) 2>>"$work/$player.log") || true
       seen=$(awk '$1 == "frames_seen" {print $2}' <<<"$out")
       read -r u s m < <(tail -1 "$work/time" 2>/dev/null) || true
@@ -175,7 +176,7 @@ for run in $(seq "$RUNS"); do
   for player in $PLAYERS; do
     fresh_home
     # shellcheck disable=SC2046
-    out=$("$watch" first-frame 20 -- "${as_user[@]}" $(player_cmd "$player" hd.mp4 hold) 2>>"$work/$player.log") || true
+    out=$("$watch" first-frame 60 -- "${as_user[@]}" $(player_cmd "$player" hd.mp4 hold) 2>>"$work/$player.log") || true
     v=$(awk '{print $2}' <<<"$out")
     [[ $v != NA && -n $v ]] && put first_ms "$player" "$v"
     echo "first frame $player: $out" >&2
