@@ -30,6 +30,12 @@ REFERENCE_TIME TAudioClockSource::Now() {
   if (Played_ && Mapped_) {
     if (std::optional<REFERENCE_TIME> played = Played_()) {
       REFERENCE_TIME heard = StreamStart_ + MediaAtMapping_ + (*played - WrittenAtMapping_);
+      if (Rebase_) {
+        // A stream joining the running clock: its sound is placed at the clock's time.
+        MediaAtMapping_ += t - heard;
+        heard = t;
+        Rebase_ = false;
+      }
       REFERENCE_TIME error = heard - t;
       if (error > KSnapAhead || error < -KHoldBehind) {
         // Far ahead (a stall ended): take the sound's time. Far behind (the sound stalled, or
@@ -51,13 +57,14 @@ REFERENCE_TIME TAudioClockSource::Now() {
   return Last_;
 }
 
-void TAudioClockSource::Follow(TPlayedTime played) {
+void TAudioClockSource::Follow(TPlayedTime played, bool continueFromHere) {
   std::lock_guard<std::mutex> lock(Mutex_);
   // Settle the free-running time first so the switch does not lose the time since.
   REFERENCE_TIME system = SystemTime_();
   Last_ = FreeRunningLocked(system);
   LastSystem_ = system;
   Played_ = std::move(played);
+  Rebase_ = continueFromHere && Played_;
 }
 
 void TAudioClockSource::StopFollowing() { Follow({}); }
