@@ -158,6 +158,11 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   TPluginsForm* PluginsForm = nullptr;  // made on first use, a child of the window
   void ConnectPluginMenus();
   void RefreshPluginMenus();
+  void VidFiltersConfigureClick();
+  void AudFiltersConfigureClick();
+  // The slot items: the property pages of the plug-in of slot (item tag).
+  void VidFilterClick(QAction* item);
+  void AudFilterClick(QAction* item);
   // Filters > Video (true) or Audio (false) > Configure.
   void FiltersConfigureClick(bool video);
   void FollowPictureSize(int32_t oldWidth, int32_t oldHeight);

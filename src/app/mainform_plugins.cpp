@@ -14,20 +14,14 @@ namespace kv {
 
 void TMainForm::ConnectPluginMenus() {
   if (QAction* a = Action("VidFiltersConfigure"))
-    connect(a, &QAction::triggered, this, [this] { FiltersConfigureClick(true); });
+    connect(a, &QAction::triggered, this, &TMainForm::VidFiltersConfigureClick);
   if (QAction* a = Action("AudFiltersConfigure"))
-    connect(a, &QAction::triggered, this, [this] { FiltersConfigureClick(false); });
+    connect(a, &QAction::triggered, this, &TMainForm::AudFiltersConfigureClick);
   for (int k = 1; k <= kFilterSlots; ++k) {
     if (QAction* a = Action(QString("VidFilter%1").arg(k).toLatin1().constData()))
-      connect(a, &QAction::triggered, this, [this, a] {
-        if (!Player) return;
-        const int32_t width = Player->DisplayWidth, height = Player->DisplayHeight;
-        if (Player->ShowVideoPluginProperties(MenuTag(a))) FollowPictureSize(width, height);
-      });
+      connect(a, &QAction::triggered, this, [this, a] { VidFilterClick(a); });
     if (QAction* a = Action(QString("AudFilter%1").arg(k).toLatin1().constData()))
-      connect(a, &QAction::triggered, this, [this, a] {
-        if (Player) Player->ShowAudioPluginProperties(MenuTag(a));
-      });
+      connect(a, &QAction::triggered, this, [this, a] { AudFilterClick(a); });
   }
   // The items follow the settings whenever the submenus open.
   for (const char* name : {"MMFiltersVideo", "MMFiltersAudio"})
@@ -49,6 +43,20 @@ void TMainForm::RefreshPluginMenus() {
       a->setText(QString::fromStdString(audio.FileName));
     }
   }
+}
+
+void TMainForm::VidFiltersConfigureClick() { FiltersConfigureClick(true); }
+
+void TMainForm::AudFiltersConfigureClick() { FiltersConfigureClick(false); }
+
+void TMainForm::VidFilterClick(QAction* item) {
+  if (!Player) return;
+  const int32_t width = Player->DisplayWidth, height = Player->DisplayHeight;
+  if (Player->ShowVideoPluginProperties(MenuTag(item))) FollowPictureSize(width, height);
+}
+
+void TMainForm::AudFilterClick(QAction* item) {
+  if (Player) Player->ShowAudioPluginProperties(MenuTag(item));
 }
 
 void TMainForm::FiltersConfigureClick(bool video) {
