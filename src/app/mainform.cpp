@@ -19,6 +19,7 @@
 
 #include "app/app_paths.h"
 #include "app/mainmenu.h"
+#include "filt/filt.h"
 #include "debugsup/debugsup.h"
 #include "i18n/language.h"
 #include "platform/module/program_directory.h"
@@ -99,6 +100,7 @@ void TMainForm::SetupComponents() {
   StatTimer->setObjectName(QStringLiteral("StatTimer"));
   StatTimer->setInterval(1000);
   ConnectMenu();
+  ConnectMediaMenus();
 }
 
 void TMainForm::ConnectMenu() {
@@ -113,11 +115,14 @@ void TMainForm::ConnectMenu() {
   on("MMPrev", &TMainForm::MMPrevClick);
   on("MMCloseFile", &TMainForm::MMCloseFileClick);
   on("MMOpenDir", &TMainForm::MMOpenDirClick);
+  on("MMFileAnalyze", &TMainForm::MMFileAnalyzeClick);
   on("MMOpenFiles", &TMainForm::MMOpenDirClick);  // until the playlist dialog exists
+  on("MMOpenFiles", &TMainForm::MMOpenFilesClick);
   on("MMFullscreen", &TMainForm::MMFullscreenClick);
   on("MMWindow", &TMainForm::MMWindowClick);
   on("MMMinimize", &TMainForm::MMMinimizeClick);
   on("MMAlwaysontop", &TMainForm::MMAlwaysontopClick);
+  on("MMTeletext", &TMainForm::MMTeletextClick);
   const struct {
     const char* name;
     int32_t step;
@@ -195,6 +200,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
       else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     });
   }
+  if (commandLine_.quitAtEnd) RouteMessagesForScript();
   // 9. This process shows the window.
   showMainForm_ = true;
   SetupComponents();
@@ -372,7 +378,11 @@ void TMainForm::FormShow() {
   }
   LoadLanguage(Options->Language);
   if (Options->Panel) ShowControlPanel(true);
+  // The media texts for the state without a file, and the filter slot items.
+  CreateFiltersForm();
+  RefreshFilterMenus();
   CreatePlayer();
+  OpenfilesDialog();  // made once with the window, like the other forms
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
 }
@@ -380,6 +390,7 @@ void TMainForm::FormShow() {
 void TMainForm::TimerTimer() {
   if (FirstTick) {
     FirstTick = false;
+    if (commandLine_.quitAtEnd) StartScript();
     if (!StartFile.empty()) PlayFileNow(StartFile);
   }
   if (CloseRequested || PanelExitRequested) {
@@ -393,7 +404,7 @@ void TMainForm::TimerTimer() {
     Timer->stop();
     close();
     // Ends every event loop, also one that a message box or dialog still runs.
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(exitCode_);
     return;
   }
   if (Player) {
@@ -471,6 +482,7 @@ void TMainForm::FormClose() {
   ShowControlPanel(false);  // Options->Panel stays: a panel shown at exit is shown at the next start
   delete mpris_;
   Subtitles.reset();
+  if (FiltersForm) FiltersForm->SetPlayer(nullptr);
   Player.reset();
   kv::OnScreen = nullptr;
   OnScreen.reset();

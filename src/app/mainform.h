@@ -9,11 +9,15 @@
 //   mainmenu.cpp          the menu tree
 //   mainform_engine.cpp   the engine's creation and its window-system side (IEngineHost)
 //   mainform_playback.cpp opening titles, the playback commands, the playlist walk, timers
+//   mainform_openfiles.cpp the open-files dialog ("Open files"), which edits the playlist
 //   mainform_menus.cpp    the menus rebuilt at run time (titles, audio, renderers, rates)
 //   mainform_geometry.cpp aspect, re-layout, full screen, always on top, cursor hiding
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
+//   mainform_mediainfo.cpp the media information texts and the "Media properties" window
 //   mainform_panel.cpp    the control panel and About libraries
+//   mainform_analyze.cpp  the stream analyzer: statistics callbacks, analysis opens, batch
+//   mainform_scripted.cpp "--quit-at-end": messages to standard error, the exit status
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -23,11 +27,13 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/commandline.h"
+#include "app/mediainfo.h"
 #include "app/mpris.h"
 #include "app/panel_bridge.h"
 #include "app/panel_library.h"
@@ -38,11 +44,14 @@
 namespace kv {
 
 class TAudioMixer;
+class TStatForm;
+class TFiltersForm;
 class TSubtitleController;
 class TSubtitleHostAdapter;
 class TExplorerDrop;
 class TOSD;
 class TPluginsForm;
+class TOpenfilesForm;
 
 namespace qtsurface {
 class TVideoSurfaceWidget;
@@ -117,7 +126,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   TPlaylist Playlist;
   std::string CurrentFile;
   int TitleIndex = 0;
-  bool AnalyzeMode = false;
+  // Read by the statistics callbacks on streaming threads (mainform_analyze.cpp).
+  std::atomic<bool> AnalyzeMode{false};
   int32_t Duration = 0;
   int64_t FileSize = 0;
   int32_t NativeWidth = 0, NativeHeight = 0;
@@ -157,16 +167,40 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // ---- plug-in chains (mainform_plugins.cpp) ----
   TPluginsForm* PluginsForm = nullptr;  // made on first use, a child of the window
   void ConnectPluginMenus();
-  void RefreshPluginMenus();
   void VidFiltersConfigureClick();
   void AudFiltersConfigureClick();
-  // The slot items: the property pages of the plug-in of slot (item tag).
-  void VidFilterClick(QAction* item);
-  void AudFilterClick(QAction* item);
   // Filters > Video (true) or Audio (false) > Configure.
   void FiltersConfigureClick(bool video);
   void FollowPictureSize(int32_t oldWidth, int32_t oldHeight);
   void ShowPluginProperties(IBaseFilter* filter, const std::string& caption) override;
+  // ---- open files dialog (mainform_openfiles.cpp) ----
+  // The dialog that shows and edits Playlist; made on first use, lives with the window.
+  TOpenfilesForm* OpenfilesForm = nullptr;
+  TOpenfilesForm* OpenfilesDialog();
+  void MMOpenFilesClick();
+  // ---- media information, properties window, filter menus (mainform_mediainfo.cpp,
+  //      mainform_menus.cpp) ----
+  // The "Media properties" window, created with the window, living until it closes.
+  TFiltersForm* FiltersForm = nullptr;
+  // The texts it shows; Duration and FileSize above are set with them. The control panel
+  // bridge reads all three.
+  mediainfo::TMediaTexts MediaTexts;
+  void FillVideoInfo();
+  void FillAudioInfo();
+  // The engine's filter names into the window (after every open, audio or renderer change).
+  void RefreshFilterList();
+  void MMPropertiesClick();
+  // IEngineHost: a filter's pages, owned by the properties window when it is up.
+  void ShowFilterProperties(IBaseFilter* filter, const std::string& name) override;
+  // Filter slot items: visible exactly for the chosen plug-ins, captioned with their file
+  // names (when the window is shown, after every open and after "Configure").
+  void RefreshFilterMenus();
+  void VidFilterClick(QAction* item);
+  void AudFilterClick(QAction* item);
+  void MainMenuPopup();
+  void CreateFiltersForm();
+  void SetMenuImages();
+  void ConnectMediaMenus();
 
   // ---- geometry (mainform_geometry.cpp) ----
   bool Minimized = false;
@@ -208,6 +242,17 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void VideoAreaDblClick();
   void FilesDropped(const QStringList& files);
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+  // ---- teletext (mainform_teletext.cpp) ----
+  void MMTeletextClick();
+  // The teletext rows of the key table ("T", Control+T, Control+S, digits); the caller
+  // marks the character handled.
+  void TeletextKey(int code);
+  // "+"/"-" page while pages are shown (before zoom and crop act).
+  void TeletextPaging(bool next);
+  // Saves the page on screen (or every page) with the names the settings give; the OSD
+  // shows the result.
+  void SaveTeletext(bool allPages);
 
   // ---- MPRIS (mainform_mpris.cpp) ----
   void MprisPlay() override;
@@ -254,6 +299,24 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void SetPanelCheck(bool on);
   void ConnectPanelMenu();
   void moveEvent(QMoveEvent* event) override;
+  // ---- stream analyzer (mainform_analyze.cpp) ----
+  // The analyzer window, made on first use as a window owned by this one.
+  TStatForm* StatForm = nullptr;
+  // The files of a batch (empty for a single file); TitleIndex counts in it while analysing.
+  std::vector<std::string> AnalyzeList;
+  TStatForm* AnalyzerForm();
+  // Gives the engine the three statistics callbacks (before each open).
+  void HandStatCallbacks();
+  void MMFileAnalyzeClick();
+  // The confirmed file choice of MMFileAnalyzeClick.
+  void AnalyzeFiles(const std::vector<std::string>& files);
+  // Opens CurrentFile for analysis and runs it; false when it cannot be opened.
+  bool StartAnalysis();
+  // End of stream while analysing: saves a batch file's table and starts the next file.
+  // True when a batch was walked (*started: the next file runs).
+  bool AnalyzeEndOfStream(bool* started);
+  // A click in the analyzer's chart: the analysis ends and playback goes there.
+  void AnalyzerSeek(int32_t ms);
 
   // Menu command "Exit".
   void MMExitClick();
@@ -302,6 +365,12 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void ConnectPlaybackMenu();
   void CheckScreenshot();
   void EndOfPlaylist();
+  // Scripted runs (mainform_scripted.cpp): messages to standard error and the log instead of
+  // boxes; the exit status says whether everything played.
+  void RouteMessagesForScript();
+  void StartScript();
+  void EndScript();
+  bool scriptFailed_ = false;
   uint32_t lastCharCode_ = 0;
   uint32_t lastCharTime_ = 0;
   bool lastCharSeen_ = false;

@@ -17,47 +17,15 @@ void TMainForm::ConnectPluginMenus() {
     connect(a, &QAction::triggered, this, &TMainForm::VidFiltersConfigureClick);
   if (QAction* a = Action("AudFiltersConfigure"))
     connect(a, &QAction::triggered, this, &TMainForm::AudFiltersConfigureClick);
-  for (int k = 1; k <= kFilterSlots; ++k) {
-    if (QAction* a = Action(QString("VidFilter%1").arg(k).toLatin1().constData()))
-      connect(a, &QAction::triggered, this, [this, a] { VidFilterClick(a); });
-    if (QAction* a = Action(QString("AudFilter%1").arg(k).toLatin1().constData()))
-      connect(a, &QAction::triggered, this, [this, a] { AudFilterClick(a); });
-  }
   // The items follow the settings whenever the submenus open.
   for (const char* name : {"MMFiltersVideo", "MMFiltersAudio"})
     if (QAction* a = Action(name); a && a->menu())
-      connect(a->menu(), &QMenu::aboutToShow, this, &TMainForm::RefreshPluginMenus);
-}
-
-void TMainForm::RefreshPluginMenus() {
-  if (!Options) return;
-  for (int k = 1; k <= kFilterSlots; ++k) {
-    const TFilterStruct& video = Options->VideoFilters[k - 1];
-    const TFilterStruct& audio = Options->AudioFilters[k - 1];
-    if (QAction* a = Action(QString("VidFilter%1").arg(k).toLatin1().constData())) {
-      a->setVisible(!video.FileName.empty());
-      a->setText(QString::fromStdString(video.FileName));
-    }
-    if (QAction* a = Action(QString("AudFilter%1").arg(k).toLatin1().constData())) {
-      a->setVisible(!audio.FileName.empty());
-      a->setText(QString::fromStdString(audio.FileName));
-    }
-  }
+      connect(a->menu(), &QMenu::aboutToShow, this, &TMainForm::RefreshFilterMenus);
 }
 
 void TMainForm::VidFiltersConfigureClick() { FiltersConfigureClick(true); }
 
 void TMainForm::AudFiltersConfigureClick() { FiltersConfigureClick(false); }
-
-void TMainForm::VidFilterClick(QAction* item) {
-  if (!Player) return;
-  const int32_t width = Player->DisplayWidth, height = Player->DisplayHeight;
-  if (Player->ShowVideoPluginProperties(MenuTag(item))) FollowPictureSize(width, height);
-}
-
-void TMainForm::AudFilterClick(QAction* item) {
-  if (Player) Player->ShowAudioPluginProperties(MenuTag(item));
-}
 
 void TMainForm::FiltersConfigureClick(bool video) {
   if (!PluginsForm) PluginsForm = new TPluginsForm(this, ProgramPath("Filters"), Options->Language);
@@ -65,7 +33,7 @@ void TMainForm::FiltersConfigureClick(bool video) {
   TFiltersInChain& setting = video ? Options->VideoFilters : Options->AudioFilters;
   if (PluginsForm->ShowModal(setting) != 1) return;
   setting = PluginsForm->Chain();
-  RefreshPluginMenus();
+  RefreshFilterMenus();
   if (!Player) return;
   if (!video) {
     Player->RerenderAudio(setting);

@@ -56,7 +56,8 @@ bool TCOMPlay::HandleAudioPin(TOpenScan& scan, IPin* pin, int index, const Media
   }
   if (StatisticsWanted && !AudioStatFilter && container_ && container_->Statistics) {
     AudioStatFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, "Statistics Filter");
-    if (AudioStatFilter) AudioStatFilter.As(&AudioStat);
+    if (AudioStatFilter && SUCCEEDED(AudioStatFilter.As(&AudioStat)) && AudioStatCallback)
+      AudioStat->SetSampleCallback(AudioStatCallback);
   }
   CreatePluginFilters(AudioFilterChain, AudioPlugins);
   if (ConnectAudioChain(pin)) {

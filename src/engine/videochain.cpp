@@ -19,7 +19,6 @@ constexpr int32_t DVENCODERRESOLUTION_720x480 = 2012;
 }  // namespace
 
 bool TCOMPlay::HandleVideoPin(TOpenScan& scan, IPin* pin, int index, const MediaType& mt) {
-  if (scan.vbiPin < 0 && mt.subtype == MEDIASUBTYPE_VBIV) scan.vbiPin = index;
   PIN_INFO info;
   if (SUCCEEDED(pin->QueryPinInfo(&info))) {
     VideoStreams.push_back(StreamName(info.achName));
@@ -191,7 +190,10 @@ void TCOMPlay::LinkTeletext(const TOpenScan& scan, IBaseFilter* demux) {
   if (scan.vbiPin < 0 || !scan.videoConnected || NullRenderers) return;
   bool mixing = false;
   for (const char* name : kMixingRenderers) mixing |= VideoRendererName == name;
-  if (!mixing) return;
+  if (!mixing) {
+    Debug.TextOut("Teletext off: \"" + VideoRendererName + "\" cannot mix a second picture");
+    return;
+  }
   TeletextDecoder = CreateFilter(CLSID_TeletextDecoder, "Teletext decoder");
   if (!TeletextDecoder) return;
   ComPtr<IPin> vbi = FindPin(demux, PINDIR_OUTPUT, scan.vbiPin);
@@ -201,7 +203,11 @@ void TCOMPlay::LinkTeletext(const TOpenScan& scan, IBaseFilter* demux) {
   if (vbi && in && out && second && SUCCEEDED(Graph->ConnectDirect(vbi.Get(), in.Get(), nullptr)) &&
       SUCCEEDED(Graph->ConnectDirect(out.Get(), second.Get(), nullptr))) {
     TeletextActive = true;
-    if (SUCCEEDED(TeletextDecoder.As(&Teletext))) Teletext->ShowTeletext(0);
+    if (SUCCEEDED(TeletextDecoder.As(&Teletext))) {
+      Teletext->ShowTeletext(0);
+      // A new decoder starts opaque; it follows the transparency the user chose before.
+      if (TeletextTransparent) Teletext->SetTransparent(1);
+    }
     return;
   }
   DisconnectFilter(TeletextDecoder.Get());
