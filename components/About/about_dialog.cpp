@@ -11,16 +11,20 @@
 namespace kv::about {
 
 TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("AboutDialog"));
+  setObjectName(QStringLiteral("AboutForm"));
   setWindowTitle(QStringLiteral("About"));
   auto* column = new QVBoxLayout(this);
   auto* title = new QLabel(QStringLiteral("<b>Kavello</b> %1").arg(QString::fromStdString(ProgramVersion())), this);
   title->setObjectName(QStringLiteral("Title"));
+  title->setProperty("kvNoTranslate", true);  // the version, read at run time
   column->addWidget(title);
   auto* built = new QLabel(QStringLiteral("Built %1").arg(QString::fromStdString(BuildDate())), this);
   built->setObjectName(QStringLiteral("BuildDate"));
+  built->setProperty("kvNoTranslate", true);
   column->addWidget(built);
-  column->addWidget(new QLabel(QStringLiteral("Libraries in use:"), this));
+  auto* librariesCaption = new QLabel(QStringLiteral("Libraries in use:"), this);
+  librariesCaption->setObjectName(QStringLiteral("LibrariesCaption"));
+  column->addWidget(librariesCaption);
 
   const std::vector<TLibraryInfo> libraries = LibrariesInUse();
   libraries_ = new QTableWidget(static_cast<int>(libraries.size()), 3, this);

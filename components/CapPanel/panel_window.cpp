@@ -75,7 +75,7 @@ void TSeekSlider::mouseReleaseEvent(QMouseEvent* event) {
 
 TControlPanel::TControlPanel(QWidget* owner, const std::string& registryRoot)
     : QWidget(owner, Qt::Tool), registryRoot_(registryRoot) {
-  setObjectName(QStringLiteral("ControlPanel"));
+  setObjectName(QStringLiteral("ControlPanelForm"));
   setWindowTitle(QStringLiteral("Control panel"));
   setAttribute(Qt::WA_ShowWithoutActivating);
 
@@ -85,6 +85,7 @@ TControlPanel::TControlPanel(QWidget* owner, const std::string& registryRoot)
 
   fileName_ = new QLabel(this);
   fileName_->setObjectName(QStringLiteral("FileName"));
+  fileName_->setProperty("kvNoTranslate", true);  // live values: no language file sets them
   fileName_->setMinimumWidth(200);
   // Fixed row heights keep the layout the same on every style, so that the buttons are
   // where a user (or a test driving the mouse) expects them.
@@ -98,6 +99,8 @@ TControlPanel::TControlPanel(QWidget* owner, const std::string& registryRoot)
   position_->setObjectName(QStringLiteral("PositionSlider"));
   remaining_ = new QLabel(QStringLiteral("0:00:00"), this);
   remaining_->setObjectName(QStringLiteral("Remaining"));
+  elapsed_->setProperty("kvNoTranslate", true);
+  remaining_->setProperty("kvNoTranslate", true);
   for (QWidget* w : std::initializer_list<QWidget*>{elapsed_, position_, remaining_}) w->setFixedHeight(kSliderRow);
   positionRow->addWidget(elapsed_);
   positionRow->addWidget(position_, 1);
@@ -180,11 +183,13 @@ void TControlPanel::BuildInfo(QGridLayout* grid) {
   auto value = [this](const char* name) {
     auto* label = new QLabel(this);
     label->setObjectName(QString::fromLatin1(name));
+    label->setProperty("kvNoTranslate", true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
   };
-  auto caption = [this](const QString& text) {
+  auto caption = [this](const QString& text, const char* name) {
     auto* label = new QLabel(text, this);
+    label->setObjectName(QString::fromLatin1(name));
     label->setEnabled(false);
     return label;
   };
@@ -200,21 +205,21 @@ void TControlPanel::BuildInfo(QGridLayout* grid) {
     bitrates_[i] = value(bitrateNames[i]);
     bitrates_[i]->setText(QStringLiteral("-"));
   }
-  grid->addWidget(caption(tr("Picture")), 0, 0);
+  grid->addWidget(caption(tr("Picture"), "PictureCaption"), 0, 0);
   grid->addWidget(picture_, 0, 1);
   grid->addWidget(frameRate_, 0, 2);
-  grid->addWidget(caption(tr("Video")), 1, 0);
+  grid->addWidget(caption(tr("Video"), "VideoCaption"), 1, 0);
   grid->addWidget(videoFormatLabel_, 1, 1, 1, 2);
-  grid->addWidget(caption(tr("Audio")), 2, 0);
+  grid->addWidget(caption(tr("Audio"), "AudioCaption"), 2, 0);
   grid->addWidget(audioCodec_, 2, 1);
   grid->addWidget(audioFormat_, 2, 2);
-  grid->addWidget(caption(tr("File")), 3, 0);
+  grid->addWidget(caption(tr("File"), "FileCaption"), 3, 0);
   grid->addWidget(fileSize_, 3, 1);
   grid->addWidget(freeSpace_, 3, 2);
-  grid->addWidget(caption(tr("Video bitrate")), 4, 0);
+  grid->addWidget(caption(tr("Video bitrate"), "VideoBitrateCaption"), 4, 0);
   grid->addWidget(bitrates_[0], 4, 1);
   grid->addWidget(bitrates_[1], 4, 2);
-  grid->addWidget(caption(tr("Audio bitrate")), 5, 0);
+  grid->addWidget(caption(tr("Audio bitrate"), "AudioBitrateCaption"), 5, 0);
   grid->addWidget(bitrates_[2], 5, 1);
   grid->addWidget(bitrates_[3], 5, 2);
   grid->setColumnStretch(2, 1);

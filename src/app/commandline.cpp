@@ -61,6 +61,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
     } else {
       std::string resolved = ResolveAgainst(cwd, a);
       if (!a.empty() && fileExists(resolved)) cl.startFile = resolved;
+      else if (!a.empty()) cl.unplayableArgument = resolved;
     }
   }
   return cl;
@@ -76,7 +77,11 @@ std::string CommandLineHelp() {
       "  /debug                load the component libraries from their own sub-folders\n"
       "  --quit-at-end         exit with code 0 at the end of the playlist instead of pausing\n"
       "  --screenshot-at S F   save a picture of the window to F when playback reaches S seconds\n"
-      "  --help                show this text\n";
+      "  --help                show this text\n"
+      "\n"
+      "       kavello --analyze [--no-image] FILE...\n"
+      "  analyses each file without a window: one line per file (frames, bytes, mean bit rate)\n"
+      "  and its frame table as FILE.cvs; --no-image leaves out the picture measures\n";
 }
 
 }  // namespace kv

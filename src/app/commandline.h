@@ -19,6 +19,8 @@ struct CommandLine {
   std::string logFile;         // file after "/log" (resolved), empty = the default log
   bool debugMode = false;      // "/debug"
   std::string startFile;       // the last argument that names an existing file
+  // The last argument taken for a file name that names no regular file (resolved).
+  std::string unplayableArgument;
   // The first argument, resolved, when it names an existing file (the hand-over target).
   std::string firstArgumentFile;
   bool hasArguments = false;

@@ -1,5 +1,6 @@
-// The program block: the application object, the main window (whose FormCreate decides
-// whether this process shows a window at all), the message loop.
+// The program block: the termination handlers (before anything else), the application
+// object, the main window (whose FormCreate decides whether this process shows a window at
+// all), the message loop.
 #include <QApplication>
 #include <QDir>
 
@@ -7,11 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "app/analyze_command.h"
 #include "app/commandline.h"
 #include "app/mainform.h"
+#include "platform/desktop/termination_signals.h"
 #include "platform/ui/messagebox_qt.h"
 
 int main(int argc, char** argv) {
+  // First of all: a SIGTERM during the start must end through the close path, not kill.
+  kv::desktop::InstallTerminationHandlers();
   // File names are resolved against the caller's directory before the program moves to its own.
   const std::string callerCwd = QDir::currentPath().toStdString();
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -21,6 +26,9 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+
+  // The analyzer's batch runs without a window (and without a display).
+  if (kv::IsAnalyzeCommand(args)) return kv::RunAnalyzeCommand(args, callerCwd, stdout, stderr);
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kavello_"));

@@ -113,11 +113,14 @@ void TMainForm::ConnectMenu() {
   on("MMPrev", &TMainForm::MMPrevClick);
   on("MMCloseFile", &TMainForm::MMCloseFileClick);
   on("MMOpenDir", &TMainForm::MMOpenDirClick);
+  on("MMFileAnalyze", &TMainForm::MMFileAnalyzeClick);
+  on("MMOpenFiles", &TMainForm::MMOpenDirClick);  // until the playlist dialog exists
   on("MMOpenFiles", &TMainForm::MMOpenFilesClick);
   on("MMFullscreen", &TMainForm::MMFullscreenClick);
   on("MMWindow", &TMainForm::MMWindowClick);
   on("MMMinimize", &TMainForm::MMMinimizeClick);
   on("MMAlwaysontop", &TMainForm::MMAlwaysontopClick);
+  on("MMTeletext", &TMainForm::MMTeletextClick);
   const struct {
     const char* name;
     int32_t step;
@@ -139,6 +142,7 @@ void TMainForm::ConnectMenu() {
       connect(a, &QAction::triggered, this, [this, aspect]() { SetAspect(aspect.keep, aspect.x, aspect.y, aspect.mode); });
   connect(StatTimer, &QTimer::timeout, this, &TMainForm::StatTimerTimer);
   ConnectPanelMenu();
+  ConnectPluginMenus();
 }
 
 bool TMainForm::HandOverToRunningInstance() {
@@ -194,6 +198,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
       else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     });
   }
+  if (commandLine_.quitAtEnd) RouteMessagesForScript();
   // 9. This process shows the window.
   showMainForm_ = true;
   SetupComponents();
@@ -380,6 +385,7 @@ void TMainForm::FormShow() {
 void TMainForm::TimerTimer() {
   if (FirstTick) {
     FirstTick = false;
+    if (commandLine_.quitAtEnd) StartScript();
     if (!StartFile.empty()) PlayFileNow(StartFile);
   }
   if (CloseRequested || PanelExitRequested) {
@@ -393,7 +399,7 @@ void TMainForm::TimerTimer() {
     Timer->stop();
     close();
     // Ends every event loop, also one that a message box or dialog still runs.
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(exitCode_);
     return;
   }
   if (Player) {

@@ -15,6 +15,8 @@
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
 //   mainform_panel.cpp    the control panel and About libraries
+//   mainform_analyze.cpp  the stream analyzer: statistics callbacks, analysis opens, batch
+//   mainform_scripted.cpp "--quit-at-end": messages to standard error, the exit status
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
 
@@ -24,6 +26,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,10 +42,12 @@
 namespace kv {
 
 class TAudioMixer;
+class TStatForm;
 class TSubtitleController;
 class TSubtitleHostAdapter;
 class TExplorerDrop;
 class TOSD;
+class TPluginsForm;
 class TOpenfilesForm;
 
 namespace qtsurface {
@@ -118,7 +123,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   TPlaylist Playlist;
   std::string CurrentFile;
   int TitleIndex = 0;
-  bool AnalyzeMode = false;
+  // Read by the statistics callbacks on streaming threads (mainform_analyze.cpp).
+  std::atomic<bool> AnalyzeMode{false};
   int32_t Duration = 0;
   int64_t FileSize = 0;
   int32_t NativeWidth = 0, NativeHeight = 0;
@@ -155,6 +161,14 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void BuildRendererMenus();
   void BuildAudioMenu();
 
+  // ---- plug-in chains (mainform_plugins.cpp) ----
+  TPluginsForm* PluginsForm = nullptr;  // made on first use, a child of the window
+  void ConnectPluginMenus();
+  void RefreshPluginMenus();
+  // Filters > Video (true) or Audio (false) > Configure.
+  void FiltersConfigureClick(bool video);
+  void FollowPictureSize(int32_t oldWidth, int32_t oldHeight);
+  void ShowPluginProperties(IBaseFilter* filter, const std::string& caption) override;
   // ---- open files dialog (mainform_openfiles.cpp) ----
   // The dialog that shows and edits Playlist; made on first use, lives with the window.
   TOpenfilesForm* OpenfilesForm = nullptr;
@@ -202,6 +216,17 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void FilesDropped(const QStringList& files);
   bool eventFilter(QObject* watched, QEvent* event) override;
 
+  // ---- teletext (mainform_teletext.cpp) ----
+  void MMTeletextClick();
+  // The teletext rows of the key table ("T", Control+T, Control+S, digits); the caller
+  // marks the character handled.
+  void TeletextKey(int code);
+  // "+"/"-" page while pages are shown (before zoom and crop act).
+  void TeletextPaging(bool next);
+  // Saves the page on screen (or every page) with the names the settings give; the OSD
+  // shows the result.
+  void SaveTeletext(bool allPages);
+
   // ---- MPRIS (mainform_mpris.cpp) ----
   void MprisPlay() override;
   void MprisPause() override;
@@ -247,6 +272,24 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void SetPanelCheck(bool on);
   void ConnectPanelMenu();
   void moveEvent(QMoveEvent* event) override;
+  // ---- stream analyzer (mainform_analyze.cpp) ----
+  // The analyzer window, made on first use as a window owned by this one.
+  TStatForm* StatForm = nullptr;
+  // The files of a batch (empty for a single file); TitleIndex counts in it while analysing.
+  std::vector<std::string> AnalyzeList;
+  TStatForm* AnalyzerForm();
+  // Gives the engine the three statistics callbacks (before each open).
+  void HandStatCallbacks();
+  void MMFileAnalyzeClick();
+  // The confirmed file choice of MMFileAnalyzeClick.
+  void AnalyzeFiles(const std::vector<std::string>& files);
+  // Opens CurrentFile for analysis and runs it; false when it cannot be opened.
+  bool StartAnalysis();
+  // End of stream while analysing: saves a batch file's table and starts the next file.
+  // True when a batch was walked (*started: the next file runs).
+  bool AnalyzeEndOfStream(bool* started);
+  // A click in the analyzer's chart: the analysis ends and playback goes there.
+  void AnalyzerSeek(int32_t ms);
 
   // Menu command "Exit".
   void MMExitClick();
@@ -295,6 +338,12 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void ConnectPlaybackMenu();
   void CheckScreenshot();
   void EndOfPlaylist();
+  // Scripted runs (mainform_scripted.cpp): messages to standard error and the log instead of
+  // boxes; the exit status says whether everything played.
+  void RouteMessagesForScript();
+  void StartScript();
+  void EndScript();
+  bool scriptFailed_ = false;
   uint32_t lastCharCode_ = 0;
   uint32_t lastCharTime_ = 0;
   bool lastCharSeen_ = false;

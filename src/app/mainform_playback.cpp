@@ -16,6 +16,7 @@
 #include "app/mainform.h"
 #include "debugsup/debugsup.h"
 #include "osd/osdunit.h"
+#include "platform/files/regular_file.h"
 #include "platform/ui/messagebox.h"
 #include "qtsurface/video_surface_widget.h"
 #include "settings/optunit.h"
@@ -25,11 +26,12 @@
 namespace kv {
 namespace {
 
+// The regular files of the folder: a pipe or device with a subtitle's or sound's name would
+// block the reading of it for good, so it is never attached.
 std::vector<std::string> DirectoryEntries(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-    names.push_back(it->path().filename().string());
+  std::vector<std::string> skipped;
+  std::vector<std::string> names = files::RegularFileNames(dir, &skipped);
+  for (const std::string& name : skipped) Debug.TextOut("Not a regular file, not attached: " + dir + "/" + name);
   return names;
 }
 
@@ -59,7 +61,10 @@ void TMainForm::OpenFile(const std::string& name) {
 
 void TMainForm::PlayFileNow(const std::string& name) {
   OpenFile(name);
-  if (!PlayCurrent()) ui::ShowMessageBox("Cannot play file " + CurrentFile, "Error");
+  if (!PlayCurrent()) {
+    ui::ShowMessageBox("Cannot play file " + CurrentFile, "Error");
+    if (commandLine_.quitAtEnd) EndScript();
+  }
 }
 
 bool TMainForm::PlayCurrent() {
@@ -87,6 +92,7 @@ bool TMainForm::SelectTitle(int index) {
 bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
   if (!Player) return false;
   Player->VideoPanelHandle = SurfaceHandle;
+  HandStatCallbacks();
   Player->StatisticsWanted = Options->Statistics || !playback;
   Player->NullRenderers = !preview;
   Player->ImageAnalysisWanted = imageAnalysis;
@@ -227,7 +233,8 @@ void TMainForm::GraphEvent() {
   if (!Player || !Player->HandleGraphEvents()) return;
   if (Player->State == psPaused) {
     bool started = false;
-    for (int i = TitleIndex + 1; i < Playlist.Count(); ++i) {
+    const bool batch = AnalyzeEndOfStream(&started);
+    for (int i = TitleIndex + 1; !batch && i < Playlist.Count(); ++i) {
       if (Playlist.IsTopLevel(i) && SelectTitle(i)) {
         UpdateTitleChecks();
         started = true;
@@ -240,13 +247,14 @@ void TMainForm::GraphEvent() {
     }
   } else if (Player->State == psStopped) {
     ShowOsdText("Stop");
+    if (commandLine_.quitAtEnd) EndScript();  // an error stopped the playback
   }
   if (mpris_) mpris_->NotifyChanged();
 }
 
 void TMainForm::EndOfPlaylist() {
   Debug.TextOut("End of playlist");
-  if (commandLine_.quitAtEnd) MMExitClick();
+  if (commandLine_.quitAtEnd) EndScript();
 }
 
 std::string TMainForm::StatusText() {

@@ -95,16 +95,28 @@ void RunTool(const char* tool, const std::string& argument) {
   }
 }
 
+// The Exec line: the program, then the file. The program is quoted only when it must be:
+// xdg-utils' default-application lookup cannot read a quoted program and passes over entries
+// whose program it cannot find.
 std::string DesktopExec(const std::string& shell, const std::string& app) {
-  std::string exec = shell.empty() ? "\"" + app + "\" %f" : shell;
-  for (const char* placeholder : {"\"%1\"", "%1"}) {
-    const size_t at = exec.find(placeholder);
-    if (at != std::string::npos) {
-      exec.replace(at, std::strlen(placeholder), "%f");
-      break;
+  std::string program = app;
+  if (!shell.empty()) {
+    if (shell[0] == '"') {
+      const size_t close = shell.find('"', 1);
+      program = shell.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    } else {
+      program = shell.substr(0, shell.find(' '));
     }
   }
-  return exec;
+  if (program.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos) {
+    std::string quoted = "\"";
+    for (char c : program) {
+      if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+      quoted += c;
+    }
+    program = quoted + "\"";
+  }
+  return program + " %f";
 }
 
 }  // namespace

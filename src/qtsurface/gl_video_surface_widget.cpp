@@ -9,6 +9,8 @@
 #include <vector>
 #include <optional>
 
+#include "qtsurface/frame_notifier.h"
+
 namespace kv::qtsurface {
 
 namespace {
@@ -61,11 +63,13 @@ const GLfloat KBt709[9] = {1.164f, 1.164f, 1.164f, 0.0f, -0.213f, 2.112f, 1.793f
 
 class TGlSurfaceState final : public video::IVideoSurface {
  public:
-  explicit TGlSurfaceState(TGlVideoSurfaceWidget* widget) : Widget_(widget), Thread_(widget->thread()) {}
+  TGlSurfaceState(TGlVideoSurfaceWidget* widget, TFrameNotifier* notifier)
+      : Widget_(widget), Notifier_(notifier), Thread_(widget->thread()) {}
 
   void Detach() {
     std::lock_guard<std::mutex> lock(Mutex_);
     Widget_ = nullptr;
+    Notifier_ = nullptr;
   }
   bool SupportsYuv() const override { return true; }
   void PresentYuv(const video::TYuvFrame& frame) override {
@@ -114,15 +118,7 @@ class TGlSurfaceState final : public video::IVideoSurface {
  private:
   void NewFrameLocked() {
     ++Presented_;
-    if (Widget_) {
-      QMetaObject::invokeMethod(
-          Widget_,
-          [w = Widget_] {
-            w->update();
-            emit w->framePresented();
-          },
-          Qt::QueuedConnection);
-    }
+    if (Notifier_) Notifier_->Notify();  // the widget's thread repaints (frame_notifier.h)
   }
   template <class F>
   void OnWidgetThread(F action) {
@@ -139,8 +135,9 @@ class TGlSurfaceState final : public video::IVideoSurface {
     }
   }
 
-  mutable std::mutex Mutex_;  // guards Widget_, Yuv_, Rgb_ and Presented_
+  mutable std::mutex Mutex_;  // guards Widget_, Notifier_, Yuv_, Rgb_ and Presented_
   TGlVideoSurfaceWidget* Widget_;
+  TFrameNotifier* Notifier_;
   QThread* Thread_;
   std::optional<video::TYuvFrame> Yuv_;
   std::shared_ptr<const video::TRgbImage> Rgb_;
@@ -153,7 +150,12 @@ class TGlSurfaceState final : public video::IVideoSurface {
 TGlVideoSurfaceWidget::TGlVideoSurfaceWidget(QWidget* parent) : QOpenGLWidget(parent) {
   // Mouse input belongs to the video panel beneath (see TVideoSurfaceWidget).
   setAttribute(Qt::WA_TransparentForMouseEvents);
-  State_ = std::make_shared<TGlSurfaceState>(this);
+  auto* notifier = new TFrameNotifier(this);
+  connect(notifier, &TFrameNotifier::notified, this, [this] {
+    update();
+    emit framePresented();
+  });
+  State_ = std::make_shared<TGlSurfaceState>(this, notifier);
   State_->SetSize(width(), height());
   Handle_ = video::RegisterSurface(State_);
 }

@@ -9,33 +9,29 @@
 #include <atomic>
 #include <mutex>
 
+#include "qtsurface/frame_notifier.h"
+
 namespace kv::qtsurface {
 
 // The renderer's view of the widget. Lives as long as anyone holds it.
 class TSurfaceState final : public video::IVideoSurface {
  public:
-  explicit TSurfaceState(TVideoSurfaceWidget* widget) : Widget_(widget), Thread_(widget->thread()) {}
+  TSurfaceState(TVideoSurfaceWidget* widget, TFrameNotifier* notifier)
+      : Widget_(widget), Notifier_(notifier), Thread_(widget->thread()) {}
 
   void Detach() {
     std::lock_guard<std::mutex> lock(Mutex_);
     Widget_ = nullptr;
+    Notifier_ = nullptr;
   }
 
   void Present(std::shared_ptr<const video::TRgbImage> frame) override {
     std::lock_guard<std::mutex> lock(Mutex_);
     Frame_ = std::move(frame);
     ++Presented_;
-    // Posting under the lock: the widget's destructor takes the same lock before it
-    // goes, and Qt drops events posted to a deleted object.
-    if (Widget_) {
-      QMetaObject::invokeMethod(
-          Widget_,
-          [w = Widget_] {
-            w->update();
-            emit w->framePresented();
-          },
-          Qt::QueuedConnection);
-    }
+    // Under the lock: the widget's destructor detaches under the same lock before the
+    // notifier (its child) goes.
+    if (Notifier_) Notifier_->Notify();
   }
 
   int Width() const override { return Width_.load(); }
@@ -92,8 +88,9 @@ class TSurfaceState final : public video::IVideoSurface {
     }
   }
 
-  mutable std::mutex Mutex_;  // guards Widget_, Frame_ and Presented_
+  mutable std::mutex Mutex_;  // guards Widget_, Notifier_, Frame_ and Presented_
   TVideoSurfaceWidget* Widget_;
+  TFrameNotifier* Notifier_;
   QThread* Thread_;
   std::shared_ptr<const video::TRgbImage> Frame_;
   quint64 Presented_ = 0;
@@ -108,7 +105,12 @@ TVideoSurfaceWidget::TVideoSurfaceWidget(QWidget* parent) : QWidget(parent) {
   // Mouse input belongs to the video panel beneath (the main window's handlers), as a
   // renderer window's messages go to its message drain.
   setAttribute(Qt::WA_TransparentForMouseEvents);
-  State_ = std::make_shared<TSurfaceState>(this);
+  auto* notifier = new TFrameNotifier(this);
+  connect(notifier, &TFrameNotifier::notified, this, [this] {
+    update();
+    emit framePresented();
+  });
+  State_ = std::make_shared<TSurfaceState>(this, notifier);
   State_->SetSize(width(), height());
   Handle_ = video::RegisterSurface(State_);
 }

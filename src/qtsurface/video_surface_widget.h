@@ -8,8 +8,9 @@
 // Ownership and threads: the widget belongs to its Qt parent. Its IVideoSurface is a
 // separate shared object (TSurfaceState) that the renderer may keep after the widget is
 // gone; calls on it then do nothing. Present() comes on the renderer's streaming thread
-// and only stores the frame and posts a repaint; geometry and visibility calls are carried
-// out on the widget's thread (queued when they come from another thread).
+// and only stores the frame and wakes the widget's thread (frame_notifier.h), which
+// repaints; geometry and visibility calls are carried out on the widget's thread (queued
+// when they come from another thread).
 #pragma once
 
 #include <QWidget>

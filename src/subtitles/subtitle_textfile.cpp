@@ -1,8 +1,11 @@
 #include "subtitles/subtitle_textfile.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+
+#include "platform/files/regular_file.h"
 
 namespace kv {
 
@@ -56,12 +59,13 @@ void TSubtitleTextFile::Reset() {
 }
 
 bool TSubtitleTextFile::Open(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  // Only regular files: a folder reads as nothing, and a pipe or device could block or never end.
-  struct stat info {};
-  if (fstat(fileno(f), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(f);
+  // Only regular files: a folder reads as nothing, and a pipe or device could block (even
+  // in the open) or never end.
+  const int fd = files::OpenRegularFile(path);
+  if (fd < 0) return false;
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (f == nullptr) {
+    ::close(fd);
     return false;
   }
   Reset();

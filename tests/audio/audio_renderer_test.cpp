@@ -110,6 +110,32 @@ TEST(AudioClockSource, MappingPlacesTheSegmentsFirstSample) {
   EXPECT_EQ(source.Now(), 15000 * Ms);
 }
 
+TEST(AudioClockSource, AStreamJoiningTheRunningClock_isTakenUpWithoutAStep) {
+  auto times = std::make_shared<TFakeTimes>();
+  times->System = 1000 * Ms;
+  TAudioClockSource source([times] { return times->System; });
+  source.SetStreamStart(0);
+  source.SetMapping(0, 0);
+  times->System = 5000 * Ms;  // no sound for a while: the clock ran on by itself
+  ASSERT_EQ(source.Now(), 5000 * Ms);
+  // The new stream's first sound is mapped 700 ms ahead of the clock (the latency guess of
+  // a sink that turned out to start at once).
+  source.SetMapping(5700 * Ms, 0);
+  source.Follow([times] { return times->Played; }, /*continueFromHere=*/true);
+  times->Played.reset();
+  times->System = 5100 * Ms;
+  EXPECT_EQ(source.Now(), 5100 * Ms);  // nothing heard yet: free-running
+  times->Played = 10 * Ms;
+  times->System = 5200 * Ms;
+  EXPECT_EQ(source.Now(), 5200 * Ms);  // taken up where the clock is, not 700 ms later
+  times->Played = 110 * Ms;
+  times->System = 5300 * Ms;
+  EXPECT_EQ(source.Now(), 5300 * Ms);  // and followed from there
+  times->Played = 150 * Ms;           // the sound lags: the clock holds, never steps back
+  times->System = 5400 * Ms;
+  EXPECT_EQ(source.Now(), 5340 * Ms);
+}
+
 // ---------------------------------------------------------------- formats
 
 MediaType Wave(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t align,

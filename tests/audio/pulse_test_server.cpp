@@ -52,12 +52,14 @@ bool TPulseTestServer::Start() {
     Error_ = "pulseaudio or pactl is not installed";
     return false;
   }
-  std::string pattern = (std::filesystem::temp_directory_path() / "kavello-pulse-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) {
-    Error_ = "cannot create a temporary directory";
-    return false;
+  if (Directory_.empty()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kavello-pulse-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+      Error_ = "cannot create a temporary directory";
+      return false;
+    }
+    Directory_ = pattern;
   }
-  Directory_ = pattern;
   // HOME and XDG_RUNTIME_DIR only for the server: its cookie, pid file and socket stay in
   // the temporary directory and never touch the user's own sound setup.
   std::string env = "env -u PULSE_SERVER HOME=" + ShellQuote(Directory_) + " XDG_RUNTIME_DIR=" +
@@ -85,6 +87,17 @@ bool TPulseTestServer::Start() {
     return false;
   }
   return true;
+}
+
+void TPulseTestServer::Kill() {
+  if (Pid_ <= 0) return;
+  kill(Pid_, SIGKILL);
+  // Not our child (it daemonised): wait until its process is gone.
+  for (int i = 0; i < 500 && kill(Pid_, 0) == 0; ++i) usleep(10000);
+  Pid_ = 0;
+  std::error_code ignored;
+  std::filesystem::remove(Directory_ + "/pulse/native", ignored);
+  std::filesystem::remove(Directory_ + "/pulse/pid", ignored);
 }
 
 void TPulseTestServer::Stop() {

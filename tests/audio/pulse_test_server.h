@@ -16,8 +16,12 @@ namespace kv::test {
 class TPulseTestServer {
  public:
   // Starts the server; false (with Error()) when pulseaudio is missing or fails.
+  // After Kill(), starts a new server in the same folder (the same socket path).
   bool Start();
   void Stop();
+  // Ends the server with SIGKILL, as a crash or a desktop's restart does, and waits until it
+  // is gone; the folder stays for the next Start().
+  void Kill();
   bool Running() const { return Pid_ > 0; }
   const std::string& Error() const { return Error_; }
   const std::string& Directory() const { return Directory_; }

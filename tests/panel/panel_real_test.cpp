@@ -82,7 +82,7 @@ class PanelRealTest : public ::testing::Test {
     QApplication::processEvents();
     ASSERT_TRUE(form_->PanelLibrary.Loaded()) << form_->PanelLibrary.ErrorText();
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->objectName() == QLatin1String("ControlPanel") && w->isVisible()) panel_ = w;
+      if (w->objectName() == QLatin1String("ControlPanelForm") && w->isVisible()) panel_ = w;
     ASSERT_NE(panel_, nullptr);
   }
 
@@ -188,7 +188,7 @@ TEST_F(PanelRealTest, AboutListsTheLibrariesWithTheirVersions) {
     }
   });
   form_->Action("MMAbout")->trigger();
-  EXPECT_EQ(shown, QStringLiteral("AboutDialog"));
+  EXPECT_EQ(shown, QStringLiteral("AboutForm"));
   EXPECT_GE(rows, 7);
   EXPECT_TRUE(form_->CursorHideAllowed);
   about::TAboutDialog dialog;

@@ -62,5 +62,28 @@ TEST(VideoSurfaceWidget, FramePresentedFromAStreamingThread_arrivesOnTheWidgetTh
   EXPECT_EQ(shot.pixelColor(3, 3), QColor(0, 255, 0));
 }
 
+TEST(VideoSurfaceWidget, AStormOfFramesFromAStreamingThread_wakesTheWidgetOnce_andShowsTheLast) {
+  App();
+  TVideoSurfaceWidget widget;
+  widget.resize(8, 8);
+  QSignalSpy presented(&widget, &TVideoSurfaceWidget::framePresented);
+  std::shared_ptr<video::IVideoSurface> surface = widget.Surface();
+  // Nothing crosses to the widget's thread per frame (no queued call or event to own and
+  // delete there): the frames only replace each other, and one wake stands for all.
+  std::thread streaming([&] {
+    for (int i = 0; i < 2000; ++i) surface->Present(Frame(8, 8, static_cast<uint32_t>(i)));
+  });
+  streaming.join();
+  ASSERT_TRUE(presented.wait(5000));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(presented.count(), 1);
+  EXPECT_EQ(widget.PresentedFrames(), 2000u);
+  EXPECT_EQ(widget.CurrentFrame()->At(3, 3), 1999u);
+  // A frame after the wake wakes it again.
+  surface->Present(Frame(8, 8, 0x123456));
+  ASSERT_TRUE(presented.wait(5000));
+  EXPECT_EQ(widget.CurrentFrame()->At(3, 3), 0x123456u);
+}
+
 }  // namespace
 }  // namespace kv::qtsurface

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -61,14 +62,14 @@ QList<QWidget*> Forms() {
   return forms;
 }
 
-// The texts of the options library's dialog: it exists only while it is shown, so it is read
-// from inside its own modal loop and then dismissed.
-std::vector<kv::i18n::TLangEntry> OptionsDialogTexts(QStringList* warnings) {
+// The texts of a component library's modal dialog (options, About): it exists only while it is
+// shown, so it is read from inside its own modal loop and then dismissed.
+std::vector<kv::i18n::TLangEntry> ModalDialogTexts(const char* library, const std::function<void(kv::TModule&)>& show,
+                                                   QStringList* warnings) {
   std::vector<kv::i18n::TLangEntry> entries;
-  kv::TModule module(kv::ProgramPath("Components/Options.so"));
-  auto show = module.Function<bool (*)(void*, int)>("ShowOptions");
-  if (!show) {
-    *warnings << QStringLiteral("options library not found: its texts are not listed");
+  kv::TModule module(kv::ProgramPath(library));
+  if (!module.IsLoaded()) {
+    *warnings << QStringLiteral("%1 not found: its texts are not listed").arg(QLatin1String(library));
     return entries;
   }
   QTimer::singleShot(0, [&] {
@@ -77,8 +78,20 @@ std::vector<kv::i18n::TLangEntry> OptionsDialogTexts(QStringList* warnings) {
       dialog->close();
     }
   });
-  show(nullptr, 0);
+  show(module);
   return entries;
+}
+
+std::vector<kv::i18n::TLangEntry> OptionsDialogTexts(QStringList* warnings) {
+  return ModalDialogTexts("Components/Options.so", [](kv::TModule& m) {
+    if (auto show = m.Function<bool (*)(void*, int)>("ShowOptions")) show(nullptr, 0);
+  }, warnings);
+}
+
+std::vector<kv::i18n::TLangEntry> AboutTexts(QStringList* warnings) {
+  return ModalDialogTexts("Components/About.so", [](kv::TModule& m) {
+    if (auto show = m.Function<void (*)()>("ShowAbout")) show();
+  }, warnings);
 }
 
 std::vector<kv::i18n::TLangEntry> CollectAll(QStringList* warnings) {
@@ -87,8 +100,8 @@ std::vector<kv::i18n::TLangEntry> CollectAll(QStringList* warnings) {
   mainForm.show();
   QApplication::processEvents();
   auto entries = kv::langtool::CollectFormTexts(Forms(), warnings);
-  auto options = OptionsDialogTexts(warnings);
-  entries.insert(entries.end(), options.begin(), options.end());
+  for (const auto& more : {OptionsDialogTexts(warnings), AboutTexts(warnings)})
+    entries.insert(entries.end(), more.begin(), more.end());
   mainForm.close();
   return entries;
 }

@@ -30,6 +30,12 @@ REFERENCE_TIME TAudioClockSource::Now() {
   if (Played_ && Mapped_) {
     if (std::optional<REFERENCE_TIME> played = Played_()) {
       REFERENCE_TIME heard = StreamStart_ + MediaAtMapping_ + (*played - WrittenAtMapping_);
+      if (Rebase_) {
+        // A stream joining the running clock: its sound is placed at the clock's time.
+        MediaAtMapping_ += t - heard;
+        heard = t;
+        Rebase_ = false;
+      }
       REFERENCE_TIME error = heard - t;
       if (error <= 0 || error > KSnapAhead) {
         // At or behind the free-running guess: take the sound's time (the max below turns
@@ -49,13 +55,14 @@ REFERENCE_TIME TAudioClockSource::Now() {
   return Last_;
 }
 
-void TAudioClockSource::Follow(TPlayedTime played) {
+void TAudioClockSource::Follow(TPlayedTime played, bool continueFromHere) {
   std::lock_guard<std::mutex> lock(Mutex_);
   // Settle the free-running time first so the switch does not lose the time since.
   REFERENCE_TIME system = SystemTime_();
   Last_ = FreeRunningLocked(system);
   LastSystem_ = system;
   Played_ = std::move(played);
+  Rebase_ = continueFromHere && Played_;
 }
 
 void TAudioClockSource::StopFollowing() { Follow({}); }

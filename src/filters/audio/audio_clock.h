@@ -12,6 +12,9 @@
 // server's timing updates move the played time in steps of a few milliseconds) the clock
 // catches up at a limited rate instead of jumping, because a jump forward makes the video
 // renderer drop frames; a sound far ahead (KSnapAhead) is taken at once.
+// A stream that joins a clock already running without sound (the sound server came back)
+// is followed with `continueFromHere`: at its first reading the mapping is moved so that
+// the sound's time is the clock's time, and the clock goes on from there without a step.
 //
 // TAudioRendererClock is the IReferenceClock the graph is given; it asks the source.
 //
@@ -42,8 +45,10 @@ class TAudioClockSource {
   REFERENCE_TIME Now();
 
   // Follow this stream from now on (Run, or the first sample after a new stream was made
-  // while running). An empty function stops following (system time).
-  void Follow(TPlayedTime played);
+  // while running). An empty function stops following (system time). With
+  // `continueFromHere` the first time the stream tells re-bases the mapping on the clock's
+  // current time instead of moving the clock.
+  void Follow(TPlayedTime played, bool continueFromHere = false);
   void StopFollowing();
   // Stream time 0 is clock time `start` (IMediaFilter::Run).
   void SetStreamStart(REFERENCE_TIME start);
@@ -71,6 +76,7 @@ class TAudioClockSource {
   REFERENCE_TIME MediaAtMapping_ = 0;
   REFERENCE_TIME WrittenAtMapping_ = 0;
   bool Mapped_ = false;
+  bool Rebase_ = false;            // the next reading moves the mapping, not the clock
   REFERENCE_TIME Last_ = 0;        // last time handed out
   REFERENCE_TIME LastSystem_ = 0;  // system time when Last_ was handed out
 };

@@ -17,6 +17,8 @@ constexpr REFERENCE_TIME KSyncTolerance = 200000;  // 20 ms
 // Silence longer than this is not inserted (a broken time stamp, not a real gap).
 constexpr REFERENCE_TIME KMaxSilence = 50000000;  // 5 s
 constexpr REFERENCE_TIME KUnitsPerMicrosecond = 10;
+// How long a stream that joined a running clock plays before the clock follows it.
+constexpr REFERENCE_TIME KJoinSettle = 10000000;  // 1 s
 
 REFERENCE_TIME BytesToTime(const TPcmFormat& format, uint64_t bytes) {
   return static_cast<REFERENCE_TIME>(format.BytesToMicroseconds(bytes)) * KUnitsPerMicrosecond;
@@ -94,6 +96,7 @@ void TAudioRenderer::DropStreamLocked() {
   if (Stream_) Stream_->Abort();
   Stream_.reset();
   NeedMapping_ = true;
+  StreamJoinedClock_ = false;
   ClockSource_->StopFollowing();
   ClockSource_->ResetMapping();
 }
@@ -112,7 +115,9 @@ HRESULT TAudioRenderer::Stop() {
     StreamFormat_.reset();
     Ready_ = false;
     CompleteSent_ = false;
-    ConnectionFailed_ = false;
+    NextConnectAttempt_ = {};
+    RetryDelay_ = std::chrono::milliseconds(0);
+    JoinClock_ = false;
     Changed_.notify_all();
   }
   Clock_->Changed();
@@ -134,6 +139,7 @@ HRESULT TAudioRenderer::Pause() {
   if (FAILED(hr)) return hr;
   if (old == State_Running) ClockSource_->StopFollowing();
   std::lock_guard<std::mutex> lock(Mutex_);
+  RetryConnectingSoonLocked();
   MatchStreamToStateLocked();
   Changed_.notify_all();
   Clock_->Changed();
@@ -145,6 +151,7 @@ HRESULT TAudioRenderer::Run(REFERENCE_TIME tStart) {
   if (FAILED(hr)) return hr;
   ClockSource_->SetStreamStart(tStart);
   std::lock_guard<std::mutex> lock(Mutex_);
+  RetryConnectingSoonLocked();
   MatchStreamToStateLocked();
   Changed_.notify_all();
   Clock_->Changed();
@@ -164,12 +171,42 @@ void TAudioRenderer::MatchStreamToStateLocked() {
 
 void TAudioRenderer::FollowLocked() {
   std::shared_ptr<TPulseStream> stream = Stream_;
-  ClockSource_->Follow([stream]() -> std::optional<REFERENCE_TIME> {
+  const bool fromFirstSound = StreamJoinedClock_;
+  ClockSource_->Follow([stream, fromFirstSound]() -> std::optional<REFERENCE_TIME> {
     std::optional<std::chrono::microseconds> played = stream->PlayedTime();
     if (!played) return std::nullopt;
+    // A stream that joined a running clock is taken up once it has played steadily for a
+    // while (a sink's first timing reports come in steps); the clock runs on by itself
+    // until then instead of waiting for it or jumping to it.
+    if (fromFirstSound && played->count() * KUnitsPerMicrosecond < KJoinSettle) return std::nullopt;
     return played->count() * KUnitsPerMicrosecond;
-  });
+  }, /*continueFromHere=*/fromFirstSound);
   Clock_->Changed();
+}
+
+void TAudioRenderer::RetryConnectingSoonLocked() {
+  NextConnectAttempt_ = {};
+  RetryDelay_ = std::chrono::milliseconds(0);
+}
+
+std::shared_ptr<TPulseConnection> TAudioRenderer::ConnectionForStream() {
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (std::chrono::steady_clock::now() < NextConnectAttempt_) return nullptr;
+    if (Connection_ && Connection_->IsConnected()) return Connection_;
+  }
+  // Connecting may take up to its time-out: not under Mutex_.
+  std::shared_ptr<TPulseConnection> connection = TPulseConnection::Open();
+  std::lock_guard<std::mutex> lock(Mutex_);
+  if (!connection) {
+    RetryDelay_ = std::clamp(RetryDelay_ * 2, KRetryFirst, KRetryMost);
+    NextConnectAttempt_ = std::chrono::steady_clock::now() + RetryDelay_;
+    JoinClock_ = true;  // the graph goes on without sound meanwhile
+    return nullptr;
+  }
+  Connection_ = connection;
+  RetryDelay_ = std::chrono::milliseconds(0);
+  return connection;
 }
 
 HRESULT TAudioRenderer::GetState(uint32_t msTimeout, FILTER_STATE* st) {
@@ -185,20 +222,12 @@ HRESULT TAudioRenderer::GetState(uint32_t msTimeout, FILTER_STATE* st) {
 }
 
 std::shared_ptr<TPulseStream> TAudioRenderer::OpenStreamFor(const TPcmFormat& format, bool corked) {
-  std::shared_ptr<TPulseConnection> connection;
+  std::shared_ptr<TPulseConnection> connection = ConnectionForStream();
+  if (!connection) return nullptr;
   double rate;
   int32_t volume;
   {
     std::lock_guard<std::mutex> lock(Mutex_);
-    if (ConnectionFailed_) return nullptr;
-    if (!Connection_ || !Connection_->IsConnected()) {
-      Connection_ = TPulseConnection::Open();
-      if (!Connection_) {
-        ConnectionFailed_ = true;
-        return nullptr;
-      }
-    }
-    connection = Connection_;
     rate = Rate_;
     volume = Volume_;
   }
@@ -211,7 +240,15 @@ std::shared_ptr<TPulseStream> TAudioRenderer::OpenStreamFor(const TPcmFormat& fo
   options.MediaName = Name().empty() ? "Kavello" : "Kavello " + Name();
   options.StartCorked = corked;
   std::shared_ptr<TPulseStream> stream(TPulseStream::Open(connection, played, options).release());
-  if (stream) ApplyVolume(*stream, volume);
+  if (stream) {
+    ApplyVolume(*stream, volume);
+  } else {
+    // A server that is only starting may refuse the stream: try again later.
+    std::lock_guard<std::mutex> lock(Mutex_);
+    RetryDelay_ = std::clamp(RetryDelay_ * 2, KRetryFirst, KRetryMost);
+    NextConnectAttempt_ = std::chrono::steady_clock::now() + RetryDelay_;
+    JoinClock_ = true;
+  }
   return stream;
 }
 
@@ -292,6 +329,21 @@ HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& forma
   bool follow = false;
   size_t skip = 0;
   uint64_t silence = 0;
+  // A stream made while the graph ran on without sound joins the running clock: its first
+  // sound is the media time the clock will show when that sound is heard.
+  std::optional<REFERENCE_TIME> joinAt;
+  bool join = false;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    join = NeedMapping_ && JoinClock_;
+  }
+  if (join && start && state() == State_Running) {
+    ComPtr<IReferenceClock> clock = Clock();  // the state lock: taken before Mutex_
+    const REFERENCE_TIME base = StreamStart();
+    REFERENCE_TIME now = 0;
+    if (clock && SUCCEEDED(clock->GetTime(&now)))
+      joinAt = now - base + stream.BufferTime().count() * KUnitsPerMicrosecond;
+  }
   {
     // NextMediaTime_ is the media time of the stream's write position: gaps are filled
     // and overlaps cut against it, so the position never drifts from the time stamps.
@@ -299,6 +351,17 @@ HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& forma
     size_t frame = format.BytesPerFrame();
     if (NeedMapping_) {
       REFERENCE_TIME media = start.value_or(NextMediaTime_);
+      if (joinAt && start && JoinClock_) {
+        // Sound that would be heard after its time is cut; the next sample maps instead.
+        if (*start + BytesToTime(played, bytes) <= *joinAt) return S_OK;
+        if (*joinAt > *start) {
+          skip = static_cast<size_t>(std::min<uint64_t>(TimeToBytes(played, *joinAt - *start), bytes));
+          skip -= skip % frame;
+          media = *start + BytesToTime(played, skip);
+        }
+        JoinClock_ = false;
+        StreamJoinedClock_ = true;
+      }
       ClockSource_->SetMapping(media, stream.WrittenTime().count() * KUnitsPerMicrosecond);
       NextMediaTime_ = media;
       NeedMapping_ = false;
@@ -330,12 +393,13 @@ HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& forma
   TWriteResult r = stream.Write(data + skip, bytes - skip);
   if (r == TWriteResult::Aborted) return S_FALSE;
   if (r == TWriteResult::Failed) {
-    // The sound server went away (or restarted): the picture goes on. The next sample
-    // tries a new connection once; without one the rest of the run is silent.
+    // The sound server went away (or restarted): the picture goes on. The next samples
+    // try a new connection, with a back-off while there is no server.
     {
       std::lock_guard<std::mutex> lock(Mutex_);
       DropStreamLocked();
       Connection_.reset();
+      JoinClock_ = true;  // a new stream (the server's return) joins the running clock
     }
   }
   return S_OK;
@@ -404,6 +468,8 @@ void TAudioRenderer::EndFlushing() {
   {
     std::lock_guard<std::mutex> lock(Mutex_);
     DropStreamLocked();  // queued sound is thrown away; the next sample opens a new stream
+    RetryConnectingSoonLocked();
+    JoinClock_ = false;
     Flushing_ = false;
     CompleteSent_ = false;
     if (state() == State_Paused) Ready_ = false;

@@ -15,7 +15,12 @@
 // the graph to run, waits until the last sample has been heard, then sends EC_COMPLETE.
 // Rates: the stream is opened at the format's rate times the segment's rate.
 // Without a sound server (or when it goes away) the samples are discarded and the graph
-// plays on without sound; a format change in the stream opens a new stream.
+// plays on without sound, and the renderer tries to connect again with a back-off
+// (KRetryFirst doubling up to KRetryMost; at once after a flush, pause or run). A stream
+// made while the graph runs on without sound joins the running clock: its first sound is
+// the media time the clock will show when that sound is heard (the sound before it is
+// cut), and the clock takes the stream up (without a step, see audio_clock.h) once it has
+// played steadily for a second, so the pictures go on without a jump. A format change in the stream opens a new stream.
 //
 // Threads: Receive/EndOfStream on the upstream streaming thread; state, flush (from the
 // seeking thread) and IBasicAudio on the graph's threads. Mutex_ guards the fields below;
@@ -23,6 +28,7 @@
 // the clock source's mutex, never the other way.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -93,6 +99,9 @@ class TAudioRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IBa
   void DropStreamLocked();
   void MatchStreamToStateLocked();
   void FollowLocked();
+  // The connection to use for a new stream, or null (no server; retried later).
+  std::shared_ptr<TPulseConnection> ConnectionForStream();
+  void RetryConnectingSoonLocked();
   void ApplyVolume(TPulseStream& stream, int32_t volume);
   HRESULT WaitAsIfPlayed(IMediaSample* sample);
   HRESULT WriteTimed(TPulseStream& stream, const TPcmFormat& format, const uint8_t* data, size_t bytes,
@@ -106,7 +115,11 @@ class TAudioRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IBa
   std::mutex Mutex_;                  // guards everything below
   std::condition_variable Changed_;   // ready, state, flush or stop changed
   std::shared_ptr<TPulseConnection> Connection_;
-  bool ConnectionFailed_ = false;     // no server this run: samples are discarded
+  // No server: samples are discarded until this time, then connecting is tried again.
+  std::chrono::steady_clock::time_point NextConnectAttempt_{};
+  std::chrono::milliseconds RetryDelay_{0};  // the back-off; 0 after a success
+  bool JoinClock_ = false;         // the next stream made while running joins the clock
+  bool StreamJoinedClock_ = false;  // Stream_ joined it: taken up once it plays steadily
   std::shared_ptr<TPulseStream> Stream_;
   std::optional<TPcmFormat> StreamFormat_;  // set by a format change in the stream
   bool Flushing_ = false;
@@ -117,6 +130,10 @@ class TAudioRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IBa
   double Rate_ = 1.0;
   int32_t Volume_ = 0;
   int32_t Balance_ = 0;
+
+ public:
+  static constexpr std::chrono::milliseconds KRetryFirst{100};
+  static constexpr std::chrono::milliseconds KRetryMost{1000};
 };
 
 }  // namespace kv::audio

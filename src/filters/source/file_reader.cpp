@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/files/regular_file.h"
+
 namespace kv::source {
 
 HRESULT HResultFromErrno(int errorNumber) {
@@ -25,18 +27,14 @@ TFileReader::~TFileReader() { Close(); }
 
 bool TFileReader::Open(const std::string& path, std::string* error, int* errorNumber) {
   Close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file: a pipe or device with a film's name would block the open or the
+  // reads for good.
+  int err = 0;
+  const int fd = files::OpenRegularFile(path, &err);
   if (fd < 0) {
-    const int err = errno;
-    if (error) *error = std::strerror(err);
-    if (errorNumber) *errorNumber = err;
-    return false;
-  }
-  struct stat st{};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    if (error) *error = "not a regular file";
-    if (errorNumber) *errorNumber = EISDIR;
+    const bool notRegular = err == EISDIR || err == ENXIO;
+    if (error) *error = notRegular ? "not a regular file" : std::strerror(err);
+    if (errorNumber) *errorNumber = notRegular ? EISDIR : err;
     return false;
   }
   fd_ = fd;

@@ -250,6 +250,13 @@ std::optional<std::chrono::microseconds> TPulseStream::Latency() const {
   return std::chrono::microseconds(negative ? 0 : usec);
 }
 
+std::chrono::microseconds TPulseStream::BufferTime() const {
+  TPulseConnection::TLock lock(*Connection_);
+  const pa_buffer_attr* attr = StreamGoodLocked() ? pa_stream_get_buffer_attr(Stream_) : nullptr;
+  if (!attr || attr->tlength == static_cast<uint32_t>(-1)) return std::chrono::microseconds(0);
+  return std::chrono::microseconds(Format_.BytesToMicroseconds(attr->tlength));
+}
+
 uint32_t TPulseStream::SinkInputIndex() const {
   TPulseConnection::TLock lock(*Connection_);
   return StreamGoodLocked() ? pa_stream_get_index(Stream_) : KInvalidIndex;

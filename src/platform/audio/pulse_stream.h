@@ -77,6 +77,9 @@ class TPulseStream {
   std::chrono::microseconds WrittenTime() const;
   // Server-side latency: written but not yet heard.
   std::optional<std::chrono::microseconds> Latency() const;
+  // The duration of the server's target buffer: how long after writing a sample of a
+  // stream that keeps its buffer full the sample is heard (0 when unknown).
+  std::chrono::microseconds BufferTime() const;
 
   // The sink input this stream is on the server (for pactl and the mixer).
   uint32_t SinkInputIndex() const;

@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -31,16 +32,29 @@ TerminationSignals::~TerminationSignals() {
   }
 }
 
-bool TerminationSignals::Install() {
+bool InstallTerminationHandlers() {
   if (g_pipe[0] >= 0) return true;
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) return false;
-  notifier_ = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::OnReadable);
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
-  return sigaction(SIGTERM, &sa, nullptr) == 0 && sigaction(SIGINT, &sa, nullptr) == 0;
+  if (sigaction(SIGTERM, &sa, nullptr) != 0 || sigaction(SIGINT, &sa, nullptr) != 0) return false;
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  return pthread_sigmask(SIG_UNBLOCK, &set, nullptr) == 0;
+}
+
+bool TerminationSignals::Install() {
+  if (notifier_) return true;
+  if (!InstallTerminationHandlers()) return false;
+  // A signal that came before this point is a byte in the socket already: the notifier
+  // reports it at its first look.
+  notifier_ = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::OnReadable);
+  return true;
 }
 
 void TerminationSignals::OnReadable() {

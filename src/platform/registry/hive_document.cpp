@@ -14,7 +14,21 @@ bool IsBelow(std::string_view path, std::string_view parent) {
          NamesEqual(path.substr(0, parent.size()), parent);
 }
 
+std::string_view ValueName(const HiveValue& v) { return v.name; }
+std::string_view KeyPathOf(const HiveKey& k) { return k.path; }
+
 }  // namespace
+
+uint64_t HashName(std::string_view name) {
+  uint64_t h = 1469598103934665603ULL;  // FNV-1a over the folded bytes
+  for (char c : name) {
+    h ^= static_cast<unsigned char>(Fold(c));
+    h *= 1099511628211ULL;
+  }
+  h ^= h >> 32;  // spread the high bits into the low ones the table uses
+  h *= 0x9E3779B97F4A7C15ULL;
+  return h ^ (h >> 29);
+}
 
 bool NamesEqual(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -48,10 +62,9 @@ bool operator==(const HiveValue& a, const HiveValue& b) {
 }
 
 HiveKey* HiveDocument::FindKey(std::string_view path) {
-  for (auto& key : keys) {
-    if (NamesEqual(key.path, path)) return &key;
-  }
-  return nullptr;
+  keyIndex_.Sync(keys, KeyPathOf);
+  const size_t at = keyIndex_.Find(path, keys, KeyPathOf);
+  return at == NameIndex::npos ? nullptr : &keys[at];
 }
 
 const HiveKey* HiveDocument::FindKey(std::string_view path) const {
@@ -59,6 +72,7 @@ const HiveKey* HiveDocument::FindKey(std::string_view path) const {
 }
 
 bool HiveDocument::KeyExists(std::string_view path) const {
+  if (FindKey(path)) return true;
   for (const auto& key : keys) {
     if (NamesEqual(key.path, path) || IsBelow(key.path, path)) return true;
   }
@@ -76,7 +90,8 @@ HiveKey& HiveDocument::CreateKey(std::string_view path, std::string_view rootNam
   }
   auto pos = std::find_if(keys.begin(), keys.end(),
                           [&](const HiveKey& k) { return PathLess(path, k.path); });
-  pos = keys.insert(pos, HiveKey{std::string(path), {}, {}});
+  pos = keys.insert(pos, HiveKey{std::string(path), {}, {}, {}});
+  keyIndex_.Clear();  // positions after the new key moved
   if (created) *created = true;
   return *pos;
 }
@@ -87,6 +102,7 @@ bool HiveDocument::DeleteKey(std::string_view path) {
   });
   bool removed = end != keys.end();
   keys.erase(end, keys.end());
+  keyIndex_.Clear();
   return removed;
 }
 
@@ -104,10 +120,9 @@ std::vector<std::string> HiveDocument::SubkeyNames(std::string_view path) const 
 }
 
 const HiveValue* HiveDocument::FindValue(const HiveKey& key, std::string_view name) {
-  for (const auto& v : key.values) {
-    if (NamesEqual(v.name, name)) return &v;
-  }
-  return nullptr;
+  key.valueIndex.Sync(key.values, ValueName);
+  const size_t at = key.valueIndex.Find(name, key.values, ValueName);
+  return at == NameIndex::npos ? nullptr : &key.values[at];
 }
 
 HiveValue* HiveDocument::FindValue(HiveKey& key, std::string_view name) {
@@ -115,13 +130,14 @@ HiveValue* HiveDocument::FindValue(HiveKey& key, std::string_view name) {
 }
 
 bool HiveDocument::SetValue(HiveKey& key, HiveValue value) {
-  if (HiveValue* existing = FindValue(key, value.name)) {
+  if (HiveValue* existing = FindValue(key, value.name)) {  // leaves the index in step
     value.name = existing->name;  // the first spelling stays
     if (*existing == value) return false;
     *existing = std::move(value);
     return true;
   }
   key.values.push_back(std::move(value));
+  key.valueIndex.Added(key.values.size() - 1, key.values, ValueName);
   return true;
 }
 
@@ -130,13 +146,15 @@ bool HiveDocument::DeleteValue(HiveKey& key, std::string_view name) {
                          [&](const HiveValue& v) { return NamesEqual(v.name, name); });
   if (it == key.values.end()) return false;
   key.values.erase(it);
+  key.valueIndex.Clear();  // positions after it moved
   return true;
 }
 
 void HiveDocument::MergeKey(HiveKey key) {
-  HiveKey* existing = FindKey(key.path);
+  HiveKey* existing = FindKey(key.path);  // leaves the index in step
   if (!existing) {
     keys.push_back(std::move(key));
+    keyIndex_.Added(keys.size() - 1, keys, KeyPathOf);
     return;
   }
   for (auto& v : key.values) SetValue(*existing, std::move(v));

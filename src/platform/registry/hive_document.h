@@ -4,7 +4,11 @@
 // Pure data and logic, no I/O: HiveStore reads and writes files, RegFormat converts text.
 // Names are matched case-insensitively (ASCII letters), and keep the spelling first written.
 // Key paths are full paths including the hive's root name ("HKEY_CURRENT_USER\\Software").
-// Not thread-safe: the store guards each document with its own mutex.
+// Lookups by name go through hash indexes (name_index.h) that are kept up to date by the
+// functions below and rebuilt on demand when `values` or `keys` changed size directly, so
+// reading a file of n values costs O(n), not O(n^2).
+// Not thread-safe (the indexes are filled in const lookups too): the store guards each
+// document with its own mutex.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/registry/name_index.h"
 #include "platform/registry/registry.h"
 
 namespace kv::registry {
@@ -34,6 +39,7 @@ struct HiveKey {
   std::string path;                     // full path, spelling as first written
   std::vector<HiveValue> values;        // in stored order
   std::vector<std::string> keptLines;  // comments and unreadable lines of this key, verbatim
+  mutable NameIndex valueIndex;         // value names -> positions in `values`
 };
 
 class HiveDocument {
@@ -64,6 +70,9 @@ class HiveDocument {
   // Appends a key read from a file; when the file already had a section of that path the
   // values are merged into it, the later ones winning, as when importing such a file.
   void MergeKey(HiveKey key);
+
+ private:
+  mutable NameIndex keyIndex_;  // key paths -> positions in `keys`
 };
 
 bool operator==(const HiveValue& a, const HiveValue& b);

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <string_view>
 
 namespace kv::registry {
 
@@ -23,6 +25,18 @@ std::map<std::string, std::unique_ptr<HiveStore>>& Stores() {
 
 std::mutex g_testHookMutex;  // guards g_beforeRename
 std::function<void()> g_beforeRename;
+
+std::atomic<uint64_t> g_parseCount{0};  // files parsed by any store (for tests)
+
+int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+int64_t RealTimeNow() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return Nanoseconds(now);
+}
+
+size_t HashOf(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
 
 // Closes a descriptor when it goes out of scope.
 class Fd {
@@ -60,7 +74,7 @@ bool MakeDirectories(const std::string& dir) {
 }
 
 bool ReadAll(int fd, std::string& out) {
-  char buf[16384];
+  char buf[65536];
   while (true) {
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n == 0) return true;
@@ -113,15 +127,80 @@ std::string HiveStore::TargetPath() const {
   return path_;
 }
 
-HiveStore::LoadResult HiveStore::LoadLocked(HiveDocument& document) {
-  Fd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return errno == ENOENT ? LoadResult::Missing : LoadResult::Failed;
+uint64_t HiveStore::ParseCountForTesting() { return g_parseCount.load(); }
+
+bool HiveStore::FileStamp::operator==(const FileStamp& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         Nanoseconds(modified) == Nanoseconds(other.modified) && Nanoseconds(changed) == Nanoseconds(other.changed);
+}
+
+namespace {
+
+HiveStore::FileStamp StampOf(const struct stat& st) {
+  HiveStore::FileStamp stamp;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.modified = st.st_mtim;
+  stamp.changed = st.st_ctim;
+  return stamp;
+}
+
+}  // namespace
+
+void HiveStore::SetStampLocked(const FileStamp& stamp) {
+  cachedStamp_ = stamp;
+  const int64_t newest = std::max(Nanoseconds(stamp.modified), Nanoseconds(stamp.changed));
+  stampTrusted_ = RealTimeNow() - newest > KTrustAfterNs;
+}
+
+HiveStore::LoadResult HiveStore::RefreshLocked() {
+  struct stat st{};
+  if (::stat(path_.c_str(), &st) == 0 && cacheValid_ && stampTrusted_ && StampOf(st) == cachedStamp_) {
+    return LoadResult::Loaded;
+  }
+  // O_NONBLOCK: a FIFO put in place of the file must not hang the opening.
+  Fd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) {
+    const bool missing = errno == ENOENT;
+    cacheValid_ = false;
+    cached_ = HiveDocument();
+    return missing ? LoadResult::Missing : LoadResult::Failed;
+  }
   std::string text;
-  if (!ReadAll(fd.get(), text)) return LoadResult::Failed;
-  ParsedHive parsed = ParseRegText(text);
-  NoteSkippedLocked(parsed.skipped);
-  document = std::move(parsed.document);
+  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) text.reserve(static_cast<size_t>(st.st_size) + 1);
+  // The stamp is taken before the bytes are read: a change made while reading shows as a
+  // different stamp next time.
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd.get(), F_SETFL, 0) != 0 ||
+      !ReadAll(fd.get(), text)) {
+    cacheValid_ = false;
+    cached_ = HiveDocument();
+    return LoadResult::Failed;
+  }
+  const size_t hash = HashOf(text);
+  if (!cacheValid_ || hash != cachedHash_) {
+    ParsedHive parsed = ParseRegText(text);
+    ++g_parseCount;
+    NoteSkippedLocked(parsed.skipped);
+    cached_ = std::move(parsed.document);
+    cachedHash_ = hash;
+  }
+  cacheValid_ = true;
+  SetStampLocked(StampOf(st));
   return LoadResult::Loaded;
+}
+
+void HiveStore::CacheWrittenLocked(HiveDocument document, const std::string& text) {
+  struct stat st{};
+  if (::stat(path_.c_str(), &st) != 0) {
+    cacheValid_ = false;
+    cached_ = HiveDocument();
+    return;
+  }
+  cached_ = std::move(document);
+  cachedHash_ = HashOf(text);
+  cacheValid_ = true;
+  SetStampLocked(StampOf(st));
 }
 
 void HiveStore::NoteSkippedLocked(const std::vector<SkippedLine>& skipped) {
@@ -145,21 +224,24 @@ void HiveStore::FlushReports() {
 void HiveStore::Read(const std::function<void(const HiveDocument&)>& reader) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    HiveDocument document;
-    LoadLocked(document);  // missing or unreadable: the empty document
-    reader(document);
+    if (RefreshLocked() == LoadResult::Loaded) {
+      reader(cached_);
+    } else {
+      reader(HiveDocument());  // missing or unreadable: the empty document
+    }
   }
   FlushReports();
 }
 
-bool HiveStore::WriteLocked(const HiveDocument& document) {
+bool HiveStore::WriteLocked(const HiveDocument& document, std::string& text) {
   const std::string target = TargetPath();
   const std::string temp = target + ".tmp";
   Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
   if (fd.get() < 0) return false;
   struct stat st{};
   if (::stat(target.c_str(), &st) == 0) ::fchmod(fd.get(), st.st_mode & 07777);
-  bool ok = WriteAll(fd.get(), SerializeRegText(document)) && ::fsync(fd.get()) == 0;
+  text = SerializeRegText(document);
+  bool ok = WriteAll(fd.get(), text) && ::fsync(fd.get()) == 0;
   ok = fd.Close() && ok;
   if (ok) {
     std::function<void()> hook;
@@ -191,9 +273,16 @@ bool HiveStore::Mutate(const std::function<bool(HiveDocument&)>& change) {
         }
       }
       if (rc == 0) {
-        HiveDocument document;
-        if (LoadLocked(document) != LoadResult::Failed) {
-          ok = !change(document) || WriteLocked(document);
+        const LoadResult loaded = RefreshLocked();
+        if (loaded != LoadResult::Failed) {
+          HiveDocument document = loaded == LoadResult::Loaded ? cached_ : HiveDocument();
+          std::string text;
+          if (!change(document)) {
+            ok = true;
+          } else if (WriteLocked(document, text)) {
+            CacheWrittenLocked(std::move(document), text);
+            ok = true;
+          }
         }
       }
       // closing lockFd releases the flock

@@ -35,6 +35,11 @@ std::optional<std::string> ReadQuoted(std::string_view& s) {
   if (s.empty() || s.front() != '"') return std::nullopt;
   std::string out;
   for (size_t i = 1; i < s.size(); ++i) {
+    // Plain runs are copied at once; quotes and escapes are looked at one by one.
+    const size_t special = s.find_first_of("\"\\", i);
+    if (special == std::string_view::npos) break;
+    out.append(s.data() + i, special - i);
+    i = special;
     char c = s[i];
     if (c == '"') {
       s.remove_prefix(i + 1);
@@ -213,18 +218,21 @@ class Parser {
       return;
     }
     FlushKey();
-    current_ = HiveKey{std::string(path), {}, {}};
+    current_ = HiveKey{std::string(path), {}, {}, {}};
   }
 
   void ValueLine(std::string_view t, std::string_view raw) {
     int first = lineNumber_;
-    std::string rawText(raw);
-    std::string joined(t);
     HiveValue value;
     std::string_view data;
+    // Copies of the line are made only for hex data continued on the next lines after a
+    // trailing backslash (the common one-line value is read in place).
+    std::string joined;
+    std::string rawText;
     bool split = SplitValueLine(t, value.name, data);
-    // hex data may continue on the next lines after a trailing backslash
-    if (split && StartsWithNoCase(Trim(data), "hex")) {
+    if (split && t.back() == '\\' && StartsWithNoCase(Trim(data), "hex")) {
+      joined = t;
+      rawText = raw;
       std::string_view next;
       while (!joined.empty() && joined.back() == '\\' && NextLine(next)) {
         joined.pop_back();
@@ -237,7 +245,7 @@ class Parser {
     if (!split || !current_ || !ReadData(data, value)) {
       int last = lineNumber_;
       lineNumber_ = first;
-      Keep(std::move(rawText), true);
+      Keep(rawText.empty() ? std::string(raw) : std::move(rawText), true);
       lineNumber_ = last;
       return;
     }
