@@ -19,6 +19,7 @@
 
 #include "app/app_paths.h"
 #include "app/mainmenu.h"
+#include "filt/filt.h"
 #include "debugsup/debugsup.h"
 #include "i18n/language.h"
 #include "platform/module/program_directory.h"
@@ -99,6 +100,7 @@ void TMainForm::SetupComponents() {
   StatTimer->setObjectName(QStringLiteral("StatTimer"));
   StatTimer->setInterval(1000);
   ConnectMenu();
+  ConnectMediaMenus();
 }
 
 void TMainForm::ConnectMenu() {
@@ -375,6 +377,9 @@ void TMainForm::FormShow() {
   }
   LoadLanguage(Options->Language);
   if (Options->Panel) ShowControlPanel(true);
+  // The media texts for the state without a file, and the filter slot items.
+  CreateFiltersForm();
+  RefreshFilterMenus();
   CreatePlayer();
   OpenfilesDialog();  // made once with the window, like the other forms
   mpris_ = new MprisService(this, this);
@@ -476,6 +481,7 @@ void TMainForm::FormClose() {
   ShowControlPanel(false);  // Options->Panel stays: a panel shown at exit is shown at the next start
   delete mpris_;
   Subtitles.reset();
+  if (FiltersForm) FiltersForm->SetPlayer(nullptr);
   Player.reset();
   kv::OnScreen = nullptr;
   OnScreen.reset();

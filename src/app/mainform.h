@@ -14,6 +14,7 @@
 //   mainform_geometry.cpp aspect, re-layout, full screen, always on top, cursor hiding
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
+//   mainform_mediainfo.cpp the media information texts and the "Media properties" window
 //   mainform_panel.cpp    the control panel and About libraries
 //   mainform_analyze.cpp  the stream analyzer: statistics callbacks, analysis opens, batch
 //   mainform_scripted.cpp "--quit-at-end": messages to standard error, the exit status
@@ -32,6 +33,7 @@
 #include <vector>
 
 #include "app/commandline.h"
+#include "app/mediainfo.h"
 #include "app/mpris.h"
 #include "app/panel_bridge.h"
 #include "app/panel_library.h"
@@ -43,6 +45,7 @@ namespace kv {
 
 class TAudioMixer;
 class TStatForm;
+class TFiltersForm;
 class TSubtitleController;
 class TSubtitleHostAdapter;
 class TExplorerDrop;
@@ -164,7 +167,6 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // ---- plug-in chains (mainform_plugins.cpp) ----
   TPluginsForm* PluginsForm = nullptr;  // made on first use, a child of the window
   void ConnectPluginMenus();
-  void RefreshPluginMenus();
   // Filters > Video (true) or Audio (false) > Configure.
   void FiltersConfigureClick(bool video);
   void FollowPictureSize(int32_t oldWidth, int32_t oldHeight);
@@ -174,6 +176,29 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   TOpenfilesForm* OpenfilesForm = nullptr;
   TOpenfilesForm* OpenfilesDialog();
   void MMOpenFilesClick();
+  // ---- media information, properties window, filter menus (mainform_mediainfo.cpp,
+  //      mainform_menus.cpp) ----
+  // The "Media properties" window, created with the window, living until it closes.
+  TFiltersForm* FiltersForm = nullptr;
+  // The texts it shows; Duration and FileSize above are set with them. The control panel
+  // bridge reads all three.
+  mediainfo::TMediaTexts MediaTexts;
+  void FillVideoInfo();
+  void FillAudioInfo();
+  // The engine's filter names into the window (after every open, audio or renderer change).
+  void RefreshFilterList();
+  void MMPropertiesClick();
+  // IEngineHost: a filter's pages, owned by the properties window when it is up.
+  void ShowFilterProperties(IBaseFilter* filter, const std::string& name) override;
+  // Filter slot items: visible exactly for the chosen plug-ins, captioned with their file
+  // names (when the window is shown, after every open and after "Configure").
+  void RefreshFilterMenus();
+  void VidFilterClick(QAction* item);
+  void AudFilterClick(QAction* item);
+  void MainMenuPopup();
+  void CreateFiltersForm();
+  void SetMenuImages();
+  void ConnectMediaMenus();
 
   // ---- geometry (mainform_geometry.cpp) ----
   bool Minimized = false;

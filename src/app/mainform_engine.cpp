@@ -41,7 +41,7 @@ void TMainForm::CreatePlayer() {
         self.data(), [self]() { if (self) self->GraphEvent(); }, Qt::QueuedConnection);
   };
   BuildRendererMenus();
-  RefreshPluginMenus();
+  RefreshFilterList();
 }
 
 void TMainForm::UseSurfaceFor(const std::string& rendererName) {

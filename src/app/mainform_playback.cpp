@@ -15,6 +15,7 @@
 #include "app/playback_logic.h"
 #include "app/mainform.h"
 #include "debugsup/debugsup.h"
+#include "filt/filt.h"
 #include "osd/osdunit.h"
 #include "platform/files/regular_file.h"
 #include "platform/ui/messagebox.h"
@@ -97,6 +98,7 @@ bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
   Player->NullRenderers = !preview;
   Player->ImageAnalysisWanted = imageAnalysis;
   Player->OpenVideo(CurrentFile);
+  RefreshFilterList();
   if (!Player->Graph || Player->FileName.empty()) return false;
   Player->UseClock = playback;
   Updating = true;
@@ -108,10 +110,10 @@ bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
   VideoFormatName = Player->GetVideoInputFormatName();
   VideoFramerate = Player->FrameRate;
   if (QAction* teletext = Action("MMTeletext")) teletext->setEnabled(Player->TeletextActive);
-  Duration = Player->GetDuration();
-  std::error_code ec;
-  FileSize = static_cast<int64_t>(std::filesystem::file_size(CurrentFile, ec));
+  FillVideoInfo();
+  FillAudioInfo();
   BuildAudioMenu();
+  RefreshFilterMenus();
   Updating = false;
   FormResize();
   KeyColor = Player->GetColorKey();
@@ -208,7 +210,9 @@ void TMainForm::MMCloseFileClick() {
   Playlist.Clear();
   if (Subtitles) Subtitles->PlaylistReplaced(false);
   BuildAudioMenu();
-  Duration = 0;
+  FillVideoInfo();
+  FillAudioInfo();
+  if (FiltersForm) FiltersForm->ClearLists();
   SendMediaInfoToPanel();
   SendPositionToPanel();
   if (mpris_) mpris_->NotifyChanged();

@@ -17,38 +17,10 @@ void TMainForm::ConnectPluginMenus() {
     connect(a, &QAction::triggered, this, [this] { FiltersConfigureClick(true); });
   if (QAction* a = Action("AudFiltersConfigure"))
     connect(a, &QAction::triggered, this, [this] { FiltersConfigureClick(false); });
-  for (int k = 1; k <= kFilterSlots; ++k) {
-    if (QAction* a = Action(QString("VidFilter%1").arg(k).toLatin1().constData()))
-      connect(a, &QAction::triggered, this, [this, a] {
-        if (!Player) return;
-        const int32_t width = Player->DisplayWidth, height = Player->DisplayHeight;
-        if (Player->ShowVideoPluginProperties(MenuTag(a))) FollowPictureSize(width, height);
-      });
-    if (QAction* a = Action(QString("AudFilter%1").arg(k).toLatin1().constData()))
-      connect(a, &QAction::triggered, this, [this, a] {
-        if (Player) Player->ShowAudioPluginProperties(MenuTag(a));
-      });
-  }
   // The items follow the settings whenever the submenus open.
   for (const char* name : {"MMFiltersVideo", "MMFiltersAudio"})
     if (QAction* a = Action(name); a && a->menu())
-      connect(a->menu(), &QMenu::aboutToShow, this, &TMainForm::RefreshPluginMenus);
-}
-
-void TMainForm::RefreshPluginMenus() {
-  if (!Options) return;
-  for (int k = 1; k <= kFilterSlots; ++k) {
-    const TFilterStruct& video = Options->VideoFilters[k - 1];
-    const TFilterStruct& audio = Options->AudioFilters[k - 1];
-    if (QAction* a = Action(QString("VidFilter%1").arg(k).toLatin1().constData())) {
-      a->setVisible(!video.FileName.empty());
-      a->setText(QString::fromStdString(video.FileName));
-    }
-    if (QAction* a = Action(QString("AudFilter%1").arg(k).toLatin1().constData())) {
-      a->setVisible(!audio.FileName.empty());
-      a->setText(QString::fromStdString(audio.FileName));
-    }
-  }
+      connect(a->menu(), &QMenu::aboutToShow, this, &TMainForm::RefreshFilterMenus);
 }
 
 void TMainForm::FiltersConfigureClick(bool video) {
@@ -57,7 +29,7 @@ void TMainForm::FiltersConfigureClick(bool video) {
   TFiltersInChain& setting = video ? Options->VideoFilters : Options->AudioFilters;
   if (PluginsForm->ShowModal(setting) != 1) return;
   setting = PluginsForm->Chain();
-  RefreshPluginMenus();
+  RefreshFilterMenus();
   if (!Player) return;
   if (!video) {
     Player->RerenderAudio(setting);

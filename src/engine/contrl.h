@@ -295,7 +295,12 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   bool FilterHasPropertyPages(const std::string& name);
   // Pin texts of a filter: name, and " -> " + peer filter name when connected. False when
   // no filter of that name is in the graph (the lists are then untouched).
-  bool ListFilterPins(const std::string& name, std::vector<std::string>* inPins, std::vector<std::string>* outPins);
+  // With inTypes/outTypes: the connection media type of each pin, parallel to the lists
+  // ("" for an unconnected pin).
+  bool ListFilterPins(const std::string& name, std::vector<std::string>* inPins, std::vector<std::string>* outPins,
+                      std::vector<std::string>* inTypes = nullptr, std::vector<std::string>* outTypes = nullptr);
+  // A connection's media type in words: major type, subtype, picture size or audio format.
+  static std::string DescribeConnection(const MediaType& mt);
   void ShowNamedFilterProperties(const std::string& name);
 
  private:
