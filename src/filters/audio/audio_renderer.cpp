@@ -106,7 +106,7 @@ HRESULT TAudioRenderer::GetAudioRendererInfo(TAudioRendererInfo* info) {
   {
     std::lock_guard lock(Mutex_);
     info->Sink = SinkName_.empty() ? "default" : SinkName_;
-    info->Connected = Connection_ != nullptr && !ConnectionFailed_;
+    info->Connected = Connection_ && Connection_->IsConnected();
     info->Volume = Volume_;
     info->Muted = Volume_ <= -10000;
     stream = Stream_;
