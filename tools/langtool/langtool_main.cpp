@@ -25,6 +25,7 @@
 #include "platform/module/module.h"
 #include "platform/module/program_directory.h"
 #include "platform/ui/messagebox.h"
+#include "plugins/pluginsform.h"
 
 namespace fs = std::filesystem;
 
@@ -98,6 +99,9 @@ std::vector<kv::i18n::TLangEntry> CollectAll(QStringList* warnings) {
   kv::TMainForm mainForm({}, QDir::currentPath().toStdString());
   if (!mainForm.ShowMainForm()) return {};
   mainForm.show();
+  // Forms the window makes on first use: made here so that their texts are listed too.
+  mainForm.AnalyzerForm();
+  new kv::TPluginsForm(&mainForm, kv::ProgramPath("Filters"), "English");
   QApplication::processEvents();
   auto entries = kv::langtool::CollectFormTexts(Forms(), warnings);
   for (const auto& more : {OptionsDialogTexts(warnings), AboutTexts(warnings)})
