@@ -14,6 +14,12 @@ PACKAGES=(
   # test and run-time tools
   ffmpeg pulseaudio pulseaudio-utils xvfb xauth x11-utils x11-xserver-utils xdotool dbus dbus-x11 playerctl time
   fonts-dejavu-core
+  # file associations: the MIME database and the desktop's own tools (the tests ask xdg-mime)
+  shared-mime-info desktop-file-utils xdg-utils
+  # Wayland sessions (Qt's platform plugin, a headless compositor for the tests)
+  qt6-wayland weston
+  # packaging: cpack's dependency scan, and the checks of the desktop entry, AppStream data and man pages
+  dpkg-dev desktop-file-utils appstream man-db
 )
 
 # Optional group: clang and its runtime libraries (they hold libFuzzer) for the fuzz targets

@@ -55,7 +55,9 @@ AssociationsPage::AssociationsPage(QWidget* parent) : QWidget(parent), list_(new
   list_->setObjectName(QStringLiteral("AssociateList"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(new QLabel(QStringLiteral("Open these file types with Kavello:"), this));
+  auto* label = new QLabel(QStringLiteral("Open these file types with Kavello:"), this);
+  label->setObjectName(QStringLiteral("AssociateLabel"));
+  layout->addWidget(label);
   layout->addWidget(list_, 1);
 }
 

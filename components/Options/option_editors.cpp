@@ -100,6 +100,7 @@ QColor ValueToColor(uint32_t v) { return QColor(v & 0xff, (v >> 8) & 0xff, (v >>
 
 Editor ColorEditor(QWidget* parent) {
   auto* button = new QPushButton(parent);
+  button->setProperty("kvNoTranslate", true);  // its text is the colour's value
   auto show = [button](uint32_t v) {
     button->setProperty("colorValue", v);
     QColor c = ValueToColor(v);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFormLayout>
+#include <QLabel>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
@@ -60,7 +61,10 @@ TOptionsDialog::TOptionsDialog(QWidget* owner)
     if (field.kind == EditorKind::Check) {
       form->addRow(binding.editor.widget);  // a check box carries its own label
     } else {
-      form->addRow(QString::fromUtf8(field.label), binding.editor.widget);
+      // Named after its editor so that language files can reach it.
+      auto* label = new QLabel(QString::fromUtf8(field.label), page);
+      label->setObjectName(binding.editor.widget->objectName() + QStringLiteral("Label"));
+      form->addRow(label, binding.editor.widget);
     }
     bindings_.push_back(std::move(binding));
   }

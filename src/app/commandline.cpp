@@ -75,9 +75,14 @@ std::string CommandLineHelp() {
       "  /c                    open the options dialog at start\n"
       "  /log [FILE]           write a debug log (default: kavello.log in the user's data folder)\n"
       "  /debug                load the component libraries from their own sub-folders\n"
-      "  --quit-at-end         exit with code 0 at the end of the playlist instead of pausing\n"
+      "  --quit-at-end         exit at the end of the playlist instead of pausing (status 1 when\n"
+      "                        a file could not be played; messages go to standard error)\n"
       "  --screenshot-at S F   save a picture of the window to F when playback reaches S seconds\n"
-      "  --help                show this text\n";
+      "  --help                show this text\n"
+      "\n"
+      "       kavello --analyze [--no-image] FILE...\n"
+      "  analyses each file without a window: one line per file (frames, bytes, mean bit rate)\n"
+      "  and its frame table as FILE.cvs; --no-image leaves out the picture measures\n";
 }
 
 }  // namespace kv

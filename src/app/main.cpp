@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/analyze_command.h"
 #include "app/commandline.h"
 #include "app/mainform.h"
 #include "platform/desktop/termination_signals.h"
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+
+  // The analyzer's batch runs without a window (and without a display).
+  if (kv::IsAnalyzeCommand(args)) return kv::RunAnalyzeCommand(args, callerCwd, stdout, stderr);
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kavello_"));

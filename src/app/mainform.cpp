@@ -19,7 +19,9 @@
 
 #include "app/app_paths.h"
 #include "app/mainmenu.h"
+#include "filt/filt.h"
 #include "debugsup/debugsup.h"
+#include "i18n/language.h"
 #include "platform/module/program_directory.h"
 #include "mixer/audio_mixer.h"
 #include "osd/osdunit.h"
@@ -71,10 +73,10 @@ void TMainForm::SetupComponents() {
   PlainSurface->setObjectName(QStringLiteral("VideoSurface"));
   PlainSurface->setMouseTracking(true);
   PlainSurface->hide();
-  PlainSurface->installEventFilter(this);
+  // The mouse on the picture reaches eventFilter through the application-wide filter
+  // (FormCreate); a filter on the widgets as well would handle every press and release twice.
   VideoSurface = PlainSurface;
   SurfaceHandle = static_cast<uintptr_t>(PlainSurface->Handle());
-  VideoArea->installEventFilter(this);
   drop_ = new TExplorerDrop(this);
   drop_->SetDestinationControl(VideoArea);
   drop_->OnFolderNotAllowed = [](TExplorerDrop*, const QString& name) {
@@ -98,6 +100,7 @@ void TMainForm::SetupComponents() {
   StatTimer->setObjectName(QStringLiteral("StatTimer"));
   StatTimer->setInterval(1000);
   ConnectMenu();
+  ConnectMediaMenus();
 }
 
 void TMainForm::ConnectMenu() {
@@ -112,11 +115,14 @@ void TMainForm::ConnectMenu() {
   on("MMPrev", &TMainForm::MMPrevClick);
   on("MMCloseFile", &TMainForm::MMCloseFileClick);
   on("MMOpenDir", &TMainForm::MMOpenDirClick);
+  on("MMFileAnalyze", &TMainForm::MMFileAnalyzeClick);
   on("MMOpenFiles", &TMainForm::MMOpenDirClick);  // until the playlist dialog exists
+  on("MMOpenFiles", &TMainForm::MMOpenFilesClick);
   on("MMFullscreen", &TMainForm::MMFullscreenClick);
   on("MMWindow", &TMainForm::MMWindowClick);
   on("MMMinimize", &TMainForm::MMMinimizeClick);
   on("MMAlwaysontop", &TMainForm::MMAlwaysontopClick);
+  on("MMTeletext", &TMainForm::MMTeletextClick);
   const struct {
     const char* name;
     int32_t step;
@@ -137,6 +143,8 @@ void TMainForm::ConnectMenu() {
     if (QAction* a = Action(aspect.name))
       connect(a, &QAction::triggered, this, [this, aspect]() { SetAspect(aspect.keep, aspect.x, aspect.y, aspect.mode); });
   connect(StatTimer, &QTimer::timeout, this, &TMainForm::StatTimerTimer);
+  ConnectPanelMenu();
+  ConnectPluginMenus();
 }
 
 bool TMainForm::HandOverToRunningInstance() {
@@ -234,6 +242,8 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 12. No screen saver and no power saving while the player runs.
   desktop::SaverState state = screenSaver_.Suspend();
   Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
+  if (!state.haveDisplay)
+    Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
   // 13. The subtitle list and display; no subtitles active.
   SubtitleList.ClearList();
   SubtitleHost = std::make_unique<TSubtitleHostAdapter>(*this);
@@ -248,10 +258,14 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   UpdateRateChecks();
   // 17. Keys reach the key table from every window of the program.
   qApp->installEventFilter(this);
+  // 18. The desktop's file associations, when the settings ask for it at start.
+  if (Options->AssociateCheck) CheckAssociations();
   // 19. Window placement.
   PlaceWindow();
   // 20.
   Updating = false;
+  // 21. The translator; the language is applied when the window is shown.
+  Translator = new i18n::TLanguage(this);
   // 22. The master volume on the OSD's volume bar.
   if (ReadMasterVolume()) OnScreen->SetBarValue(1, Options->Volume / 256);
   // 23.
@@ -331,6 +345,10 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::PlaceWindow() {
+  // Wayland gives clients no global positions: the size is applied, the place is the
+  // compositor's (dragging still works through startSystemMove).
+  if (QGuiApplication::platformName() == QLatin1String("wayland"))
+    Debug.TextOut("Wayland session: window position not applicable, left to the compositor");
   int width = Options->Width;
   int height = Options->Height;
   int left = Options->Left;
@@ -358,7 +376,13 @@ void TMainForm::FormShow() {
   if (Options->AlwaysOnTop) {
     SetTopmost(true);
   }
+  LoadLanguage(Options->Language);
+  if (Options->Panel) ShowControlPanel(true);
+  // The media texts for the state without a file, and the filter slot items.
+  CreateFiltersForm();
+  RefreshFilterMenus();
   CreatePlayer();
+  OpenfilesDialog();  // made once with the window, like the other forms
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
 }
@@ -385,9 +409,13 @@ void TMainForm::TimerTimer() {
   }
   if (Player) {
     if (Player->State == psRunning && InfoCountdown >= 1) {
-      if (--InfoCountdown == 0) VideoFormatName = Player->GetVideoInputFormatName();
+      if (--InfoCountdown == 0) {
+        VideoFormatName = Player->GetVideoInputFormatName();
+        SendMediaInfoToPanel();
+      }
     }
   }
+  TimerPanel();
   TimerGeometry();
   CheckScreenshot();
   if (OnScreen) {
@@ -451,8 +479,10 @@ void TMainForm::FormClose() {
     Subtitles->SubtitleIndex = -1;
   }
   qApp->removeEventFilter(this);
+  ShowControlPanel(false);  // Options->Panel stays: a panel shown at exit is shown at the next start
   delete mpris_;
   Subtitles.reset();
+  if (FiltersForm) FiltersForm->SetPlayer(nullptr);
   Player.reset();
   kv::OnScreen = nullptr;
   OnScreen.reset();

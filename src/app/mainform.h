@@ -9,10 +9,14 @@
 //   mainmenu.cpp          the menu tree
 //   mainform_engine.cpp   the engine's creation and its window-system side (IEngineHost)
 //   mainform_playback.cpp opening titles, the playback commands, the playlist walk, timers
+//   mainform_openfiles.cpp the open-files dialog ("Open files"), which edits the playlist
 //   mainform_menus.cpp    the menus rebuilt at run time (titles, audio, renderers, rates)
 //   mainform_geometry.cpp aspect, re-layout, full screen, always on top, cursor hiding
 //   mainform_input.cpp    keys (application-wide), mouse, dropped files
 //   mainform_mpris.cpp    the MPRIS commands
+//   mainform_mediainfo.cpp the media information texts and the "Media properties" window
+//   mainform_panel.cpp    the control panel and About libraries
+//   mainform_analyze.cpp  the stream analyzer: statistics callbacks, analysis opens, batch
 //   mainform_scripted.cpp "--quit-at-end": messages to standard error, the exit status
 // Threads: everything runs on the user-interface thread; nothing here takes a lock.
 #pragma once
@@ -23,12 +27,16 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/commandline.h"
+#include "app/mediainfo.h"
 #include "app/mpris.h"
+#include "app/panel_bridge.h"
+#include "app/panel_library.h"
 #include "engine/contrl.h"
 #include "platform/desktop/screensaver.h"
 #include "playlist/playlist.h"
@@ -36,14 +44,22 @@
 namespace kv {
 
 class TAudioMixer;
+class TStatForm;
+class TFiltersForm;
 class TSubtitleController;
 class TSubtitleHostAdapter;
 class TExplorerDrop;
 class TOSD;
+class TPluginsForm;
+class TOpenfilesForm;
 
 namespace qtsurface {
 class TVideoSurfaceWidget;
 class TGlVideoSurfaceWidget;
+}
+
+namespace i18n {
+class TLanguage;
 }
 
 namespace desktop {
@@ -110,7 +126,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   TPlaylist Playlist;
   std::string CurrentFile;
   int TitleIndex = 0;
-  bool AnalyzeMode = false;
+  // Read by the statistics callbacks on streaming threads (mainform_analyze.cpp).
+  std::atomic<bool> AnalyzeMode{false};
   int32_t Duration = 0;
   int64_t FileSize = 0;
   int32_t NativeWidth = 0, NativeHeight = 0;
@@ -146,6 +163,42 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void UpdateRateChecks();
   void BuildRendererMenus();
   void BuildAudioMenu();
+
+  // ---- plug-in chains (mainform_plugins.cpp) ----
+  TPluginsForm* PluginsForm = nullptr;  // made on first use, a child of the window
+  void ConnectPluginMenus();
+  // Filters > Video (true) or Audio (false) > Configure.
+  void FiltersConfigureClick(bool video);
+  void FollowPictureSize(int32_t oldWidth, int32_t oldHeight);
+  void ShowPluginProperties(IBaseFilter* filter, const std::string& caption) override;
+  // ---- open files dialog (mainform_openfiles.cpp) ----
+  // The dialog that shows and edits Playlist; made on first use, lives with the window.
+  TOpenfilesForm* OpenfilesForm = nullptr;
+  TOpenfilesForm* OpenfilesDialog();
+  void MMOpenFilesClick();
+  // ---- media information, properties window, filter menus (mainform_mediainfo.cpp,
+  //      mainform_menus.cpp) ----
+  // The "Media properties" window, created with the window, living until it closes.
+  TFiltersForm* FiltersForm = nullptr;
+  // The texts it shows; Duration and FileSize above are set with them. The control panel
+  // bridge reads all three.
+  mediainfo::TMediaTexts MediaTexts;
+  void FillVideoInfo();
+  void FillAudioInfo();
+  // The engine's filter names into the window (after every open, audio or renderer change).
+  void RefreshFilterList();
+  void MMPropertiesClick();
+  // IEngineHost: a filter's pages, owned by the properties window when it is up.
+  void ShowFilterProperties(IBaseFilter* filter, const std::string& name) override;
+  // Filter slot items: visible exactly for the chosen plug-ins, captioned with their file
+  // names (when the window is shown, after every open and after "Configure").
+  void RefreshFilterMenus();
+  void VidFilterClick(QAction* item);
+  void AudFilterClick(QAction* item);
+  void MainMenuPopup();
+  void CreateFiltersForm();
+  void SetMenuImages();
+  void ConnectMediaMenus();
 
   // ---- geometry (mainform_geometry.cpp) ----
   bool Minimized = false;
@@ -188,6 +241,17 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void FilesDropped(const QStringList& files);
   bool eventFilter(QObject* watched, QEvent* event) override;
 
+  // ---- teletext (mainform_teletext.cpp) ----
+  void MMTeletextClick();
+  // The teletext rows of the key table ("T", Control+T, Control+S, digits); the caller
+  // marks the character handled.
+  void TeletextKey(int code);
+  // "+"/"-" page while pages are shown (before zoom and crop act).
+  void TeletextPaging(bool next);
+  // Saves the page on screen (or every page) with the names the settings give; the OSD
+  // shows the result.
+  void SaveTeletext(bool allPages);
+
   // ---- MPRIS (mainform_mpris.cpp) ----
   void MprisPlay() override;
   void MprisPause() override;
@@ -211,6 +275,47 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   bool MprisCanGoNext() const override;
   bool MprisCanGoPrevious() const override;
 
+  // ---- control panel and About (mainform_panel.cpp) ----
+  // The loaded control panel library; commands to an unloaded panel are dropped.
+  TPanelLibrary PanelLibrary;
+  bool ShowControlPanel(bool show);  // false when already so, or the library is unusable
+  void MMControlpanelClick();
+  void MMAboutClick();
+  void PanelCommand(int32_t code, int32_t a, int32_t b);
+  void PanelCommandStr(int32_t code, int32_t a, const std::string& text, int32_t b);
+  void SendPanelCommands(const std::vector<panel::TPanelCommand>& commands);
+  void SendMediaInfoToPanel();
+  void SendPositionToPanel();
+  void SendPlacementToPanel();
+  void PanelMediaOpened();  // after an open: bitrates blanked, media information
+  void StatTimerPanel();    // the statistics timer's bitrates
+  void TimerPanel();        // the tick's position and the panel's close request
+  bool PanelCallback(int32_t code, int32_t* a, int32_t* b, void** data);
+  void PanelSeek(int32_t hundredths);
+  void PanelOnTop(bool on);
+  void PanelMuteToggle();
+  void SetPanelCheck(bool on);
+  void ConnectPanelMenu();
+  void moveEvent(QMoveEvent* event) override;
+  // ---- stream analyzer (mainform_analyze.cpp) ----
+  // The analyzer window, made on first use as a window owned by this one.
+  TStatForm* StatForm = nullptr;
+  // The files of a batch (empty for a single file); TitleIndex counts in it while analysing.
+  std::vector<std::string> AnalyzeList;
+  TStatForm* AnalyzerForm();
+  // Gives the engine the three statistics callbacks (before each open).
+  void HandStatCallbacks();
+  void MMFileAnalyzeClick();
+  // The confirmed file choice of MMFileAnalyzeClick.
+  void AnalyzeFiles(const std::vector<std::string>& files);
+  // Opens CurrentFile for analysis and runs it; false when it cannot be opened.
+  bool StartAnalysis();
+  // End of stream while analysing: saves a batch file's table and starts the next file.
+  // True when a batch was walked (*started: the next file runs).
+  bool AnalyzeEndOfStream(bool* started);
+  // A click in the analyzer's chart: the analysis ends and playback goes there.
+  void AnalyzerSeek(int32_t ms);
+
   // Menu command "Exit".
   void MMExitClick();
   // The first part of the 100 ms tick.
@@ -218,10 +323,19 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // A file handed over by a second instance (or the local hand-over in tests).
   void InstanceOpen(const QString& fileName);
 
+  // ---- translation and file associations (mainform_language.cpp, mainform_associations.cpp) ----
+  // The translator, made in FormCreate; LoadLanguage applies "Languages/" + name + ".lng" to
+  // every form and to forms shown later.
+  i18n::TLanguage* Translator = nullptr;
+  void LoadLanguage(const std::string& name);
+  // Brings the desktop's associations in line with the Associate section of the settings.
+  void CheckAssociations();
+
  signals:
   // Emitted once the engine exists and the file of a hand-over may be opened; the playback
   // part of the window connects here.
   void openRequested(const QString& fileName);
+
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -118,6 +118,7 @@ void TMainForm::FormResize() {
     Player->RefreshVideoWindow();
   }
   Updating = false;
+  if (!Fullscreen) SendPlacementToPanel();
 }
 
 void TMainForm::FullscreenLayout() {
@@ -150,6 +151,7 @@ void TMainForm::MMFullscreenClick() {
       setGeometry(screen->geometry());
     }
     if (!Options->AlwaysOnTop) {
+      PanelCommand(panel::kOnTop, 1, 0);
       SetTopmost(true);
     }
     FullscreenLayout();
@@ -166,6 +168,7 @@ void TMainForm::MMFullscreenClick() {
       CursorCountdown = 20;
     }
     if (!Options->AlwaysOnTop) {
+      PanelCommand(panel::kOnTop, 0, 0);
       SetTopmost(false);
     }
     if (Subtitles) Subtitles->HideStrip();
@@ -192,6 +195,7 @@ void TMainForm::MMMinimizeClick() {
 void TMainForm::MMAlwaysontopClick() {
   Options->AlwaysOnTop = !Options->AlwaysOnTop;
   if (QAction* a = Action("MMAlwaysontop")) a->setChecked(Options->AlwaysOnTop);
+  PanelCommand(panel::kOnTop, Options->AlwaysOnTop ? 1 : 0, 0);
   if (!Fullscreen) {
     SetTopmost(Options->AlwaysOnTop);
   }

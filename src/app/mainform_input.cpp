@@ -116,13 +116,15 @@ bool TMainForm::HandleChar(int code, uint32_t timestamp) {
       if (OnScreen) OnScreen->ShowTime(ClockShown ? 1 : 0);
       return true;
     case keys::CharCommand::SaveOrCapture:
-      if (Player && Player->GrabberConnected) CaptureFrame();
+      if (Player && Player->TeletextShown) SaveTeletext(false);
+      else if (Player && Player->GrabberConnected) CaptureFrame();
       return true;
     case keys::CharCommand::SaveAllPages:
     case keys::CharCommand::Teletext:
     case keys::CharCommand::TeletextTransparent:
     case keys::CharCommand::Digit:
-      return true;  // teletext commands act only while a teletext decoder runs
+      TeletextKey(code);  // acts only while a teletext decoder runs
+      return true;
     case keys::CharCommand::Status:
       if (OnScreen) {
         if (Muted) OnScreen->ShowSoundMode(-1);
@@ -158,6 +160,7 @@ bool TMainForm::HandleChar(int code, uint32_t timestamp) {
     case keys::CharCommand::Minus: {
       const bool plus = keys::ClassifyChar(code) == keys::CharCommand::Plus;
       if (!Player) return true;
+      TeletextPaging(plus);
       if (ZoomMode) {
         Player->SetZoom(Player->ZoomFactor + (plus ? Options->ZoomStep : -Options->ZoomStep));
         ShowOsdText(ZoomText(Player->ZoomFactor));
@@ -252,9 +255,14 @@ void TMainForm::VideoAreaMouseUp(Qt::MouseButton button) {
     IgnoreNextUp = false;
     return;
   }
-  if (button == Qt::LeftButton && Fullscreen && PanelHasFocus) {
-    activateWindow();
-    PanelHasFocus = false;
+  if (button == Qt::LeftButton && Fullscreen) {
+    if (PanelHasFocus) {
+      activateWindow();
+      PanelHasFocus = false;
+    } else if (PanelLibrary.Loaded()) {
+      PanelLibrary.SetPanelFocus();
+      PanelHasFocus = true;
+    }
   }
 }
 

@@ -15,6 +15,7 @@
 #include "app/playback_logic.h"
 #include "app/mainform.h"
 #include "debugsup/debugsup.h"
+#include "filt/filt.h"
 #include "osd/osdunit.h"
 #include "platform/files/regular_file.h"
 #include "platform/ui/messagebox.h"
@@ -92,10 +93,12 @@ bool TMainForm::SelectTitle(int index) {
 bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
   if (!Player) return false;
   Player->VideoPanelHandle = SurfaceHandle;
+  HandStatCallbacks();
   Player->StatisticsWanted = Options->Statistics || !playback;
   Player->NullRenderers = !preview;
   Player->ImageAnalysisWanted = imageAnalysis;
   Player->OpenVideo(CurrentFile);
+  RefreshFilterList();
   if (!Player->Graph || Player->FileName.empty()) return false;
   Player->UseClock = playback;
   Updating = true;
@@ -107,10 +110,10 @@ bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
   VideoFormatName = Player->GetVideoInputFormatName();
   VideoFramerate = Player->FrameRate;
   if (QAction* teletext = Action("MMTeletext")) teletext->setEnabled(Player->TeletextActive);
-  Duration = Player->GetDuration();
-  std::error_code ec;
-  FileSize = static_cast<int64_t>(std::filesystem::file_size(CurrentFile, ec));
+  FillVideoInfo();
+  FillAudioInfo();
   BuildAudioMenu();
+  RefreshFilterMenus();
   Updating = false;
   FormResize();
   KeyColor = Player->GetColorKey();
@@ -119,6 +122,7 @@ bool TMainForm::OpenMedia(bool playback, bool preview, bool imageAnalysis) {
     Subtitles->VideoFramerate = VideoFramerate;
     Subtitles->KeyColor = static_cast<std::int32_t>(KeyColor);
   }
+  PanelMediaOpened();
   return true;
 }
 
@@ -143,6 +147,7 @@ void TMainForm::MMPauseClick() {
     if (Subtitles) Subtitles->Pause();
     StatTimer->stop();
     ShowOsdText("Pause");
+    SendPositionToPanel();
   }
   if (mpris_) mpris_->NotifyChanged();
 }
@@ -154,6 +159,7 @@ void TMainForm::MMStopClick() {
     StatTimer->stop();
     Player->Stop();
     ShowOsdText("Stop");
+    SendPositionToPanel();
   }
   if (Subtitles) Subtitles->Stop();
   if (mpris_) mpris_->NotifyChanged();
@@ -204,7 +210,11 @@ void TMainForm::MMCloseFileClick() {
   Playlist.Clear();
   if (Subtitles) Subtitles->PlaylistReplaced(false);
   BuildAudioMenu();
-  Duration = 0;
+  FillVideoInfo();
+  FillAudioInfo();
+  if (FiltersForm) FiltersForm->ClearLists();
+  SendMediaInfoToPanel();
+  SendPositionToPanel();
   if (mpris_) mpris_->NotifyChanged();
 }
 
@@ -227,7 +237,8 @@ void TMainForm::GraphEvent() {
   if (!Player || !Player->HandleGraphEvents()) return;
   if (Player->State == psPaused) {
     bool started = false;
-    for (int i = TitleIndex + 1; i < Playlist.Count(); ++i) {
+    const bool batch = AnalyzeEndOfStream(&started);
+    for (int i = TitleIndex + 1; !batch && i < Playlist.Count(); ++i) {
       if (Playlist.IsTopLevel(i) && SelectTitle(i)) {
         UpdateTitleChecks();
         started = true;
@@ -258,6 +269,7 @@ std::string TMainForm::StatusText() {
 void TMainForm::StatTimerTimer() {
   if (!Player || Player->State != psRunning) return;
   Debug.IntegerOut("Video bitrate", Player->GetVideoBitrate());
+  StatTimerPanel();
 }
 
 void TMainForm::CaptureFrame() {

@@ -56,7 +56,8 @@ bool TCOMPlay::HandleAudioPin(TOpenScan& scan, IPin* pin, int index, const Media
   }
   if (StatisticsWanted && !AudioStatFilter && container_ && container_->Statistics) {
     AudioStatFilter = FindCategoryFilter(CLSID_LegacyAmFilterCategory, "Statistics Filter");
-    if (AudioStatFilter) AudioStatFilter.As(&AudioStat);
+    if (AudioStatFilter && SUCCEEDED(AudioStatFilter.As(&AudioStat)) && AudioStatCallback)
+      AudioStat->SetSampleCallback(AudioStatCallback);
   }
   CreatePluginFilters(AudioFilterChain, AudioPlugins);
   if (ConnectAudioChain(pin)) {
@@ -110,7 +111,9 @@ bool TCOMPlay::ConnectAudioChain(IPin* pin) {
     }
     out = FindPin(AudioDecoder.Get(), PINDIR_OUTPUT, 0);
   }
-  for (int i = 0; i < 5 && AudioPlugins[i] && out; ++i) {
+  // A slot whose filter was not found stays empty; the plug-ins after it are still chained.
+  for (int i = 0; i < 5 && out; ++i) {
+    if (!AudioPlugins[i]) continue;
     ComPtr<IPin> in = FindPin(AudioPlugins[i].Get(), PINDIR_INPUT, 0);
     if (in && SUCCEEDED(Graph->ConnectDirect(out.Get(), in.Get(), nullptr)))
       out = FindPin(AudioPlugins[i].Get(), PINDIR_OUTPUT, 0);

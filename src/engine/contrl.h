@@ -11,6 +11,7 @@
 //   renderers.cpp  renderer construction, video window, clock     graph.cpp    graph utilities
 //   control.cpp    run/pause/stop, seeking, zoom, events          statistics.cpp bitrates
 //   capture.cpp    GrabFrame                                      filterinfo.cpp pin lists
+//   teletext.cpp   showing, paging and saving teletext pages
 // Ownership: each slot holds one reference; the graph holds its own reference to every
 // filter added to it, so a slot may be cleared while the filter stays in the graph.
 // Threads: every method runs on the user-interface thread; the engine takes no locks. The
@@ -74,6 +75,9 @@ class IEngineHost {
   virtual int32_t BorderHeight() { return 1; }
   // Shows the property pages of a filter, modally, owned by the media properties dialog.
   virtual void ShowFilterProperties(IBaseFilter* filter, const std::string& name) {}
+  // Shows the property pages of a chain plug-in, modally, owned by the main window and
+  // captioned with the filter's name in the graph.
+  virtual void ShowPluginProperties(IBaseFilter* filter, const std::string& caption) {}
 };
 
 class TCOMPlay : public TCatalogue, public TStreamInfo {
@@ -205,6 +209,12 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   void DisconnectAudioChain();
   void CreatePluginFilters(const TFiltersInChain& chain, TBaseFilters& filters);
   void RemovePluginFilters(TBaseFilters& filters);
+  // ---- plug-in property pages (plugins.cpp) ----
+  // Opens the pages of the n-th (1..5) plug-in of the running chain through the host; false
+  // when that slot holds no filter in the graph or the filter has no pages. A plug-in whose
+  // new settings need another connection (a quarter turn) has its chain rebuilt afterwards.
+  bool ShowVideoPluginProperties(int n);
+  bool ShowAudioPluginProperties(int n);
 
   // ---- renderers and video window (renderers.cpp) ----
   // Build the renderer construction of a name into the renderer slots; false when any
@@ -261,11 +271,36 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   // else a bitmap of ColorDepth 1 (16 bits) or 3 (24 bits). False on any failure.
   bool GrabFrame(const std::string& path);
 
+  // ---- teletext (teletext.cpp) ----
+  // Settings of the "Teletext" section the save operations follow (the main window copies
+  // them): the directory, the file name mode 0..3, the format 0..3 (bitmap, text, raw
+  // packets, HTML) and whether all pages go to one file.
+  std::string TeletextDirectory;
+  int32_t TeletextFilename = 0;
+  int32_t TeletextSaveAs = 0;
+  bool TeletextAllToOne = false;
+  // Each does nothing (false, empty) without a teletext decoder.
+  bool ShowTeletextPage(bool on);
+  void PutTeletextDigit(int32_t digit);
+  bool TeletextNextPage();
+  bool TeletextPrevPage();
+  // Calls the decoder only when the value changes.
+  void SetTeletextTransparent(bool on);
+  // Save the page on screen / every page; the result is the OSD text to show ("... saved",
+  // "Pages saved", "Not implemented", "Error saving"), empty when nothing was attempted.
+  std::string SaveTeletextPage();
+  std::string SaveTeletextPages();
+
   // ---- filter information for the media properties dialog (filterinfo.cpp) ----
   bool FilterHasPropertyPages(const std::string& name);
   // Pin texts of a filter: name, and " -> " + peer filter name when connected. False when
   // no filter of that name is in the graph (the lists are then untouched).
-  bool ListFilterPins(const std::string& name, std::vector<std::string>* inPins, std::vector<std::string>* outPins);
+  // With inTypes/outTypes: the connection media type of each pin, parallel to the lists
+  // ("" for an unconnected pin).
+  bool ListFilterPins(const std::string& name, std::vector<std::string>* inPins, std::vector<std::string>* outPins,
+                      std::vector<std::string>* inTypes = nullptr, std::vector<std::string>* outTypes = nullptr);
+  // A connection's media type in words: major type, subtype, picture size or audio format.
+  static std::string DescribeConnection(const MediaType& mt);
   void ShowNamedFilterProperties(const std::string& name);
 
  private:
@@ -277,6 +312,7 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   bool HandleVideoPin(TOpenScan& scan, IPin* pin, int index, const MediaType& mt);
   bool HandleAudioPin(TOpenScan& scan, IPin* pin, int index, const MediaType& mt);
   void LinkTeletext(const TOpenScan& scan, IBaseFilter* demux);
+  std::string TeletextSaveName(bool singlePage);
   void ReadDisplaySize(const TOpenScan& scan);
   void FailOpen();
   // Creates a filter by class and adds it under name; null on either failure.

@@ -96,7 +96,13 @@ bool TCOMPlay::ScanPins(TOpenScan& scan, IBaseFilter* demux) {
       if (!pin) break;
       std::optional<MediaType> mt = FirstMediaType(pin.Get());
       if (!mt) continue;
-      if (pass == 0 && mt->majortype == MEDIATYPE_Video) {
+      if (pass == 0 && mt->majortype == MEDIATYPE_Video && mt->subtype == MEDIASUBTYPE_VBIV) {
+        // The teletext stream travels as video but is never the picture: it is listed with
+        // the video pins and only feeds the teletext decoder (LinkTeletext).
+        if (scan.vbiPin < 0) scan.vbiPin = n;
+        PIN_INFO info;
+        if (SUCCEEDED(pin->QueryPinInfo(&info))) VideoStreams.push_back(StreamName(info.achName));
+      } else if (pass == 0 && mt->majortype == MEDIATYPE_Video) {
         if (!HandleVideoPin(scan, pin.Get(), n, *mt)) return false;
       } else if (pass == 1 && mt->majortype == MEDIATYPE_Audio) {
         if (!HandleAudioPin(scan, pin.Get(), n, *mt)) return false;

@@ -19,7 +19,6 @@ constexpr int32_t DVENCODERRESOLUTION_720x480 = 2012;
 }  // namespace
 
 bool TCOMPlay::HandleVideoPin(TOpenScan& scan, IPin* pin, int index, const MediaType& mt) {
-  if (scan.vbiPin < 0 && mt.subtype == MEDIASUBTYPE_VBIV) scan.vbiPin = index;
   PIN_INFO info;
   if (SUCCEEDED(pin->QueryPinInfo(&info))) {
     VideoStreams.push_back(StreamName(info.achName));
@@ -114,7 +113,9 @@ bool TCOMPlay::LinkVideoFront(ComPtr<IPin>* out) {
       return false;
     }
   }
-  for (int i = 0; i < 5 && VideoPlugins[i] && *out; ++i) {
+  // A slot whose filter was not found stays empty; the plug-ins after it are still chained.
+  for (int i = 0; i < 5 && *out; ++i) {
+    if (!VideoPlugins[i]) continue;
     if (LinkAfter(out, VideoPlugins[i].Get()) != 1)
       Debug.TextOut("Cannot connect \"" + VideoFilterChain[i].Name + "\"(" + std::to_string(i + 1) + ") filter");
   }
@@ -189,7 +190,10 @@ void TCOMPlay::LinkTeletext(const TOpenScan& scan, IBaseFilter* demux) {
   if (scan.vbiPin < 0 || !scan.videoConnected || NullRenderers) return;
   bool mixing = false;
   for (const char* name : kMixingRenderers) mixing |= VideoRendererName == name;
-  if (!mixing) return;
+  if (!mixing) {
+    Debug.TextOut("Teletext off: \"" + VideoRendererName + "\" cannot mix a second picture");
+    return;
+  }
   TeletextDecoder = CreateFilter(CLSID_TeletextDecoder, "Teletext decoder");
   if (!TeletextDecoder) return;
   ComPtr<IPin> vbi = FindPin(demux, PINDIR_OUTPUT, scan.vbiPin);
@@ -199,7 +203,11 @@ void TCOMPlay::LinkTeletext(const TOpenScan& scan, IBaseFilter* demux) {
   if (vbi && in && out && second && SUCCEEDED(Graph->ConnectDirect(vbi.Get(), in.Get(), nullptr)) &&
       SUCCEEDED(Graph->ConnectDirect(out.Get(), second.Get(), nullptr))) {
     TeletextActive = true;
-    if (SUCCEEDED(TeletextDecoder.As(&Teletext))) Teletext->ShowTeletext(0);
+    if (SUCCEEDED(TeletextDecoder.As(&Teletext))) {
+      Teletext->ShowTeletext(0);
+      // A new decoder starts opaque; it follows the transparency the user chose before.
+      if (TeletextTransparent) Teletext->SetTransparent(1);
+    }
     return;
   }
   DisconnectFilter(TeletextDecoder.Get());
@@ -226,6 +234,13 @@ void TCOMPlay::RerenderVideo(const TFiltersInChain& chain) {
   CreatePluginFilters(VideoFilterChain, VideoPlugins);
   if (ConnectVideoChain(VideoOutPin.Get())) {
     SetupVideoWindow();
+    // A plug-in may have changed the picture's size (a quarter turn): the window follows it.
+    int32_t w = 0, h = 0;
+    if (BasicVideo && SUCCEEDED(BasicVideo->get_VideoWidth(&w)) && SUCCEEDED(BasicVideo->get_VideoHeight(&h)) &&
+        w > 0 && h > 0) {
+      DisplayWidth = w;
+      DisplayHeight = h;
+    }
     ResumeState();
   } else {
     ShowError("Cannot rerender video stream due to incompatible filters or renderer");

@@ -21,13 +21,48 @@ bool OneOf(const std::string& ext, std::initializer_list<const char*> list) {
 }
 }  // namespace
 
+// Tells the observer before and after one change.
+class TPlaylist::ChangeScope {
+ public:
+  explicit ChangeScope(const TPlaylist& list) : observer_(list.observer_) {
+    if (observer_) observer_->PlaylistAboutToChange();
+  }
+  ~ChangeScope() {
+    if (observer_) observer_->PlaylistChanged();
+  }
+  ChangeScope(const ChangeScope&) = delete;
+  ChangeScope& operator=(const ChangeScope&) = delete;
+
+ private:
+  IPlaylistObserver* observer_;
+};
+
+TPlaylist& TPlaylist::operator=(const TPlaylist& other) {
+  if (this != &other) SetNodes(other.nodes_);
+  return *this;
+}
+
+void TPlaylist::Clear() {
+  ChangeScope scope(*this);
+  nodes_.clear();
+}
+
+void TPlaylist::SetNodes(const std::vector<Node>& nodes) {
+  ChangeScope scope(*this);
+  nodes_.clear();
+  for (const Node& n : nodes)
+    if (n.topLevel || !nodes_.empty()) nodes_.push_back(n);
+}
+
 int TPlaylist::AddTitle(const std::string& path) {
+  ChangeScope scope(*this);
   nodes_.push_back({path, true});
   return Count() - 1;
 }
 
 int TPlaylist::AddChild(int titleIndex, const std::string& path) {
   if (!IsTopLevel(titleIndex)) return -1;
+  ChangeScope scope(*this);
   int pos = titleIndex + 1;
   while (pos < Count() && !nodes_[pos].topLevel) ++pos;
   nodes_.insert(nodes_.begin() + pos, Node{path, false});
@@ -36,6 +71,7 @@ int TPlaylist::AddChild(int titleIndex, const std::string& path) {
 
 bool TPlaylist::Remove(int index) {
   if (index < 0 || index >= Count()) return false;
+  ChangeScope scope(*this);
   int end = index + 1;
   if (nodes_[index].topLevel)
     while (end < Count() && !nodes_[end].topLevel) ++end;

@@ -4,7 +4,9 @@
 // external audio files). Nodes are addressed by their position in the flat order, where a
 // title's children follow it, which is how the main window names titles (TitleIndex) and the
 // menus tag their items. The open-files dialog shows and edits the same object.
-// Pure data, no Qt; used from the user-interface thread only.
+// Pure data, no Qt; used from the user-interface thread only. A view (the open-files
+// dialog's tree) follows the changes through one observer, told before and after every
+// change made through the methods below.
 #pragma once
 
 #include <string>
@@ -12,14 +14,37 @@
 
 namespace kv {
 
+// Told around every change of a TPlaylist; the playlist does not own it.
+class IPlaylistObserver {
+ public:
+  virtual ~IPlaylistObserver() = default;
+  virtual void PlaylistAboutToChange() = 0;
+  virtual void PlaylistChanged() = 0;
+  // The playlist is being destroyed: the observer must not touch it any more.
+  virtual void PlaylistDestroyed() {}
+};
+
 class TPlaylist {
  public:
   struct Node {
     std::string path;
     bool topLevel = true;
+    bool operator==(const Node&) const = default;
   };
 
-  void Clear() { nodes_.clear(); }
+  TPlaylist() = default;
+  // A copy holds the same nodes but no observer (the view watches the original only).
+  TPlaylist(const TPlaylist& other) : nodes_(other.nodes_) {}
+  TPlaylist& operator=(const TPlaylist& other);
+  ~TPlaylist() {
+    if (observer_) observer_->PlaylistDestroyed();
+  }
+
+  // The one observer (null: none). It must outlive the playlist or be unset first.
+  void SetObserver(IPlaylistObserver* observer) { observer_ = observer; }
+  IPlaylistObserver* Observer() const { return observer_; }
+
+  void Clear();
   int Count() const { return static_cast<int>(nodes_.size()); }
   bool Empty() const { return nodes_.empty(); }
 
@@ -42,9 +67,14 @@ class TPlaylist {
   std::vector<int> Titles() const;
 
   const std::vector<Node>& Nodes() const { return nodes_; }
+  // Replaces every node (a restored backup). A child before any title is dropped, so that
+  // the result is always a valid two-level tree.
+  void SetNodes(const std::vector<Node>& nodes);
 
  private:
+  class ChangeScope;
   std::vector<Node> nodes_;
+  IPlaylistObserver* observer_ = nullptr;
 };
 
 // Attached-file kinds by extension (compared upper-case).

@@ -1,6 +1,7 @@
 // kavello-probe [--playback] FILE: opens a file through the playback engine and prints what
-// the engine found out: the stream fields, the duration and the filters of the graph with
-// their pins and connections.
+// the engine found out: the media information texts the player's "Media properties" window
+// shows, the stream fields, the duration and the filters of the graph with their pins and
+// connections.
 //
 // By default the file is opened as the stream analyzer opens it (null renderers with image
 // analysis on, so the video decoder is in the graph and neither a display nor a sound
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
   engine.UseClock = false;
   engine.CaptureEnabled = false;
   engine.OpenVideo(file);
+  std::fputs(kv::probe::MediaTexts(engine).c_str(), stdout);
+  std::fputs("\n", stdout);
   std::fputs(kv::probe::Report(engine).c_str(), stdout);
   return engine.FileName.empty() ? 1 : 0;
 }

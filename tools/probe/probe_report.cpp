@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/mediainfo.h"
 #include "engine/contrl.h"
 
 namespace kv::probe {
@@ -86,6 +87,31 @@ std::string Report(TCOMPlay& e) {
     }
   }
   return out;
+}
+
+std::string MediaTexts(TCOMPlay& e) {
+  mediainfo::TMediaValues v;
+  v.Opened = e.State != psNone && e.State != psEmpty;
+  v.FileName = e.FileName;
+  v.Duration = e.GetDuration();
+  v.VideoWidth = e.VideoWidth;
+  v.VideoHeight = e.VideoHeight;
+  v.DisplayWidth = e.DisplayWidth;
+  v.DisplayHeight = e.DisplayHeight;
+  v.FrameRate = e.FrameRate;
+  v.VideoCodec = e.VideoCodec;
+  v.HaveAudio = true;
+  v.SampleRate = e.SampleRate;
+  v.Channels = e.Channels;
+  v.BitsPerSample = e.BitsPerSample;
+  v.AudioBitrate = e.AudioBitrate;
+  v.AudioCodec = e.AudioCodec;
+  mediainfo::TMediaTexts texts;
+  int64_t fileSize = 0;
+  int32_t duration = 0;
+  mediainfo::FillVideoTexts(v, &texts, &fileSize, &duration);
+  mediainfo::FillAudioTexts(v, &texts);
+  return mediainfo::TextsReport(texts);
 }
 
 std::string AbsolutePath(const std::string& name) {

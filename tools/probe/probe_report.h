@@ -15,6 +15,10 @@ namespace kv::probe {
 //     out "Video 0" -> "Statistics Filter"."In"
 std::string Report(TCOMPlay& engine);
 
+// The media information texts the player's "Media properties" window shows for the open
+// file, as "Label: value" lines.
+std::string MediaTexts(TCOMPlay& engine);
+
 // A file name resolved against the working directory.
 std::string AbsolutePath(const std::string& name);
 

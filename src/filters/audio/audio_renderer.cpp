@@ -85,12 +85,47 @@ TAudioRenderer::~TAudioRenderer() {
 HRESULT TAudioRenderer::NonDelegatingQueryInterface(const IID& iid, void** out) {
   if (iid == IAMFilterMiscFlags::kIid) return GetInterface(static_cast<IAMFilterMiscFlags*>(this), out);
   if (iid == IBasicAudio::kIid) return GetInterface(static_cast<IBasicAudio*>(this), out);
+  if (iid == ISpecifyPropertyPages::kIid) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), out);
+  if (iid == IAudioRendererInfo::kIid) return GetInterface(static_cast<IAudioRendererInfo*>(this), out);
   // The clock is an object of its own (it outlives a removed renderer harmlessly).
   if (iid == IReferenceClock::kIid) return Clock_->QueryInterface(iid, out);
   return TBaseFilter::NonDelegatingQueryInterface(iid, out);
 }
 
 TBasePin* TAudioRenderer::GetPin(int n) { return n == 0 ? Input_.get() : nullptr; }
+
+HRESULT TAudioRenderer::GetPages(std::vector<CLSID>* pages) {
+  if (!pages) return E_POINTER;
+  *pages = {CLSID_AudioRendererPage};
+  return S_OK;
+}
+
+HRESULT TAudioRenderer::GetAudioRendererInfo(TAudioRendererInfo* info) {
+  if (!info) return E_POINTER;
+  std::shared_ptr<TPulseStream> stream;
+  {
+    std::lock_guard lock(Mutex_);
+    info->Sink = SinkName_.empty() ? "default" : SinkName_;
+    info->Connected = Connection_ != nullptr && !ConnectionFailed_;
+    info->Volume = Volume_;
+    info->Muted = Volume_ <= -10000;
+    stream = Stream_;
+  }
+  info->Format.clear();
+  info->LatencyUs = 0;
+  info->BufferedBytes = 0;
+  if (stream) {
+    const TPcmFormat& f = stream->Format();
+    static const char* const kSampleNames[] = {"8-bit", "16-bit", "32-bit", "32-bit float"};
+    info->Format = std::to_string(f.Rate) + " Hz, " + std::to_string(f.Channels) + " channels, " +
+                   kSampleNames[static_cast<int>(f.Sample)];
+    if (auto latency = stream->Latency()) {
+      info->LatencyUs = latency->count();
+      info->BufferedBytes = static_cast<int64_t>(f.MicrosecondsToBytes(static_cast<uint64_t>(latency->count())));
+    }
+  }
+  return S_OK;
+}
 
 void TAudioRenderer::DropStreamLocked() {
   if (Stream_) Stream_->Abort();

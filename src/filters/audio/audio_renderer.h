@@ -36,6 +36,8 @@
 #include <string>
 
 #include "filters/audio/audio_clock.h"
+#include "filters/info/filter_info.h"
+#include "platform/graph/property_page.h"
 #include "platform/audio/pulse_connection.h"
 #include "platform/audio/pulse_stream.h"
 #include "platform/graph/base_filter.h"
@@ -59,7 +61,11 @@ class TAudioInputPin : public TBaseInputPin {
   TAudioRenderer* Renderer_;
 };
 
-class TAudioRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IBasicAudio {
+class TAudioRenderer : public TBaseFilter,
+                       public IAMFilterMiscFlags,
+                       public IBasicAudio,
+                       public ISpecifyPropertyPages,
+                       public IAudioRendererInfo {
  public:
   // sinkName: the PulseAudio sink; empty follows the server's default sink.
   TAudioRenderer(const CLSID& clsid, std::string sinkName);
@@ -81,6 +87,11 @@ class TAudioRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IBa
   HRESULT get_Volume(int32_t* volume) override;
   HRESULT put_Balance(int32_t balance) override;
   HRESULT get_Balance(int32_t* balance) override;
+
+  // ISpecifyPropertyPages, IAudioRendererInfo (any thread; the latency is asked of the
+  // server without Mutex_ held).
+  HRESULT GetPages(std::vector<CLSID>* pages) override;
+  HRESULT GetAudioRendererInfo(TAudioRendererInfo* info) override;
 
   // The streaming path (input pin).
   HRESULT ReceiveSample(IMediaSample* sample);

@@ -20,6 +20,28 @@ int64_t SamplesToTime(int64_t samples, int rate) { return av_rescale(samples, 10
 
 TAudioDecoderFilter::TAudioDecoderFilter() : TDecoderFilter(CLSID_KavelloAudioDecoder), frame_(ffmpeg::MakeFrame()) {}
 
+HRESULT TAudioDecoderFilter::NonDelegatingQueryInterface(const IID& iid, void** out) {
+  if (iid == ISpecifyPropertyPages::kIid) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), out);
+  if (iid == IAudioDecoderInfo::kIid) return GetInterface(static_cast<IAudioDecoderInfo*>(this), out);
+  return TDecoderFilter::NonDelegatingQueryInterface(iid, out);
+}
+
+HRESULT TAudioDecoderFilter::GetPages(std::vector<CLSID>* pages) {
+  if (!pages) return E_POINTER;
+  *pages = {CLSID_AudioDecoderPage};
+  return S_OK;
+}
+
+HRESULT TAudioDecoderFilter::GetAudioDecoderInfo(TAudioDecoderInfo* info) {
+  if (!info) return E_POINTER;
+  {
+    std::lock_guard lock(infoMutex_);
+    *info = info_;
+  }
+  info->FramesDecoded = decoded_.load();
+  return S_OK;
+}
+
 HRESULT TAudioDecoderFilter::CheckInputType(const MediaType& type) {
   if (type.majortype != MEDIATYPE_Audio) return VFW_E_TYPE_NOT_ACCEPTED;
   std::string error;
@@ -38,10 +60,25 @@ HRESULT TAudioDecoderFilter::OpenDecoder(const MediaType& type) {
   }
   inputRate_ = setup->sampleRate;
   inputChannels_ = setup->channels;
+  {
+    std::lock_guard lock(infoMutex_);
+    const AVCodec* codec = core_.Context()->codec;
+    info_ = {};
+    info_.Codec = codec ? std::string(codec->name) + (codec->long_name ? std::string(" (") + codec->long_name + ")" : "")
+                        : "?";
+    info_.InputRate = setup->sampleRate;
+    info_.InputChannels = setup->channels;
+    info_.InputBitrate = setup->bitRate;
+  }
+  decoded_ = 0;
   return S_OK;
 }
 
-void TAudioDecoderFilter::CloseDecoder() { core_.Close(); }
+void TAudioDecoderFilter::CloseDecoder() {
+  core_.Close();
+  std::lock_guard lock(infoMutex_);
+  info_ = {};
+}
 
 HRESULT TAudioDecoderFilter::GetOutputType(int position, MediaType* type) {
   auto mt = PcmTypeAt(position, inputRate_, inputChannels_);
@@ -63,6 +100,10 @@ HRESULT TAudioDecoderFilter::OnOutputType(const MediaType& type) {
   if (!layout) return VFW_E_TYPE_NOT_ACCEPTED;
   layout_ = *layout;
   converter_.SetOutput(layout_);
+  std::lock_guard lock(infoMutex_);
+  info_.OutputFormat = layout_.format && layout_.format->bits == 32 ? "PCM 32-bit float" : "PCM 16-bit";
+  info_.OutputRate = layout_.sampleRate;
+  info_.OutputChannels = layout_.channels;
   return S_OK;
 }
 
@@ -124,6 +165,7 @@ HRESULT TAudioDecoderFilter::DeliverReadyFrames() {
       NoteDecodeError("audio decoding failed: " + ffmpeg::ErrorText(err));
       return S_OK;
     }
+    ++decoded_;
     pcm_.clear();
     const int samples = converter_.Convert(frame_.get(), &pcm_);
     const int64_t time = frame_->best_effort_timestamp;

@@ -10,11 +10,18 @@
 // samples are counted, so consecutive outputs join without rounding gaps. A decoded time
 // more than kResyncThreshold away from the count restarts the count (a gap in the file).
 //
+// Property pages: its page reads IAudioDecoderInfo (input and output formats, frames).
+//
 // Threads: see decoder_filter.h; the converter and timing state are guarded by the base's
-// receive lock.
+// receive lock, the page's record by infoMutex_ and an atomic.
 #pragma once
 
+#include <atomic>
+#include <mutex>
 #include <vector>
+
+#include "filters/info/filter_info.h"
+#include "platform/graph/property_page.h"
 
 #include "filters/audiodec/pcm_converter.h"
 #include "filters/ffmpeg/decoder_core.h"
@@ -25,11 +32,17 @@ namespace kv::audiodec {
 inline constexpr CLSID CLSID_KavelloAudioDecoder = GuidLiteral("{D31F000E-523A-4EC7-B5BC-EE263BFABC84}");
 inline constexpr const char* kAudioDecoderName = "Kavello Audio Decoder";
 
-class TAudioDecoderFilter final : public decode::TDecoderFilter {
+class TAudioDecoderFilter final : public decode::TDecoderFilter,
+                                  public ISpecifyPropertyPages,
+                                  public IAudioDecoderInfo {
  public:
   static constexpr int64_t kResyncThreshold = 2000000;  // 200 ms
 
   TAudioDecoderFilter();
+  KV_DECLARE_IUNKNOWN
+  HRESULT NonDelegatingQueryInterface(const IID& iid, void** out) override;
+  HRESULT GetPages(std::vector<CLSID>* pages) override;
+  HRESULT GetAudioDecoderInfo(TAudioDecoderInfo* info) override;
 
   HRESULT CheckInputType(const MediaType& type) override;
   HRESULT OpenDecoder(const MediaType& type) override;
@@ -58,6 +71,10 @@ class TAudioDecoderFilter final : public decode::TDecoderFilter {
   int64_t counted_ = 0;
   bool discontinuity_ = true;
   bool prerolling_ = false;
+
+  std::mutex infoMutex_;  // guards info_ (its counter excepted)
+  TAudioDecoderInfo info_;
+  std::atomic<int64_t> decoded_{0};
 };
 
 HRESULT RegisterAudioDecoder();

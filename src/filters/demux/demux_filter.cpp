@@ -70,7 +70,22 @@ TDemuxFilter::~TDemuxFilter() {
 HRESULT TDemuxFilter::NonDelegatingQueryInterface(const IID& iid, void** out) {
   if (iid == IMediaSeeking::kIid) return GetInterface(static_cast<IMediaSeeking*>(this), out);
   if (iid == IFileSourceFilter::kIid && family_.isSource) return GetInterface(static_cast<IFileSourceFilter*>(this), out);
+  if (iid == ISpecifyPropertyPages::kIid) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), out);
+  if (iid == IDemuxInfo::kIid) return GetInterface(static_cast<IDemuxInfo*>(this), out);
   return TBaseFilter::NonDelegatingQueryInterface(iid, out);
+}
+
+HRESULT TDemuxFilter::GetPages(std::vector<CLSID>* pages) {
+  if (!pages) return E_POINTER;
+  *pages = {CLSID_DemuxPage};
+  return S_OK;
+}
+
+HRESULT TDemuxFilter::GetDemuxInfo(TDemuxInfo* info) {
+  if (!info) return E_POINTER;
+  std::lock_guard lock(infoMutex_);
+  *info = info_;
+  return S_OK;
 }
 
 int TDemuxFilter::GetPinCount() { return static_cast<int>(outputs_.size()) + (input_ ? 1 : 0); }
@@ -133,6 +148,32 @@ HRESULT TDemuxFilter::OpenContainer(std::unique_ptr<ffmpeg::IByteSource> source)
   }
   pinForStream_.assign(static_cast<size_t>(reader_.StreamCount()), nullptr);
   SetDuration(reader_.Duration());
+  {
+    TDemuxInfo info;
+    const AVFormatContext* ctx = reader_.Context();
+    info.Container = std::string(ctx->iformat->name) + (ctx->iformat->long_name ? std::string(" (") + ctx->iformat->long_name + ")" : "");
+    info.Duration = reader_.Duration();
+    info.Bitrate = ctx->bit_rate;
+    for (int i = 0; i < reader_.StreamCount(); ++i) {
+      const AVStream* st = reader_.Stream(i);
+      TDemuxStreamInfo s;
+      s.Index = i;
+      switch (st->codecpar->codec_type) {
+        case AVMEDIA_TYPE_VIDEO: s.Kind = "Video"; break;
+        case AVMEDIA_TYPE_AUDIO: s.Kind = "Audio"; break;
+        case AVMEDIA_TYPE_SUBTITLE: s.Kind = "Subtitle"; break;
+        default: s.Kind = "Data"; break;
+      }
+      s.Codec = avcodec_get_name(st->codecpar->codec_id);
+      s.Language = Tag(st->metadata, "language");
+      s.Bitrate = st->codecpar->bit_rate;
+      for (const auto& pin : outputs_)
+        if (pin->StreamIndex() == i) s.PinName = pin->Name();
+      info.Streams.push_back(std::move(s));
+    }
+    std::lock_guard lock(infoMutex_);
+    info_ = std::move(info);
+  }
   atStart_ = true;
   exactSeek_ = false;
   return S_OK;
@@ -153,6 +194,8 @@ void TDemuxFilter::CloseContainer() {
   pinForStream_.clear();
   reader_.Close();
   bytes_.reset();
+  std::lock_guard lock(infoMutex_);
+  info_ = {};
 }
 
 std::vector<TDemuxOutputPin*> TDemuxFilter::ConnectedOutputs() const {

@@ -19,9 +19,12 @@
 // Locks: controlMutex_ serialises starting, stopping and moving the reader (Pause, Stop,
 // OnSeek); it is taken before the base filter's state lock and never by the reader thread.
 // The format reader is used by the reader thread while it runs and under controlMutex_
-// while it does not.
+// while it does not. infoMutex_ guards the record the property page reads (filled when the
+// container opens, emptied when it closes); it is a leaf lock.
 #pragma once
 
+#include "filters/info/filter_info.h"
+#include "platform/graph/property_page.h"
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -51,7 +54,11 @@ class TDemuxInputPin final : public TBaseInputPin {
   TDemuxFilter* demux_;
 };
 
-class TDemuxFilter final : public TBaseFilter, public TSourceSeeking, public IFileSourceFilter {
+class TDemuxFilter final : public TBaseFilter,
+                           public TSourceSeeking,
+                           public IFileSourceFilter,
+                           public ISpecifyPropertyPages,
+                           public IDemuxInfo {
  public:
   explicit TDemuxFilter(const TContainerFamily& family);
   ~TDemuxFilter() override;
@@ -77,6 +84,10 @@ class TDemuxFilter final : public TBaseFilter, public TSourceSeeking, public IFi
   void CloseContainer();
 
   const TContainerFamily& Family() const { return family_; }
+
+  // ISpecifyPropertyPages, IDemuxInfo (any thread).
+  HRESULT GetPages(std::vector<CLSID>* pages) override;
+  HRESULT GetDemuxInfo(TDemuxInfo* info) override;
 
  private:
   void StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool queueSegment);
@@ -105,6 +116,9 @@ class TDemuxFilter final : public TBaseFilter, public TSourceSeeking, public IFi
   std::atomic<bool> stopReader_{false};
   bool atStart_ = true;      // the reader has not moved since the container was opened
   bool exactSeek_ = false;   // the last seek asked for the exact position (not a key frame)
+
+  std::mutex infoMutex_;  // guards info_; see the top of this file
+  TDemuxInfo info_;
 };
 
 // Registers every container family's class with the class registry.

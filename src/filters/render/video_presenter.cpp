@@ -420,6 +420,11 @@ std::optional<video::TYuvFrame> TVideoPresenter::ComposeYuvLocked() {
   return frame;
 }
 
+bool TVideoPresenter::YuvOutput() const {
+  std::lock_guard lock(Mutex_);
+  return YuvOutput_;
+}
+
 void TVideoPresenter::SetYuvOutput(bool yuv) {
   std::lock_guard<std::mutex> lock(Mutex_);
   YuvOutput_ = yuv;

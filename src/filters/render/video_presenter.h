@@ -77,6 +77,7 @@ class TVideoPresenter {
   // Hand pictures to surfaces that can draw YUV (SupportsYuv) as YUV: the colour
   // conversion, scaling and mixing then run on the graphics card. Off by default.
   void SetYuvOutput(bool yuv);
+  bool YuvOutput() const;
 
   int64_t FramesPresented() const;
   // The last frame made (null before the first); for tests and captures.

@@ -65,7 +65,34 @@ TWindowedRenderer::~TWindowedRenderer() = default;
 HRESULT TWindowedRenderer::NonDelegatingQueryInterface(const IID& iid, void** out) {
   if (iid == IBasicVideo::kIid) return GetInterface(static_cast<IBasicVideo*>(this), out);
   if (iid == IVideoWindow::kIid) return GetInterface(static_cast<IVideoWindow*>(this), out);
+  if (iid == ISpecifyPropertyPages::kIid) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), out);
+  if (iid == IVideoRendererInfo::kIid) return GetInterface(static_cast<IVideoRendererInfo*>(this), out);
   return TBaseRenderer::NonDelegatingQueryInterface(iid, out);
+}
+
+HRESULT TWindowedRenderer::GetPages(std::vector<CLSID>* pages) {
+  if (!pages) return E_POINTER;
+  *pages = {CLSID_VideoRendererPage};
+  return S_OK;
+}
+
+HRESULT TWindowedRenderer::GetVideoRendererInfo(TVideoRendererInfo* info) {
+  if (!info) return E_POINTER;
+  *info = {};
+  if (auto format = Presenter_.Format()) {
+    info->Width = format->VisibleWidth;
+    info->Height = format->VisibleHeight;
+  }
+  MediaType mt;
+  if (SUCCEEDED(InputPin()->ConnectionMediaType(&mt))) info->InputFormat = MediaGuidName(mt.subtype);
+  info->Presenter = Presenter_.YuvOutput() ? "OpenGL: YUV pictures converted and scaled on the graphics card"
+                                           : "Software: converted and scaled to RGB with libswscale";
+  if (Presenter_.Owner() == 0) info->Presenter += " (no window)";
+  info->FramesDrawn = FramesRendered();
+  info->FramesDropped = FramesDropped();
+  info->FramesLate = FramesLate();
+  info->AverageLatenessUs = AverageLateness() / 10;
+  return S_OK;
 }
 
 HRESULT TWindowedRenderer::SetStreamCount(int streams) {

@@ -16,7 +16,9 @@
 #include <chrono>
 #include <memory>
 
+#include "filters/info/filter_info.h"
 #include "filters/render/video_presenter.h"
+#include "platform/graph/property_page.h"
 #include "platform/graph/renderer_base.h"
 
 namespace kv::render {
@@ -39,7 +41,11 @@ class TOverlayInputPin : public TBaseInputPin {
   std::optional<TVideoFormat> Format_;  // connection-time only
 };
 
-class TWindowedRenderer : public TBaseRenderer, public IBasicVideo, public IVideoWindow {
+class TWindowedRenderer : public TBaseRenderer,
+                          public IBasicVideo,
+                          public IVideoWindow,
+                          public ISpecifyPropertyPages,
+                          public IVideoRendererInfo {
  public:
   TWindowedRenderer(const CLSID& clsid, int streams, std::string inputName);
   ~TWindowedRenderer() override;
@@ -91,6 +97,10 @@ class TWindowedRenderer : public TBaseRenderer, public IBasicVideo, public IVide
   HRESULT SetWindowForeground(int32_t focus) override { return S_OK; }
   HRESULT put_FullScreenMode(int32_t fullScreen) override;
   HRESULT get_FullScreenMode(int32_t* fullScreen) override;
+
+  // ISpecifyPropertyPages, IVideoRendererInfo (any thread).
+  HRESULT GetPages(std::vector<CLSID>* pages) override;
+  HRESULT GetVideoRendererInfo(TVideoRendererInfo* info) override;
 
   TVideoPresenter& Presenter() { return Presenter_; }
   // Changes the number of input streams (1 or 2) while nothing is connected.

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 
+#include "filters/stats/image_measures.h"
+#include "filters/video/picture_formats.h"
+
 namespace kv {
 
 TStatisticsFilter::TStatisticsFilter() : TTransformFilter(CLSID_StatisticsFilter, TTransformMode::InPlace) {}
@@ -12,10 +15,64 @@ HRESULT TStatisticsFilter::NonDelegatingQueryInterface(const IID& iid, void** ou
   return TTransformFilter::NonDelegatingQueryInterface(iid, out);
 }
 
+std::optional<TStatisticsFilter::TPictureLayout> TStatisticsFilter::LumaLayoutOf(const MediaType& type) {
+  std::optional<video::TPictureGeometry> g = video::ReadPictureType(type);
+  if (!g) return std::nullopt;
+  TPictureLayout layout;
+  layout.width = g->width;
+  layout.height = g->height;
+  layout.imageSize = g->imageSize;
+  const int bytesPerPixel = g->format->bitsPerPixel >= 16 ? g->format->bitsPerPixel / 8 : 1;
+  const ptrdiff_t rowBytes = ptrdiff_t(g->stride) * bytesPerPixel;
+  switch (g->format->pixelFormat) {
+    case AV_PIX_FMT_YUYV422:
+      layout.layout = stats::TLumaLayout::YUY2;
+      break;
+    case AV_PIX_FMT_BGRA:
+      layout.layout = stats::TLumaLayout::BGRA;
+      break;
+    default:
+      layout.layout = stats::TLumaLayout::Planar;
+      break;
+  }
+  if (g->format->bottomUp) {
+    // The top visible row is the last row of the buffer.
+    layout.firstRowOffset = rowBytes * (g->height - 1);
+    layout.rowBytes = -rowBytes;
+  } else {
+    layout.firstRowOffset = 0;
+    layout.rowBytes = rowBytes;
+  }
+  return layout;
+}
+
 HRESULT TStatisticsFilter::StartStreaming() {
+  std::optional<TPictureLayout> layout = LumaLayoutOf(InputPin()->CurrentMediaType());
   std::lock_guard<std::mutex> lock(countersMutex_);
   frameIndex_ = 0;
+  picture_ = layout;
+  // A new run starts a new window: the last one's end time says nothing about this one.
+  lastStop_ = 0;
+  window_.Clear();
   return S_OK;
+}
+
+void TStatisticsFilter::MeasureAndReport(IMediaSample* sample, const TPictureLayout& layout, int32_t index,
+                                         TStatCallback callback) {
+  uint8_t* data = nullptr;
+  if (FAILED(sample->GetPointer(&data)) || !data || sample->GetActualDataLength() < layout.imageSize) return;
+  stats::TLumaPicture picture{data + layout.firstRowOffset, layout.width, layout.height, layout.rowBytes,
+                              layout.layout};
+  const stats::TImageMeasures m = stats::MeasurePicture(picture);
+  TImageRecord record;
+  record.FrameIndex = index;
+  record.HistogramAverage = m.HistogramAverage;
+  record.HistogramMax = m.HistogramMax;
+  record.HistogramMin = m.HistogramMin;
+  record.DCTAverage = m.DCTAverage;
+  record.DCTMax = m.DCTMax;
+  record.DCTMin = m.DCTMin;
+  callback(&record);
 }
 
 void TStatisticsFilter::CountLocked(bool timed, int64_t start, int64_t stop, int64_t bytes) {
@@ -32,8 +89,8 @@ void TStatisticsFilter::CountLocked(bool timed, int64_t start, int64_t stop, int
   }
   if (haveTime_) total_.Duration = std::max(total_.Duration, stop - total_.Start);
   lastStop_ = std::max(lastStop_, stop);
-  window_.push_back({start, stop, bytes});
-  while (!window_.empty() && window_.front().stop <= lastStop_ - kWindow) window_.pop_front();
+  window_.Push({start, stop, bytes});
+  while (!window_.Empty() && window_.Front().stop <= lastStop_ - kWindow) window_.PopFront();
 }
 
 HRESULT TStatisticsFilter::TransformInPlace(IMediaSample* sample) {
@@ -43,11 +100,15 @@ HRESULT TStatisticsFilter::TransformInPlace(IMediaSample* sample) {
   if (timeResult == VFW_S_NO_STOP_TIME) stop = start;
   const int64_t bytes = sample->GetActualDataLength();
   TSampleRecord record;
+  std::optional<TPictureLayout> picture;
   {
     std::lock_guard<std::mutex> lock(countersMutex_);
     CountLocked(timed, start, stop, bytes);
     record.FrameIndex = frameIndex_++;
+    picture = picture_;
   }
+  if (TStatCallback image = imageCallback_.load(); image && picture)
+    MeasureAndReport(sample, *picture, record.FrameIndex, image);
   TStatCallback callback = sampleCallback_.load();
   if (callback) {
     record.StartTime = timed ? start : 0;
@@ -71,7 +132,9 @@ HRESULT TStatisticsFilter::ResetStat() {
   std::lock_guard<std::mutex> lock(countersMutex_);
   total_ = TStatCounters();
   haveTime_ = false;
-  window_.clear();
+  // After a seek the times start again lower: the window restarts with them.
+  lastStop_ = 0;
+  window_.Clear();
   return S_OK;
 }
 
@@ -86,10 +149,10 @@ HRESULT TStatisticsFilter::GetCurrentStat(TStatCounters* counters) {
   if (!counters) return E_POINTER;
   std::lock_guard<std::mutex> lock(countersMutex_);
   TStatCounters c;
-  if (!window_.empty()) {
-    c.Start = window_.front().start;
-    for (const auto& s : window_) {
-      c.Bytes += s.bytes;
+  if (!window_.Empty()) {
+    c.Start = window_.Front().start;
+    for (size_t i = 0; i < window_.Size(); ++i) {
+      c.Bytes += window_.At(i).bytes;
       ++c.Samples;
     }
     c.Duration = lastStop_ - c.Start;

@@ -5,17 +5,26 @@
 // ResetStat and a window of the last second of stream time, and, when a sample callback is
 // set, reports every sample as a TSampleRecord (engine/istat.h). The engine makes a fresh
 // instance for each use (compressed video, decoded picture, compressed audio).
-// Picture measures for the image callback come with the stream analyzer; until then the
-// image callback is stored but not called.
+// With an image callback set, an instance on decoded pictures (YV12, I420, NV12, YUY2,
+// RGB32) measures each picture's luma (image_measures.h gives the definitions) on the
+// streaming thread, without allocating, and reports a TImageRecord with the same frame
+// index as the sample. Pictures of other types are counted but not measured.
+// The one-second window restarts on ResetStat and when streaming starts, so that current
+// bitrates after a seek come from the new position's samples.
 // Threads: TransformInPlace and the callbacks run on the upstream streaming thread; the
 // IStatistics calls come from the user-interface thread. countersMutex_ guards the
 // counters and the window; the callbacks are atomics read without it, and a callback is
 // never called with the mutex held.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
-#include <deque>
+#include <cstddef>
 #include <mutex>
+#include <optional>
+#include <vector>
+
+#include "filters/stats/image_measures.h"
 
 #include "engine/istat.h"
 #include "platform/com/class_registry.h"
@@ -52,14 +61,54 @@ class TStatisticsFilter : public TTransformFilter, public IStatistics {
   struct TSpan {
     int64_t start, stop, bytes;
   };
-  void CountLocked(bool timed, int64_t start, int64_t stop, int64_t bytes);
+  // The window's samples, oldest first: a ring that grows only when a second holds more
+  // samples than ever before, so steady streaming allocates nothing.
+  class TSpanRing {
+   public:
+    bool Empty() const { return size_ == 0; }
+    size_t Size() const { return size_; }
+    const TSpan& Front() const { return items_[head_]; }
+    const TSpan& At(size_t i) const { return items_[(head_ + i) % items_.size()]; }
+    void PopFront() {
+      head_ = (head_ + 1) % items_.size();
+      --size_;
+    }
+    void Clear() { head_ = size_ = 0; }
+    void Push(const TSpan& s) {
+      if (size_ == items_.size()) {
+        std::vector<TSpan> grown(std::max<size_t>(64, items_.size() * 2));
+        for (size_t i = 0; i < size_; ++i) grown[i] = At(i);
+        items_.swap(grown);
+        head_ = 0;
+      }
+      items_[(head_ + size_) % items_.size()] = s;
+      ++size_;
+    }
 
-  std::mutex countersMutex_;  // guards total_, haveTime_, window_, frameIndex_
+   private:
+    std::vector<TSpan> items_;
+    size_t head_ = 0, size_ = 0;
+  };
+  // Where a picture's luma lies in a sample buffer.
+  struct TPictureLayout {
+    int width = 0, height = 0;
+    int32_t imageSize = 0;  // bytes a whole picture needs
+    ptrdiff_t firstRowOffset = 0, rowBytes = 0;
+    stats::TLumaLayout layout = stats::TLumaLayout::Planar;
+  };
+  // Where the luma of a decoded picture lies in a buffer of that type; nullopt for
+  // compressed or unknown types.
+  static std::optional<TPictureLayout> LumaLayoutOf(const MediaType& type);
+  void CountLocked(bool timed, int64_t start, int64_t stop, int64_t bytes);
+  void MeasureAndReport(IMediaSample* sample, const TPictureLayout& layout, int32_t index, TStatCallback callback);
+
+  std::mutex countersMutex_;  // guards total_, haveTime_, lastStop_, window_, frameIndex_, picture_
   TStatCounters total_;
   bool haveTime_ = false;  // total_.Start holds the first timed sample's start
   int64_t lastStop_ = 0;
-  std::deque<TSpan> window_;
+  TSpanRing window_;
   int32_t frameIndex_ = 0;
+  std::optional<TPictureLayout> picture_;  // the input's picture layout, when it is one
   std::atomic<TStatCallback> sampleCallback_{nullptr};
   std::atomic<TStatCallback> imageCallback_{nullptr};
 };

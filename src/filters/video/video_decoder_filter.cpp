@@ -9,6 +9,8 @@
 namespace kv::video {
 
 namespace {
+std::atomic<int32_t> gThreadSetting{0};
+constexpr int32_t kMaxThreadSetting = 16;
 constexpr int64_t kDefaultFrameDuration = 400000;  // 25 frames per second
 // Output buffers: one held by a paused renderer, one being filled, the rest in flight.
 constexpr int32_t kOutputBuffers = 4;
@@ -37,7 +39,43 @@ void InputPictureInfo(const MediaType& type, int64_t* duration, uint32_t* ax, ui
 }
 }  // namespace
 
+int32_t VideoDecoderThreadSetting() { return gThreadSetting.load(); }
+
 TVideoDecoderFilter::TVideoDecoderFilter() : TDecoderFilter(CLSID_KavelloVideoDecoder), frame_(ffmpeg::MakeFrame()) {}
+
+HRESULT TVideoDecoderFilter::NonDelegatingQueryInterface(const IID& iid, void** out) {
+  if (iid == ISpecifyPropertyPages::kIid) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), out);
+  if (iid == IVideoDecoderInfo::kIid) return GetInterface(static_cast<IVideoDecoderInfo*>(this), out);
+  return TDecoderFilter::NonDelegatingQueryInterface(iid, out);
+}
+
+HRESULT TVideoDecoderFilter::GetPages(std::vector<CLSID>* pages) {
+  if (!pages) return E_POINTER;
+  *pages = {CLSID_VideoDecoderPage};
+  return S_OK;
+}
+
+HRESULT TVideoDecoderFilter::GetVideoDecoderInfo(TVideoDecoderInfo* info) {
+  if (!info) return E_POINTER;
+  {
+    std::lock_guard lock(infoMutex_);
+    info->Codec = codecText_;
+    info->ThreadsInUse = threadsInUse_;
+    info->OutputFormat = outputText_;
+    info->Width = infoWidth_;
+    info->Height = infoHeight_;
+  }
+  info->ThreadSetting = gThreadSetting.load();
+  info->FramesDecoded = decoded_.load();
+  info->FramesDropped = dropped_.load();
+  return S_OK;
+}
+
+HRESULT TVideoDecoderFilter::SetThreadSetting(int32_t threads) {
+  if (threads < 0 || threads > kMaxThreadSetting) return E_INVALIDARG;
+  gThreadSetting.store(threads);
+  return S_OK;
+}
 
 HRESULT TVideoDecoderFilter::CheckInputType(const MediaType& type) {
   if (type.majortype != MEDIATYPE_Video) return VFW_E_TYPE_NOT_ACCEPTED;
@@ -51,19 +89,38 @@ HRESULT TVideoDecoderFilter::OpenDecoder(const MediaType& type) {
   std::string error;
   auto setup = mediatypes::CodecSetupFor(type, &error);
   if (!setup) return VFW_E_TYPE_NOT_ACCEPTED;
-  if (!core_.Open(*setup, 0, &error)) {
+  if (!core_.Open(*setup, gThreadSetting.load(), &error)) {
     NoteDecodeError(error);
     return VFW_E_TYPE_NOT_ACCEPTED;
   }
   setup_ = *setup;
   width_ = setup->width;
   height_ = setup->height;
+  {
+    std::lock_guard lock(infoMutex_);
+    const AVCodec* codec = core_.Context()->codec;
+    codecText_ = codec ? std::string(codec->name) + (codec->long_name ? std::string(" (") + codec->long_name + ")" : "")
+                       : "?";
+    threadsInUse_ = core_.Context()->thread_count;
+    infoWidth_ = width_;
+    infoHeight_ = height_;
+    outputText_.clear();
+  }
+  decoded_ = 0;
+  dropped_ = 0;
   InputPictureInfo(type, &frameDuration_, &aspectX_, &aspectY_);
   if (frameDuration_ <= 0) frameDuration_ = kDefaultFrameDuration;
   return S_OK;
 }
 
-void TVideoDecoderFilter::CloseDecoder() { core_.Close(); }
+void TVideoDecoderFilter::CloseDecoder() {
+  core_.Close();
+  std::lock_guard lock(infoMutex_);
+  codecText_.clear();
+  threadsInUse_ = 0;
+  infoWidth_ = infoHeight_ = 0;
+  outputText_.clear();
+}
 
 HRESULT TVideoDecoderFilter::GetOutputType(int position, MediaType* type) {
   const auto formats = PictureFormatTable();
@@ -83,6 +140,8 @@ HRESULT TVideoDecoderFilter::OnOutputType(const MediaType& type) {
   auto g = ReadPictureType(type);
   if (!g) return VFW_E_TYPE_NOT_ACCEPTED;
   geometry_ = *g;
+  std::lock_guard lock(infoMutex_);
+  outputText_ = MediaGuidName(type.subtype) + (type.formattype == FORMAT_VideoInfo2 ? " (VIDEOINFOHEADER2)" : "");
   return S_OK;
 }
 
@@ -134,6 +193,7 @@ HRESULT TVideoDecoderFilter::DeliverReadyFrames() {
       NoteDecodeError("decoding failed: " + ffmpeg::ErrorText(err));
       return S_OK;
     }
+    ++decoded_;
     const HRESULT hr = DeliverFrame(frame_.get());
     av_frame_unref(frame_.get());
     if (hr != S_OK) return hr;
@@ -147,7 +207,10 @@ HRESULT TVideoDecoderFilter::DeliverFrame(const AVFrame* frame) {
   // Presentation times only go forward; a decoder guess that steps back keeps the cadence.
   if (lastTime_ != AV_NOPTS_VALUE && time <= lastTime_) time = lastTime_ + std::max<int64_t>(1, duration);
   lastTime_ = time;
-  if (prerolling_ && time + duration <= 0) return S_OK;  // before the seek target: not shown
+  if (prerolling_ && time + duration <= 0) {  // before the seek target: not shown
+    ++dropped_;
+    return S_OK;
+  }
 
   ComPtr<IMediaSample> out;
   HRESULT hr = GetOutputBuffer(out.Put());
@@ -156,6 +219,7 @@ HRESULT TVideoDecoderFilter::DeliverFrame(const AVFrame* frame) {
   out->GetPointer(&buffer);
   if (!writer_.Write(frame, geometry_, buffer, out->GetSize())) {
     NoteDecodeError("picture conversion failed");
+    ++dropped_;
     return S_OK;
   }
   out->SetActualDataLength(geometry_.imageSize);

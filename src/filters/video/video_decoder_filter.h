@@ -11,9 +11,19 @@
 // sync points; the first after a flush or new segment is a discontinuity. Pictures before
 // the segment start that came from preroll input are decoded but not delivered.
 //
+// Property pages: it offers its page (filters/info/filter_info.h) and IVideoDecoderInfo:
+// codec, threads, counters and the chosen output layout, and the decoding thread setting
+// that the next connection uses (process-wide, like a decoder's saved settings).
+//
 // Threads: see decoder_filter.h. The picture writer and timing state are guarded by the
-// base's receive lock.
+// base's receive lock; the page's record by infoMutex_ and atomics.
 #pragma once
+
+#include <atomic>
+#include <mutex>
+
+#include "filters/info/filter_info.h"
+#include "platform/graph/property_page.h"
 
 #include "filters/ffmpeg/decoder_core.h"
 #include "filters/ffmpeg_decode/decoder_filter.h"
@@ -25,9 +35,18 @@ namespace kv::video {
 inline constexpr CLSID CLSID_KavelloVideoDecoder = GuidLiteral("{B09407A6-CF2C-4252-8ACD-D89564BEE830}");
 inline constexpr const char* kVideoDecoderName = "Kavello Video Decoder";
 
-class TVideoDecoderFilter final : public decode::TDecoderFilter {
+class TVideoDecoderFilter final : public decode::TDecoderFilter,
+                                  public ISpecifyPropertyPages,
+                                  public IVideoDecoderInfo {
  public:
   TVideoDecoderFilter();
+  KV_DECLARE_IUNKNOWN
+  HRESULT NonDelegatingQueryInterface(const IID& iid, void** out) override;
+
+  // ISpecifyPropertyPages, IVideoDecoderInfo (any thread).
+  HRESULT GetPages(std::vector<CLSID>* pages) override;
+  HRESULT GetVideoDecoderInfo(TVideoDecoderInfo* info) override;
+  HRESULT SetThreadSetting(int32_t threads) override;
 
   HRESULT CheckInputType(const MediaType& type) override;
   HRESULT OpenDecoder(const MediaType& type) override;
@@ -58,7 +77,18 @@ class TVideoDecoderFilter final : public decode::TDecoderFilter {
   int64_t lastTime_ = AV_NOPTS_VALUE;
   bool discontinuity_ = true;
   bool prerolling_ = false;
+
+  std::mutex infoMutex_;  // guards the page's fields below (written at connection time)
+  std::string codecText_;
+  int32_t threadsInUse_ = 0;
+  int32_t infoWidth_ = 0, infoHeight_ = 0;
+  std::string outputText_;
+  std::atomic<int64_t> decoded_{0};
+  std::atomic<int64_t> dropped_{0};
 };
+
+// The decoding threads a new connection asks for (0 = one per core); process-wide.
+int32_t VideoDecoderThreadSetting();
 
 HRESULT RegisterVideoDecoder();
 

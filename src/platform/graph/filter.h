@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/graph/pin.h"
+#include "platform/graph/property_page.h"
 
 namespace kv {
 
@@ -89,11 +90,7 @@ struct IAMFilterMiscFlags : IUnknown {
 inline constexpr uint32_t AM_FILTER_MISC_FLAGS_IS_RENDERER = 0x1;
 inline constexpr uint32_t AM_FILTER_MISC_FLAGS_IS_SOURCE = 0x2;
 
-// Filters with settings pages name the page classes here; the user interface shows them.
-struct ISpecifyPropertyPages : IUnknown {
-  static constexpr IID kIid = GuidLiteral("{B196B28B-BAB4-101A-B69C-00AA00341D07}");
-  virtual HRESULT GetPages(std::vector<CLSID>* pages) = 0;
-};
+// Filters with settings pages name the page classes: ISpecifyPropertyPages, property_page.h.
 
 inline constexpr IID IID_IBaseFilter = IBaseFilter::kIid;
 inline constexpr IID IID_IMediaFilter = IMediaFilter::kIid;

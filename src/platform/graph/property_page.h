@@ -18,14 +18,9 @@
 #include <vector>
 
 #include "platform/com/unknown.h"
+#include "platform/graph/filter.h"  // ISpecifyPropertyPages: page classes in tab order
 
 namespace kv {
-
-struct ISpecifyPropertyPages : IUnknown {
-  static constexpr IID kIid = GuidLiteral("{B196B28B-BAB4-101A-B69C-00AA00341D07}");
-  // Page classes in tab order; S_OK with an empty list means "no pages".
-  virtual HRESULT GetPages(std::vector<CLSID>* pages) = 0;
-};
 
 // What a page tells its frame.
 struct IPropertyPageSite : IUnknown {

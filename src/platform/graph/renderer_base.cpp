@@ -138,6 +138,7 @@ void TBaseRenderer::CancelAdviseUnlocked(std::unique_lock<std::mutex>& lock) {
 TBaseRenderer::Wait TBaseRenderer::WaitForRenderTime(std::unique_lock<std::mutex>& lock, IMediaSample* sample,
                                                      HRESULT* result) {
   REFERENCE_TIME adviseDue = 0;
+  clockedRender_ = false;
   for (;;) {
     if (flushing_ || state() == State_Stopped) {
       *result = flushing_ ? S_FALSE : VFW_E_WRONG_STATE;
@@ -164,6 +165,8 @@ TBaseRenderer::Wait TBaseRenderer::WaitForRenderTime(std::unique_lock<std::mutex
       bool late = now - due > kLateThreshold;
       if (late && DropsLateSamples() && !firstAfterStart_ && consecutiveDrops_ < kMaxConsecutiveDrops)
         return Wait::Drop;
+      clockedRender_ = true;
+      renderLateness_ = now - due;
       return Wait::Render;
     }
     if (adviseCookie_ && (adviseDue != due || adviseClock_.Get() != clock.Get())) {
@@ -216,6 +219,11 @@ HRESULT TBaseRenderer::ReceiveSample(IMediaSample* sample) {
     return S_OK;
   }
   consecutiveDrops_ = 0;
+  if (clockedRender_) {
+    ++clockedRendered_;
+    latenessSum_ += renderLateness_;
+    if (renderLateness_ > kLateThreshold) ++late_;
+  }
   lock.unlock();
   HRESULT hr = DoRenderSample(sample);
   lock.lock();
@@ -280,6 +288,16 @@ int64_t TBaseRenderer::FramesRendered() {
 int64_t TBaseRenderer::FramesDropped() {
   std::lock_guard lock(renderMutex_);
   return dropped_;
+}
+
+int64_t TBaseRenderer::FramesLate() {
+  std::lock_guard lock(renderMutex_);
+  return late_;
+}
+
+REFERENCE_TIME TBaseRenderer::AverageLateness() {
+  std::lock_guard lock(renderMutex_);
+  return clockedRendered_ ? latenessSum_ / clockedRendered_ : 0;
 }
 
 }  // namespace kv

@@ -89,6 +89,10 @@ class TBaseRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IRen
 
   int64_t FramesRendered();
   int64_t FramesDropped();
+  // Samples rendered on the clock later than kLateThreshold, and the mean lateness of every
+  // sample rendered on the clock (100 ns units; 0 before the first). Any thread.
+  int64_t FramesLate();
+  REFERENCE_TIME AverageLateness();
   TRendererInputPin* InputPin() { return input_.get(); }
 
   // The streaming path, called by the input pin.
@@ -118,6 +122,10 @@ class TBaseRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IRen
   ComPtr<IReferenceClock> adviseClock_;
   int consecutiveDrops_ = 0;
   int64_t rendered_ = 0, dropped_ = 0;
+  int64_t late_ = 0, clockedRendered_ = 0;
+  REFERENCE_TIME latenessSum_ = 0;
+  bool clockedRender_ = false;        // the sample being rendered waited on the clock...
+  REFERENCE_TIME renderLateness_ = 0; // ...and was this late (set by WaitForRenderTime)
   bool presented_ = false;
   REFERENCE_TIME lastPresented_ = 0;
 };

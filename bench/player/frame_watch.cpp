@@ -1,0 +1,258 @@
+// frame_watch: what a player shows, read from outside the player, the same way for every player.
+//
+// The benchmark's clips carry their frame number in a strip along the top of the picture: 8
+// grey blocks, each one base-4 digit (least significant on the left) drawn at the grey levels
+// 51, 102, 153 and 204, so no digit is black and compression cannot blur one level into the next.
+// frame_watch starts the player itself (fork + exec of the command after "--"), finds the
+// player's window on the X display (a window whose _NET_WM_PID is the player or one of its
+// child processes), and reads one row of that strip from the screen with XGetImage every
+// millisecond or so. Error bound of every time it prints: the polling interval (about 1-3 ms on
+// a loaded machine) plus the X server's reply time, the same for every player.
+//
+//   frame_watch first-frame TIMEOUT -- CMD...   ms from fork to the first frame on screen
+//   frame_watch play SECONDS -- CMD...          distinct frames seen while it plays SECONDS
+//   frame_watch seeks N FPS DURATION -- CMD...  N seeks sent with $SEEK_CMD (printf pattern, %s =
+//                                               seconds), half playing, half after $PAUSE_CMD:
+//                                               ms from each command to a frame within 2 s before
+//                                               to 0.5 s after the target
+// The player is ended with SIGTERM (then SIGKILL) when frame_watch is done with it.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double MsSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+
+std::set<pid_t> Family(pid_t root) {
+  std::set<pid_t> family{root};
+  bool grew = true;
+  while (grew) {
+    grew = false;
+    DIR* d = opendir("/proc");
+    if (!d) break;
+    while (dirent* e = readdir(d)) {
+      const pid_t pid = static_cast<pid_t>(std::atoi(e->d_name));
+      if (pid <= 0 || family.count(pid)) continue;
+      char path[64];
+      std::snprintf(path, sizeof path, "/proc/%d/stat", pid);
+      FILE* f = std::fopen(path, "r");
+      if (!f) continue;
+      int ppid = 0;
+      if (std::fscanf(f, "%*d (%*[^)]) %*c %d", &ppid) == 1 && family.count(ppid)) {
+        family.insert(pid);
+        grew = true;
+      }
+      std::fclose(f);
+    }
+    closedir(d);
+  }
+  return family;
+}
+
+struct Watcher {
+  Display* dpy = XOpenDisplay(nullptr);
+  Atom pidAtom = dpy ? XInternAtom(dpy, "_NET_WM_PID", True) : None;
+  Window window = 0;
+  int x = 0, y = 0, w = 0, h = 0;
+
+  // The largest mapped window of the player's processes, in root coordinates.
+  bool Find(pid_t player) {
+    if (!dpy || pidAtom == None) return false;
+    const std::set<pid_t> family = Family(player);
+    Window best = 0;
+    int bestArea = 0;
+    std::vector<Window> todo{DefaultRootWindow(dpy)};
+    while (!todo.empty()) {
+      Window win = todo.back();
+      todo.pop_back();
+      Window root, parent, *children = nullptr;
+      unsigned n = 0;
+      if (XQueryTree(dpy, win, &root, &parent, &children, &n)) {
+        for (unsigned i = 0; i < n; ++i) todo.push_back(children[i]);
+        if (children) XFree(children);
+      }
+      Atom type;
+      int format;
+      unsigned long count, after;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(dpy, win, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
+              Success && data && count == 1) {
+        const pid_t pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+        XWindowAttributes a;
+        if (family.count(pid) && XGetWindowAttributes(dpy, win, &a) && a.map_state == IsViewable &&
+            a.width * a.height > bestArea) {
+          best = win;
+          bestArea = a.width * a.height;
+        }
+      }
+      if (data) XFree(data);
+    }
+    if (!best) return false;
+    XWindowAttributes a;
+    XGetWindowAttributes(dpy, best, &a);
+    Window child;
+    XTranslateCoordinates(dpy, best, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+    window = best;
+    w = a.width;
+    h = a.height;
+    return w >= 64 && h >= 64;
+  }
+
+  // The frame number on screen, or -1 when the strip does not show one (no picture yet).
+  long Frame() {
+    XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), x, y + h / 16, static_cast<unsigned>(w), 1, AllPlanes, ZPixmap);
+    if (!img) return -1;
+    long frame = 0, scale = 1;
+    for (int i = 0; i < 8; ++i) {
+      const unsigned long p = XGetPixel(img, (2 * i + 1) * w / 16, 0);
+      const int r = static_cast<int>((p >> 16) & 0xff), g = static_cast<int>((p >> 8) & 0xff), b = static_cast<int>(p & 0xff);
+      const int lum = (r + g + b) / 3;
+      const int level = (lum + 25) / 51;  // 51 -> 1 ... 204 -> 4
+      if (level < 1 || level > 4 || std::abs(lum - level * 51) > 22 || std::abs(r - b) > 40) {
+        frame = -1;
+        break;
+      }
+      frame += (level - 1) * scale;
+      scale *= 4;
+    }
+    XDestroyImage(img);
+    return frame;
+  }
+
+  // Waits until the player's window shows a frame accepted by `ok`; false on time-out.
+  template <class Ok>
+  bool WaitFor(pid_t player, double timeoutMs, Ok ok, long* seen = nullptr) {
+    const auto start = Clock::now();
+    while (MsSince(start) < timeoutMs) {
+      if (window || Find(player)) {
+        const long f = Frame();
+        if (f >= 0 && ok(f)) {
+          if (seen) *seen = f;
+          return true;
+        }
+      }
+      if (waitpid(player, nullptr, WNOHANG) == player) return false;
+      std::this_thread::sleep_for(std::chrono::microseconds(800));
+    }
+    return false;
+  }
+};
+
+pid_t Launch(char** argv) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    execvp(argv[0], argv);
+    _exit(127);
+  }
+  return pid;
+}
+
+void End(pid_t pid) {
+  kill(-pid, SIGTERM);
+  for (int i = 0; i < 50; ++i) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  kill(-pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: frame_watch first-frame TIMEOUT | play SECONDS | seeks N FPS DURATION  -- CMD...\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int dash = 1;
+  while (dash < argc && std::strcmp(argv[dash], "--") != 0) ++dash;
+  if (argc < 3 || dash >= argc - 1) return Usage();
+  const std::string mode = argv[1];
+  Watcher watch;
+  if (!watch.dpy) {
+    std::fprintf(stderr, "frame_watch: no X display\n");
+    return 2;
+  }
+  const auto start = Clock::now();
+  const pid_t player = Launch(argv + dash + 1);
+
+  if (mode == "first-frame" && dash == 3) {
+    const bool ok = watch.WaitFor(player, std::atof(argv[2]) * 1000, [](long) { return true; });
+    const double ms = MsSince(start);
+    End(player);
+    if (!ok) return std::puts("first_frame_ms NA"), 1;
+    std::printf("first_frame_ms %.1f\n", ms);
+    return 0;
+  }
+  if (mode == "play" && dash == 3) {
+    const double seconds = std::atof(argv[2]);
+    std::set<long> frames;
+    double firstMs = -1;
+    long f = -1;
+    if (watch.WaitFor(player, 20000, [](long) { return true; }, &f)) {
+      firstMs = MsSince(start);
+      const auto playing = Clock::now();
+      while (MsSince(playing) < seconds * 1000 && waitpid(player, nullptr, WNOHANG) != player) {
+        if ((f = watch.Frame()) >= 0) frames.insert(f);
+        std::this_thread::sleep_for(std::chrono::microseconds(800));
+      }
+    }
+    End(player);
+    std::printf("frames_seen %zu first_frame_ms %.1f\n", frames.size(), firstMs);
+    return frames.empty() ? 1 : 0;
+  }
+  if (mode == "seeks" && dash == 5) {
+    const int n = std::atoi(argv[2]);
+    const double fps = std::atof(argv[3]), duration = std::atof(argv[4]);
+    const char* seekCmd = std::getenv("SEEK_CMD");
+    const char* pauseCmd = std::getenv("PAUSE_CMD");
+    if (!seekCmd) return Usage();
+    if (!watch.WaitFor(player, 20000, [](long) { return true; })) {
+      End(player);
+      return std::puts("seek_ms NA"), 1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // past start-up work
+    std::mt19937 random(12345);  // the same targets for every player
+    std::uniform_real_distribution<double> pick(5.0, duration - 5.0);
+    for (int i = 0; i < n; ++i) {
+      if (i == n / 2 && pauseCmd) {
+        std::system(pauseCmd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      }
+      const double target = std::round(pick(random) * 10) / 10;
+      char command[512];
+      std::snprintf(command, sizeof command, seekCmd, std::to_string(target).c_str());
+      const auto sent = Clock::now();
+      std::system(command);
+      const long lo = static_cast<long>((target - 2.0) * fps), hi = static_cast<long>((target + 0.5) * fps);
+      const bool ok = watch.WaitFor(player, 5000, [&](long f) { return f >= lo && f <= hi; });
+      std::printf("seek_ms %s %s\n", i < n / 2 || !pauseCmd ? "playing" : "paused",
+                  ok ? std::to_string(MsSince(sent)).c_str() : "NA");
+      std::fflush(stdout);
+      std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    }
+    End(player);
+    return 0;
+  }
+  End(player);
+  return Usage();
+}

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# "Open files" under a real X server: the main window's menu opens the dialog, a playlist of
+# three titles is built in it and played to the end, and --quit-at-end ends the program after
+# the last title. The dialog's screenshot is kept at SHOT.
+# Usage: xvfb_openfiles_test.sh TEST_BINARY SHOT.png
+set -euo pipefail
+binary="$1"
+shot="$2"
+work=$(mktemp -d)
+xpid=""
+cleanup() {
+  [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
+  [ -n "$xpid" ] && wait "$xpid" 2>/dev/null || true
+  rm -rf "$work" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+exec 3> >(cat > "$work/displayfd")
+Xvfb -displayfd 3 -noreset -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xpid=$!
+exec 3>&-
+for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
+[ -s "$work/displayfd" ] || { echo "FAIL: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
+export QT_QPA_PLATFORM=xcb HOME="$work" KAVELLO_OPENFILES_SHOT="$shot"
+rm -f "$shot"
+timeout 200 "$binary" --gtest_also_run_disabled_tests \
+  --gtest_filter='OpenFilesInMainWindow.DISABLED_UnderX*'
+[ -s "$shot" ] || { echo "FAIL: no screenshot of the dialog" >&2; exit 1; }
+echo "xvfb open files: ok (dialog screenshot: $shot)"
