@@ -12,7 +12,7 @@ namespace {
 // Eight floats: one row of a block, one lane per column.
 typedef float V8f __attribute__((vector_size(32)));
 typedef int32_t V8i __attribute__((vector_size(32)));
-typedef uint8_t V8u8 __attribute__((vector_size(8)));
+typedef uint32_t V8u __attribute__((vector_size(32)));
 
 // JPEG luminance quantisation table (ITU T.81 Annex K, Table K.1), row = vertical frequency.
 constexpr int kLumaTable[8][8] = {
@@ -96,11 +96,10 @@ __attribute__((always_inline)) inline void Transpose(V8f r[8]) {
 }
 
 // rows[y] lane x: the block's levels. Counts non-zero quantised AC coefficients.
-__attribute__((always_inline)) inline int CountBlock(V8f rows[8]) {
+__attribute__((always_inline)) inline int CountBlock(V8f rows[8], const TThresholds& t) {
   Aan8(rows);       // vertical pass: rows[v] lane x
   Transpose(rows);  // rows[x] lane v
   Aan8(rows);       // horizontal pass: rows[u] lane v
-  const TThresholds& t = Thresholds();
   V8i hits = {};
   for (int u = 0; u < 8; ++u) hits -= (rows[u] >= t.byU[u]) | (rows[u] <= -t.byU[u]);
   int n = 0;
@@ -117,9 +116,12 @@ __attribute__((always_inline)) inline void LoadBlock(const TLumaPicture& pic, in
   for (int r = 0; r < 8; ++r) {
     const uint8_t* row = Row(pic, by * 8 + r);
     if (pic.layout == TLumaLayout::Planar) {
-      V8u8 bytes;
-      std::memcpy(&bytes, row + bx * 8, 8);
-      rows[r] = __builtin_convertvector(bytes, V8f);
+      // Eight bytes to eight 32-bit lanes by shifts (one variable shift with AVX2).
+      uint32_t half[2];
+      std::memcpy(half, row + bx * 8, 8);
+      const V8u w = {half[0], half[0], half[0], half[0], half[1], half[1], half[1], half[1]};
+      const V8u shifts = {0, 8, 16, 24, 0, 8, 16, 24};
+      rows[r] = __builtin_convertvector((V8i)((w >> shifts) & 0xffu), V8f);
     } else if (pic.layout == TLumaLayout::YUY2) {
       for (int c = 0; c < 8; ++c) rows[r][c] = row[(bx * 8 + c) * 2];
     } else {
@@ -166,7 +168,7 @@ int CountNonZeroAC(const uint8_t block[64]) {
   TLumaPicture pic{block, 8, 8, 8, TLumaLayout::Planar};
   V8f rows[8];
   LoadBlock(pic, 0, 0, rows);
-  return CountBlock(rows);
+  return CountBlock(rows, Thresholds());
 }
 
 // Built for AVX2 as well, chosen at load time where the processor has it.
@@ -179,10 +181,11 @@ __attribute__((target_clones("avx2", "default"))) TImageMeasures MeasurePicture(
   uint64_t total = 0;
   int lo = 64, hi = 0;
   V8f rows[8];
+  const TThresholds& thresholds = Thresholds();
   for (int by = 0; by < bh; ++by) {
     for (int bx = 0; bx < bw; ++bx) {
       LoadBlock(pic, bx, by, rows);
-      const int n = CountBlock(rows);
+      const int n = CountBlock(rows, thresholds);
       total += static_cast<uint64_t>(n);
       lo = std::min(lo, n);
       hi = std::max(hi, n);

@@ -90,8 +90,6 @@ struct IAMFilterMiscFlags : IUnknown {
 inline constexpr uint32_t AM_FILTER_MISC_FLAGS_IS_RENDERER = 0x1;
 inline constexpr uint32_t AM_FILTER_MISC_FLAGS_IS_SOURCE = 0x2;
 
-// Filters with settings pages name the page classes: ISpecifyPropertyPages, property_page.h.
-
 inline constexpr IID IID_IBaseFilter = IBaseFilter::kIid;
 inline constexpr IID IID_IMediaFilter = IMediaFilter::kIid;
 inline constexpr IID IID_IReferenceClock = IReferenceClock::kIid;
