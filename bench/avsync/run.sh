@@ -18,12 +18,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The beep is gated per sample (aevalsrc): a filter's `enable` is evaluated once per audio
+# frame of 1024 samples, which would start the beeps up to 21 ms late in a sawtooth of
+# 2.7 ms/s that resets every 8 s (46.875 frames a second).
 clip="$work/flash.mkv"
 ffmpeg -nostdin -hide_banner -loglevel error -y \
   -f lavfi -i "color=c=black:s=640x360:r=25:d=20" \
-  -f lavfi -i "sine=frequency=1000:sample_rate=48000:duration=20" \
+  -f lavfi -i "aevalsrc=exprs='sin(2*PI*1000*t)*lt(mod(t\,1)\,0.05)':s=48000:d=20" \
   -vf "drawbox=x=0:y=0:w=iw:h=ih:color=white:t=fill:enable='lt(mod(t,1),0.04)'" \
-  -af "volume=volume=0:enable='gte(mod(t,1),0.05)'" \
   -c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p -c:a aac -b:a 128k "$clip"
 
 env -u PULSE_SERVER HOME="$work" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" \

@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,16 +67,40 @@ std::set<pid_t> Family(pid_t root) {
   return family;
 }
 
+bool g_reaped = false;  // the player was waited for
+// True once the player has exited (reaped here, once).
+bool Exited(pid_t pid) {
+  if (!g_reaped && waitpid(pid, nullptr, WNOHANG) == pid) g_reaped = true;
+  return g_reaped;
+}
+
 struct Watcher {
   Display* dpy = XOpenDisplay(nullptr);
-  Atom pidAtom = dpy ? XInternAtom(dpy, "_NET_WM_PID", True) : None;
+  Atom pidAtom = dpy ? XInternAtom(dpy, "_NET_WM_PID", False) : None;
   Window window = 0;
+  bool debug = std::getenv("FRAME_WATCH_DEBUG") != nullptr;
+  // Top-level windows that were there before the player started. A player that does not set
+  // _NET_WM_PID (VLC's X11 output) owns the new top-level windows that carry a WM_CLASS: the
+  // display is private to the benchmark and shows one player at a time.
+  std::set<Window> before = TopLevel();
+
+  std::set<Window> TopLevel() {
+    std::set<Window> out;
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (dpy && XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n)) {
+      out.insert(children, children + n);
+      if (children) XFree(children);
+    }
+    return out;
+  }
   int x = 0, y = 0, w = 0, h = 0;
 
   // The largest mapped window of the player's processes, in root coordinates.
   bool Find(pid_t player) {
     if (!dpy || pidAtom == None) return false;
     const std::set<pid_t> family = Family(player);
+    const std::set<Window> top = TopLevel();
     Window best = 0;
     int bestArea = 0;
     std::vector<Window> todo{DefaultRootWindow(dpy)};
@@ -92,11 +117,21 @@ struct Watcher {
       int format;
       unsigned long count, after;
       unsigned char* data = nullptr;
+      bool ours = false;
       if (XGetWindowProperty(dpy, win, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
               Success && data && count == 1) {
-        const pid_t pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+        ours = family.count(static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data))) > 0;
+      } else if (top.count(win) && !before.count(win)) {
+        XClassHint hint{};
+        if (XGetClassHint(dpy, win, &hint)) {
+          ours = true;
+          XFree(hint.res_name);
+          XFree(hint.res_class);
+        }
+      }
+      {
         XWindowAttributes a;
-        if (family.count(pid) && XGetWindowAttributes(dpy, win, &a) && a.map_state == IsViewable &&
+        if (ours && XGetWindowAttributes(dpy, win, &a) && a.map_state == IsViewable &&
             a.width * a.height > bestArea) {
           best = win;
           bestArea = a.width * a.height;
@@ -104,28 +139,90 @@ struct Watcher {
       }
       if (data) XFree(data);
     }
+    if (debug) std::fprintf(stderr, "frame_watch: find: %zu processes, window %lx\n", family.size(), best);
     if (!best) return false;
     XWindowAttributes a;
     XGetWindowAttributes(dpy, best, &a);
     Window child;
     XTranslateCoordinates(dpy, best, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
     window = best;
+    stripY = -1;
     w = a.width;
     h = a.height;
+    if (debug) std::fprintf(stderr, "frame_watch: window %dx%d+%d+%d\n", w, h, x, y);
     return w >= 64 && h >= 64;
+  }
+
+  // Where the strip lies in the window: the row read, and the picture's left edge and width
+  // (the picture may be letterboxed, or sit below a menu bar). Found by Locate().
+  int stripY = -1, picX = 0, picW = 0;
+
+  static int Level(unsigned long p) {
+    const int r = static_cast<int>((p >> 16) & 0xff), g = static_cast<int>((p >> 8) & 0xff), b = static_cast<int>(p & 0xff);
+    const int lum = (r + g + b) / 3;
+    const int level = (lum + 25) / 51;  // 51 -> 1 ... 204 -> 4
+    if (level < 1 || level > 4 || std::abs(lum - level * 51) > 22 || std::abs(r - b) > 40 || std::abs(r - g) > 40) return 0;
+    return level;
+  }
+
+  // Finds the strip: the picture is centred in its area, so the window's middle column runs
+  // through the strip's fifth block; the first grey run down that column is the strip, and the
+  // grey run along a row a few pixels into it is the picture's width.
+  bool Locate() {
+    stripY = -1;
+    const int cx = w / 2 + 2;
+    XImage* col = XGetImage(dpy, DefaultRootWindow(dpy), x + cx, y, 1, static_cast<unsigned>(h), AllPlanes, ZPixmap);
+    if (!col) return false;
+    int top = -1, run = 0;
+    for (int r = 0; r < h; ++r) {
+      if (Level(XGetPixel(col, 0, r))) {
+        if (top < 0) top = r;
+        if (++run >= 10) break;
+      } else {
+        top = -1;
+        run = 0;
+      }
+    }
+    if (debug && h > 100)
+      std::fprintf(stderr, "frame_watch: column pixels %06lx %06lx %06lx\n", XGetPixel(col, 0, 0), XGetPixel(col, 0, 10), XGetPixel(col, 0, 100));
+    XDestroyImage(col);
+    if (debug) std::fprintf(stderr, "frame_watch: window %dx%d+%d+%d strip column run %d at %d\n", w, h, x, y, run, top);
+    if (run < 10) return false;
+    const int row = top + 6;
+    XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), x, y + row, static_cast<unsigned>(w), 1, AllPlanes, ZPixmap);
+    if (!img) return false;
+    int left = cx, right = cx;
+    while (left > 0 && Level(XGetPixel(img, left - 1, 0))) --left;
+    while (right < w - 1 && Level(XGetPixel(img, right + 1, 0))) ++right;
+    XDestroyImage(img);
+    if (debug) std::fprintf(stderr, "frame_watch: strip row %d from %d to %d\n", row, left, right);
+    if (right - left < 64) return false;
+    stripY = row;
+    picX = left;
+    picW = right - left + 1;
+    return true;
   }
 
   // The frame number on screen, or -1 when the strip does not show one (no picture yet).
   long Frame() {
-    XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), x, y + h / 16, static_cast<unsigned>(w), 1, AllPlanes, ZPixmap);
+    const long frame = (stripY >= 0 || Locate()) ? Decode() : -1;
+    if (frame >= 0) {
+      misses_ = 0;
+    } else {  // the picture moved (new size, a menu bar), or the window did
+      ++misses_;
+      if (misses_ % 3 == 0) stripY = -1;
+      if (misses_ % 30 == 0) window = 0;
+    }
+    return frame;
+  }
+
+  long Decode() {
+    XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), x + picX, y + stripY, static_cast<unsigned>(picW), 1, AllPlanes, ZPixmap);
     if (!img) return -1;
     long frame = 0, scale = 1;
     for (int i = 0; i < 8; ++i) {
-      const unsigned long p = XGetPixel(img, (2 * i + 1) * w / 16, 0);
-      const int r = static_cast<int>((p >> 16) & 0xff), g = static_cast<int>((p >> 8) & 0xff), b = static_cast<int>(p & 0xff);
-      const int lum = (r + g + b) / 3;
-      const int level = (lum + 25) / 51;  // 51 -> 1 ... 204 -> 4
-      if (level < 1 || level > 4 || std::abs(lum - level * 51) > 22 || std::abs(r - b) > 40) {
+      const int level = Level(XGetPixel(img, (2 * i + 1) * picW / 16, 0));
+      if (!level) {
         frame = -1;
         break;
       }
@@ -135,30 +232,45 @@ struct Watcher {
     XDestroyImage(img);
     return frame;
   }
+  int misses_ = 0;
+  pid_t player_ = 0;
+
+  // The frame on screen of the player's window, -1 when none shows (yet).
+  long Read() {
+    if (!window && !Find(player_)) return -1;
+    return Frame();
+  }
 
   // Waits until the player's window shows a frame accepted by `ok`; false on time-out.
   template <class Ok>
   bool WaitFor(pid_t player, double timeoutMs, Ok ok, long* seen = nullptr) {
     const auto start = Clock::now();
     while (MsSince(start) < timeoutMs) {
-      if (window || Find(player)) {
-        const long f = Frame();
+      player_ = player;
+      {
+        const long f = Read();
         if (f >= 0 && ok(f)) {
           if (seen) *seen = f;
           return true;
         }
       }
-      if (waitpid(player, nullptr, WNOHANG) == player) return false;
+      if (Exited(player)) return false;
       std::this_thread::sleep_for(std::chrono::microseconds(800));
     }
     return false;
   }
 };
 
+// A window that moves or goes away between finding it and reading it makes XGetImage fail with
+// BadMatch; the read then returns null and the window is looked for again.
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
 pid_t Launch(char** argv) {
+  g_reaped = false;
   const pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);
+    dup2(2, 1);  // the player's own output goes with its errors: stdout is frame_watch's
     execvp(argv[0], argv);
     _exit(127);
   }
@@ -166,9 +278,10 @@ pid_t Launch(char** argv) {
 }
 
 void End(pid_t pid) {
+  if (Exited(pid)) return;
   kill(-pid, SIGTERM);
   for (int i = 0; i < 50; ++i) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    if (Exited(pid)) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   kill(-pid, SIGKILL);
@@ -187,6 +300,7 @@ int main(int argc, char** argv) {
   while (dash < argc && std::strcmp(argv[dash], "--") != 0) ++dash;
   if (argc < 3 || dash >= argc - 1) return Usage();
   const std::string mode = argv[1];
+  XSetErrorHandler(&IgnoreXError);
   Watcher watch;
   if (!watch.dpy) {
     std::fprintf(stderr, "frame_watch: no X display\n");
@@ -208,16 +322,17 @@ int main(int argc, char** argv) {
     std::set<long> frames;
     double firstMs = -1;
     long f = -1;
-    if (watch.WaitFor(player, 20000, [](long) { return true; }, &f)) {
+    if (watch.WaitFor(player, 60000, [](long) { return true; }, &f)) {
       firstMs = MsSince(start);
       const auto playing = Clock::now();
-      while (MsSince(playing) < seconds * 1000 && waitpid(player, nullptr, WNOHANG) != player) {
-        if ((f = watch.Frame()) >= 0) frames.insert(f);
-        std::this_thread::sleep_for(std::chrono::microseconds(800));
+      while (MsSince(playing) < seconds * 1000 && !Exited(player)) {
+        if ((f = watch.Read()) >= 0) frames.insert(f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(4));  // a frame shows >= 16 ms
       }
     }
     End(player);
-    std::printf("frames_seen %zu first_frame_ms %.1f\n", frames.size(), firstMs);
+    std::printf("frames_seen %zu first_frame_ms %.1f first %ld last %ld\n", frames.size(), firstMs,
+                frames.empty() ? -1L : *frames.begin(), frames.empty() ? -1L : *frames.rbegin());
     return frames.empty() ? 1 : 0;
   }
   if (mode == "seeks" && dash == 5) {
@@ -226,7 +341,7 @@ int main(int argc, char** argv) {
     const char* seekCmd = std::getenv("SEEK_CMD");
     const char* pauseCmd = std::getenv("PAUSE_CMD");
     if (!seekCmd) return Usage();
-    if (!watch.WaitFor(player, 20000, [](long) { return true; })) {
+    if (!watch.WaitFor(player, 60000, [](long) { return true; })) {
       End(player);
       return std::puts("seek_ms NA"), 1;
     }
@@ -244,9 +359,12 @@ int main(int argc, char** argv) {
       const auto sent = Clock::now();
       std::system(command);
       const long lo = static_cast<long>((target - 2.0) * fps), hi = static_cast<long>((target + 0.5) * fps);
-      const bool ok = watch.WaitFor(player, 5000, [&](long f) { return f >= lo && f <= hi; });
-      std::printf("seek_ms %s %s\n", i < n / 2 || !pauseCmd ? "playing" : "paused",
-                  ok ? std::to_string(MsSince(sent)).c_str() : "NA");
+      long landed = -1;
+      const bool ok = watch.WaitFor(player, 5000, [&](long f) { return f >= lo && f <= hi; }, &landed);
+      const double ms = MsSince(sent);
+      // landed - target in frames: 0 is an exact seek, negative a seek to the key frame before.
+      std::printf("seek_ms %s %s off %ld\n", i < n / 2 || !pauseCmd ? "playing" : "paused",
+                  ok ? std::to_string(ms).c_str() : "NA", ok ? landed - std::lround(target * fps) : 0L);
       std::fflush(stdout);
       std::this_thread::sleep_for(std::chrono::milliseconds(700));
     }

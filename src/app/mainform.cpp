@@ -116,7 +116,6 @@ void TMainForm::ConnectMenu() {
   on("MMCloseFile", &TMainForm::MMCloseFileClick);
   on("MMOpenDir", &TMainForm::MMOpenDirClick);
   on("MMFileAnalyze", &TMainForm::MMFileAnalyzeClick);
-  on("MMOpenFiles", &TMainForm::MMOpenDirClick);  // until the playlist dialog exists
   on("MMOpenFiles", &TMainForm::MMOpenFilesClick);
   on("MMFullscreen", &TMainForm::MMFullscreenClick);
   on("MMWindow", &TMainForm::MMWindowClick);

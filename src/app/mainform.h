@@ -167,6 +167,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // ---- plug-in chains (mainform_plugins.cpp) ----
   TPluginsForm* PluginsForm = nullptr;  // made on first use, a child of the window
   void ConnectPluginMenus();
+  void VidFiltersConfigureClick();
+  void AudFiltersConfigureClick();
   // Filters > Video (true) or Audio (false) > Configure.
   void FiltersConfigureClick(bool video);
   void FollowPictureSize(int32_t oldWidth, int32_t oldHeight);

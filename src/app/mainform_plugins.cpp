@@ -14,14 +14,18 @@ namespace kv {
 
 void TMainForm::ConnectPluginMenus() {
   if (QAction* a = Action("VidFiltersConfigure"))
-    connect(a, &QAction::triggered, this, [this] { FiltersConfigureClick(true); });
+    connect(a, &QAction::triggered, this, &TMainForm::VidFiltersConfigureClick);
   if (QAction* a = Action("AudFiltersConfigure"))
-    connect(a, &QAction::triggered, this, [this] { FiltersConfigureClick(false); });
+    connect(a, &QAction::triggered, this, &TMainForm::AudFiltersConfigureClick);
   // The items follow the settings whenever the submenus open.
   for (const char* name : {"MMFiltersVideo", "MMFiltersAudio"})
     if (QAction* a = Action(name); a && a->menu())
       connect(a->menu(), &QMenu::aboutToShow, this, &TMainForm::RefreshFilterMenus);
 }
+
+void TMainForm::VidFiltersConfigureClick() { FiltersConfigureClick(true); }
+
+void TMainForm::AudFiltersConfigureClick() { FiltersConfigureClick(false); }
 
 void TMainForm::FiltersConfigureClick(bool video) {
   if (!PluginsForm) PluginsForm = new TPluginsForm(this, ProgramPath("Filters"), Options->Language);

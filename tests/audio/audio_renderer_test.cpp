@@ -63,36 +63,67 @@ TEST(AudioClockSource, FreeRunsOnSystemTime_followsTheSound_andNeverGoesBack) {
 
   struct TStep {
     const char* What;
-    REFERENCE_TIME System, Played, Expected;
+    double System, Played, Expected;  // ms
   } steps[] = {
-      // The sound is 10 ms ahead of the free-running time: caught up at no more than 5 %
-      // of the 100 ms that passed, not jumped to.
-      {"small lead is slewed", 1600, 110, 1605},
-      {"slewing goes on", 1700, 210, 1710},
-      // A lead below half a second is still only slewed (no jump that drops frames)...
-      {"lead of 190 ms is slewed", 1800, 500, 1815},
-      // ...a bigger one is taken at once.
-      {"lead of 585 ms snaps", 1900, 1000, 2500},
-      // Behind the clock, the clock takes the sound's time: it holds instead of going back.
+      // The sound is 10 ms ahead of the free-running time: the clock steers towards it,
+      // its rate changed by no more than 0.5 % (0.5 ms in the 100 ms that passed).
+      {"small lead is steered", 1600, 110, 1600.5},
+      {"steering goes on", 1700, 210, 1701},
+      // A lead past 20 ms is caught up at 5 % (no jump that drops frames)...
+      {"lead of 199 ms is slewed", 1800, 500, 1806},
+      // ...one past half a second is taken at once.
+      {"lead of 594 ms snaps", 1900, 1000, 2500},
+      // Far behind the clock, the clock takes the sound's time: it holds instead of going back.
       {"lag holds", 2000, 700, 2500},
       {"still holding", 2100, 800, 2500},
-      {"a small lag holds too", 2200, 995, 2500},
-      // Level again: following exactly.
-      {"caught up", 2300, 1005, 2505},
+      // A small lag is steered too: the clock slows down a little, it does not stop.
+      {"a small lag slows the clock", 2200, 1095, 2599.5},
+      // Level again: real time.
+      {"caught up", 2300, 1199.5, 2699.5},
   };
+  auto units = [](double ms) { return static_cast<REFERENCE_TIME>(ms * Ms); };
   for (const TStep& step : steps) {
-    times->System = step.System * Ms;
-    times->Played = step.Played * Ms;
-    EXPECT_EQ(source.Now(), step.Expected * Ms) << step.What;
+    times->System = units(step.System);
+    times->Played = units(step.Played);
+    EXPECT_EQ(source.Now(), units(step.Expected)) << step.What;
   }
   times->Played.reset();  // the stream cannot tell: free-run from the last time
   times->System = 2400 * Ms;
-  EXPECT_EQ(source.Now(), 2605 * Ms);
+  EXPECT_EQ(source.Now(), units(2799.5));
 
   source.StopFollowing();  // paused: system time from where it was
   times->System = 3400 * Ms;
-  EXPECT_EQ(source.Now(), 3605 * Ms);
+  EXPECT_EQ(source.Now(), units(3799.5));
   EXPECT_FALSE(source.Following());
+}
+
+// A played time that wanders around the heard sound by a few milliseconds (timing reports
+// that come late, a sound server's interpolation that drifts and corrects itself in steps)
+// moves the clock smoothly: never a step, its rate within 0.5 % of real time, and it stays
+// close to the sound.
+TEST(AudioClockSource, WanderingPlayedTime_movesTheClockSmoothly) {
+  auto times = std::make_shared<TFakeTimes>();
+  TAudioClockSource source([times] { return times->System; });
+  source.SetStreamStart(0);
+  source.SetMapping(0, 0);
+  source.Follow([times] { return times->Played; });
+  times->Played = 0;
+  source.Now();
+  REFERENCE_TIME last = source.Now();
+  REFERENCE_TIME worst = 0;
+  for (int tick = 1; tick <= 2000; ++tick) {  // 20 s in steps of 10 ms
+    times->System = tick * 10 * Ms;
+    // Drifts 4.5 ms/s behind, put right every 1.5 s; plus +-1 ms of report jitter.
+    const REFERENCE_TIME wander = -(tick % 150) * 10 * Ms * 45 / 10000 + ((tick * 7919) % 3 - 1) * Ms;
+    times->Played = times->System + wander;
+    const REFERENCE_TIME now = source.Now();
+    const REFERENCE_TIME step = now - last;
+    EXPECT_GE(step, 10 * Ms - 10 * Ms * 5 / 1000) << "tick " << tick;
+    EXPECT_LE(step, 10 * Ms + 10 * Ms * 5 / 1000) << "tick " << tick;
+    if (tick > 300) worst = std::max<REFERENCE_TIME>(worst, std::llabs(now - times->System));
+    last = now;
+  }
+  EXPECT_LE(worst, 8 * Ms);  // within the wander's own range, never beyond it
 }
 
 TEST(AudioClockSource, MappingPlacesTheSegmentsFirstSample) {

@@ -37,16 +37,18 @@ REFERENCE_TIME TAudioClockSource::Now() {
         Rebase_ = false;
       }
       REFERENCE_TIME error = heard - t;
-      if (error <= 0 || error > KSnapAhead) {
-        // At or behind the free-running guess: take the sound's time (the max below turns
-        // a step back into holding still, so pictures wait for the sound). Far ahead (a
-        // stall ended): take it too.
+      if (error > KSnapAhead || error < -KHoldBehind) {
+        // Far ahead (a stall ended): take the sound's time. Far behind (the sound stalled, or
+        // starts late): take it too; the max below turns the step back into holding still,
+        // so pictures wait for the sound.
         t = heard;
       } else {
-        // A little ahead: catch up at no more than KMaxSlewPercent of the elapsed time, so
-        // that the server's timing steps do not make the clock jump (a jump forward would
-        // make the video renderer drop frames).
-        t += std::min(error, elapsed * KMaxSlewPercent / 100);
+        // Near: follow the sound smoothly, correcting the error over KFollowTime at a rate
+        // no larger than KFinePermille (KCoarsePercent for a lead past KHoldBehind), so the
+        // timing reports' small corrections move the clock without a step.
+        REFERENCE_TIME bound = error > KHoldBehind ? elapsed * KCoarsePercent / 100 : elapsed * KFinePermille / 1000;
+        REFERENCE_TIME step = elapsed >= KFollowTime ? error : error * elapsed / KFollowTime;
+        t += std::clamp(step, -bound, bound);
       }
     }
   }

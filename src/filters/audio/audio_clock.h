@@ -8,10 +8,13 @@
 // T0 + played - W0). When there is nothing to follow (paused, stopped, no stream, the
 // stream has ended) it runs on the system's monotonic time from where it was. It never
 // goes back: when the sound lags behind, the clock waits for it, which is exactly what
-// keeps the pictures in step with the sound. When the sound is a little ahead (the
-// server's timing updates move the played time in steps of a few milliseconds) the clock
-// catches up at a limited rate instead of jumping, because a jump forward makes the video
-// renderer drop frames; a sound far ahead (KSnapAhead) is taken at once.
+// keeps the pictures in step with the sound. Near the sound (within KHoldBehind either way)
+// the clock runs at real time and steers towards it, correcting the difference over
+// KFollowTime with its rate changed by at most KFinePermille: the played time's small
+// corrections (timing reports, scheduling) then move the clock smoothly, without steps
+// that the pictures would show as jitter. Further behind the sound it holds; further
+// ahead it catches up at KCoarsePercent (a jump forward makes the video renderer drop
+// frames), and a sound far ahead (KSnapAhead) is taken at once.
 // A stream that joins a clock already running without sound (the sound server came back)
 // is followed with `continueFromHere`: at its first reading the mapping is moved so that
 // the sound's time is the clock's time, and the clock goes on from there without a step.
@@ -61,10 +64,16 @@ class TAudioClockSource {
 
   static REFERENCE_TIME MonotonicNow();
 
-  // A sound further ahead than this is taken at once; nearer, the clock catches up at
-  // KMaxSlewPercent of the elapsed time.
+  // A sound further ahead than this is taken at once.
   static constexpr REFERENCE_TIME KSnapAhead = 5000000;  // 500 ms
-  static constexpr REFERENCE_TIME KMaxSlewPercent = 5;   // of the elapsed time
+  // Within this of the sound the clock steers smoothly; a sound further behind is waited
+  // for, one further ahead caught up at KCoarsePercent of the elapsed time.
+  static constexpr REFERENCE_TIME KHoldBehind = 200000;  // 20 ms
+  static constexpr REFERENCE_TIME KCoarsePercent = 5;
+  // Near the sound: the difference is corrected over KFollowTime, the clock's rate
+  // changed by at most KFinePermille.
+  static constexpr REFERENCE_TIME KFollowTime = 10000000;  // 1 s
+  static constexpr REFERENCE_TIME KFinePermille = 5;
 
  private:
   REFERENCE_TIME FreeRunningLocked(REFERENCE_TIME system);

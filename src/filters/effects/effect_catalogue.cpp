@@ -45,7 +45,8 @@ const TEffectDesc kEffects[] = {
        return std::string(v[0] == 1 ? "yadif" : "bwdif") + "=mode=send_frame:parity=auto:deint=" +
               (v[1] == 1 ? "all" : "interlaced");
      },
-     nullptr},
+     nullptr,
+     true},
     {GuidLiteral("{54051DDE-2C21-4D4D-BC2B-CB68F3CB0554}"),
      "Kavello Denoise",
      true,

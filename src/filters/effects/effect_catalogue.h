@@ -38,6 +38,10 @@ struct TEffectDesc {
   std::function<std::string(const std::vector<double>& values)> Chain;
   // Video: whether these values turn the picture by a quarter (width and height swap).
   std::function<bool(const std::vector<double>& values)> SwapsSize;
+  // The chain keeps earlier pictures after it has given out the picture of an input (a
+  // deinterlacer looks at its neighbours). Pictures of such chains are copied in; the others
+  // work on the input sample's own memory.
+  bool HoldsFrames = false;
 };
 
 std::span<const TEffectDesc> EffectTable();

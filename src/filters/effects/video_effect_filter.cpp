@@ -154,6 +154,15 @@ bool TVideoEffectFilter::FrameFromSample(IMediaSample* sample, AVFrame* frame) {
   uint8_t* buffer = nullptr;
   if (FAILED(sample->GetPointer(&buffer)) || !buffer || sample->GetActualDataLength() < in_.imageSize) return false;
   PicturePlanes(in_, buffer, frame->data, frame->linesize);
+  if (!Desc().HoldsFrames) {
+    // The chain is done with the picture before Transform returns: libavfilter takes the
+    // sample's memory as it is (a reference on the sample) instead of a copy.
+    sample->AddRef();
+    frame->buf[0] = av_buffer_create(
+        buffer, static_cast<size_t>(sample->GetSize()),
+        [](void* opaque, uint8_t*) { static_cast<IMediaSample*>(opaque)->Release(); }, sample, 0);
+    if (!frame->buf[0]) sample->Release();  // no reference: libavfilter copies instead
+  }
   frame->width = in_.width;
   frame->height = in_.height;
   frame->format = in_.format->pixelFormat;

@@ -1,6 +1,7 @@
 #include "platform/audio/pulse_stream.h"
 
 #include <pulse/pulseaudio.h>
+#include <time.h>
 
 #include <algorithm>
 
@@ -77,7 +78,7 @@ std::unique_ptr<TPulseStream> TPulseStream::Open(std::shared_ptr<TPulseConnectio
   if (!stream->Stream_) return nullptr;
   pa_stream_set_state_callback(stream->Stream_, &TPulseStream::OnStreamSignal, stream.get());
   pa_stream_set_write_callback(stream->Stream_, &TPulseStream::OnStreamSignalBytes, stream.get());
-  pa_stream_set_latency_update_callback(stream->Stream_, &TPulseStream::OnStreamSignal, stream.get());
+  pa_stream_set_latency_update_callback(stream->Stream_, &TPulseStream::OnLatencyUpdate, stream.get());
 
   pa_buffer_attr attr;
   attr.maxlength = static_cast<uint32_t>(-1);
@@ -215,6 +216,12 @@ bool TPulseStream::Cork(bool corked) {
       !op.Success) {
     return false;
   }
+  if (corked && !Corked_) {
+    // The sound stops here: the played time stands still from now on.
+    AnchorUs_ = ExtrapolatedLocked(MonotonicUs());
+    AnchorAtUs_ = MonotonicUs();
+    AnchorRunning_ = false;
+  }
   Corked_ = corked;
   if (!corked) {
     // Ask for fresh timing at once: until it comes, the played time is interpolated from
@@ -232,9 +239,47 @@ bool TPulseStream::IsCorked() const {
 
 std::optional<std::chrono::microseconds> TPulseStream::PlayedTime() const {
   TPulseConnection::TLock lock(*Connection_);
-  pa_usec_t usec = 0;
-  if (!StreamGoodLocked() || pa_stream_get_time(Stream_, &usec) < 0) return std::nullopt;
-  return std::chrono::microseconds(usec);
+  if (!StreamGoodLocked()) return std::nullopt;
+  if (!HasAnchor_) {
+    pa_usec_t usec = 0;
+    if (pa_stream_get_time(Stream_, &usec) < 0) return std::nullopt;
+    return std::chrono::microseconds(usec);
+  }
+  int64_t played = ExtrapolatedLocked(MonotonicUs());
+  // Never past what was written (a sink that ran dry stops there), never back.
+  played = std::min<int64_t>(played, static_cast<int64_t>(Format_.BytesToMicroseconds(BytesWritten_)));
+  LastPlayedUs_ = std::max(LastPlayedUs_, played);
+  return std::chrono::microseconds(LastPlayedUs_);
+}
+
+int64_t TPulseStream::MonotonicUs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+int64_t TPulseStream::ExtrapolatedLocked(int64_t nowUs) const {
+  if (!HasAnchor_) return 0;
+  return AnchorUs_ + (AnchorRunning_ ? std::max<int64_t>(0, nowUs - AnchorAtUs_) : 0);
+}
+
+void TPulseStream::TakeTimingLocked() {
+  // The server's own account of the stream at this moment, uninterpolated: the sample at
+  // the read index left the stream a transport time ago and sits behind the sink's latency.
+  // From here the played time runs on the monotonic clock at real time until the next
+  // report; libpulse's interpolation instead drifts between reports (by a few ms per second
+  // on a null sink) and corrects itself in steps, which a clock following it shows as a
+  // sawtooth.
+  const pa_timing_info* info = pa_stream_get_timing_info(Stream_);
+  const pa_sample_spec* spec = pa_stream_get_sample_spec(Stream_);
+  if (!info || !spec || info->write_index_corrupt || info->read_index_corrupt) return;
+  int64_t usec = static_cast<int64_t>(pa_bytes_to_usec(static_cast<uint64_t>(std::max<int64_t>(0, info->read_index)), spec));
+  const bool running = info->playing && !Corked_;
+  if (running) usec += static_cast<int64_t>(info->transport_usec) - static_cast<int64_t>(info->sink_usec);
+  AnchorUs_ = std::max<int64_t>(0, usec);
+  AnchorAtUs_ = MonotonicUs();
+  AnchorRunning_ = running;
+  HasAnchor_ = true;
 }
 
 std::chrono::microseconds TPulseStream::WrittenTime() const {
@@ -279,6 +324,12 @@ bool TPulseStream::SetSampleRate(uint32_t rate) {
   TStreamOp op{Connection_->Mainloop()};
   return Connection_->FinishOperationLocked(pa_stream_update_sample_rate(Stream_, rate, &OnStreamSuccess, &op)) &&
          op.Success;
+}
+
+void TPulseStream::OnLatencyUpdate(pa_stream*, void* self) {
+  auto* stream = static_cast<TPulseStream*>(self);
+  stream->TakeTimingLocked();
+  pa_threaded_mainloop_signal(stream->Connection_->Mainloop(), 0);
 }
 
 void TPulseStream::OnStreamSignal(pa_stream*, void* self) {

@@ -5,8 +5,9 @@
 // renderer's clock and the volume control read and change it from the graph's threads.
 //
 // Timing: PlayedTime() is the stream's playback time (the position of the sample being
-// heard now, corrected for the server's and the device's latency, interpolated between
-// timing updates). It starts at 0, stops while the stream is corked and only grows.
+// heard now, corrected for the server's and the device's latency). Each timing report of the
+// server places it; between reports it runs on the monotonic clock. It starts at 0, stops
+// while the stream is corked, never passes WrittenTime() and only grows.
 // WrittenTime() is the duration of everything written so far. Played audio can never be
 // "un-played": to drop queued audio (a flush), close the stream and open a new one.
 //
@@ -95,6 +96,10 @@ class TPulseStream {
   void FitBufferToSinkLocked(std::chrono::milliseconds target);
   static void OnStreamSignal(pa_stream* stream, void* self);
   static void OnStreamSignalBytes(pa_stream* stream, size_t bytes, void* self);
+  static void OnLatencyUpdate(pa_stream* stream, void* self);
+  static int64_t MonotonicUs();
+  void TakeTimingLocked();
+  int64_t ExtrapolatedLocked(int64_t nowUs) const;
 
   std::shared_ptr<TPulseConnection> Connection_;
   TPcmFormat Format_;
@@ -103,6 +108,13 @@ class TPulseStream {
   bool Aborted_ = false;
   bool Corked_ = false;
   uint64_t BytesWritten_ = 0;
+  // The last timing report: played time AnchorUs_ at monotonic AnchorAtUs_, running on
+  // from there unless the sink was not playing or the stream is corked.
+  bool HasAnchor_ = false;
+  bool AnchorRunning_ = false;
+  int64_t AnchorUs_ = 0;
+  int64_t AnchorAtUs_ = 0;
+  mutable int64_t LastPlayedUs_ = 0;  // what PlayedTime() last handed out
 };
 
 }  // namespace kv::audio
