@@ -21,8 +21,14 @@ bool ParseSeconds(const std::string& text, double& out) {
 }
 }  // namespace
 
+bool IsSwitch(const std::string& arg) {
+  // The scripting switches ("--...") are never taken for a log file name either.
+  return arg == "/c" || arg == "/log" || arg == "/debug" || arg == "-h" || arg.rfind("--", 0) == 0;
+}
+
 CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::string& cwd,
-                             const std::function<bool(const std::string&)>& fileExists) {
+                             const std::function<bool(const std::string&)>& fileExists,
+                             const std::function<bool(const std::string&)>& isMediaFile) {
   CommandLine cl;
   cl.hasArguments = !args.empty();
   if (!args.empty()) {
@@ -35,11 +41,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::st
       cl.optionsDialog = true;
     } else if (a == "/log") {
       cl.log = true;
-      // The scripting switches ("--...") are never taken for a log file name.
-      if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '/' &&
-          args[i + 1].rfind("--", 0) != 0) {
-        cl.logFile = ResolveAgainst(cwd, args[i + 1]);
-        ++i;
+      // The next argument is the log file unless it is a switch or names an existing file
+      // the player would play: every absolute path starts with "/", so the first character
+      // cannot tell a switch from a file here.
+      if (i + 1 < args.size() && !args[i + 1].empty() && !IsSwitch(args[i + 1])) {
+        const std::string next = ResolveAgainst(cwd, args[i + 1]);
+        const bool media = fileExists(next) && isMediaFile && isMediaFile(next);
+        if (!media) {
+          cl.logFile = next;
+          ++i;
+        }
       }
     } else if (a == "/debug") {
       cl.debugMode = true;
@@ -73,7 +84,8 @@ std::string CommandLineHelp() {
       "\n"
       "  FILE                  media file to play (the last existing file named is played)\n"
       "  /c                    open the options dialog at start\n"
-      "  /log [FILE]           write a debug log (default: kavello.log in the user's data folder)\n"
+      "  /log [FILE]           write a debug log (default: kavello.log in the user's data folder);\n"
+      "                        FILE is any name after /log but a switch or a media file to play\n"
       "  /debug                load the component libraries from their own sub-folders\n"
       "  --quit-at-end         exit at the end of the playlist instead of pausing (status 1 when\n"
       "                        a file could not be played; messages go to standard error)\n"

@@ -35,8 +35,15 @@ struct CommandLine {
 // Joins a relative name to the working directory; absolute names are returned unchanged.
 std::string ResolveAgainst(const std::string& cwd, const std::string& name);
 
+// isMediaFile says whether an existing file is one the player opens as video or audio (the
+// component catalogue's extensions); an argument after "/log" that is such a file is played,
+// any other argument that is no switch names the log file. Empty: no file counts as media.
 CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::string& cwd,
-                             const std::function<bool(const std::string&)>& fileExists);
+                             const std::function<bool(const std::string&)>& fileExists,
+                             const std::function<bool(const std::string&)>& isMediaFile = {});
+
+// True for the program's switches ("/c", "/log", "/debug", "-h" and every "--" switch).
+bool IsSwitch(const std::string& arg);
 
 // The text printed for "--help".
 std::string CommandLineHelp();

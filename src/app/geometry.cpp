@@ -1,5 +1,9 @@
 #include "app/geometry.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 namespace kv::geometry {
 
 int Aspect::Ax() const {
@@ -30,6 +34,13 @@ int ResizeHeight(int nw, int fw, int fh, const Aspect& a, bool haveEngine, int z
   int h = (nw - fw) * a.Ay() / a.Ax();
   if (haveEngine) h = h + zoomCrop * h / 100;
   return h + fh;
+}
+
+int ResizeWidth(int nh, int fw, int fh, const Aspect& a, bool haveEngine, int zoomCrop) {
+  int64_t h = nh - fh;
+  // Undo the crop's share first (h = base + crop * base / 100).
+  if (haveEngine && zoomCrop != 0 && 100 + zoomCrop > 0) h = h * 100 / (100 + zoomCrop);
+  return static_cast<int>(h * a.Ax() / a.Ay()) + fw;
 }
 
 void OpenSize(const Aspect& a, int fw, int fh, int& width, int& height) {
@@ -73,6 +84,54 @@ Rect FullscreenLayout(const Aspect& a, int sw, int sh, bool haveEngine, int zoom
     }
   }
   return Rect{(sw - w) / 2, (sh - h) / 2, w, h};
+}
+
+void FitIntoArea(int& width, int& height, int fw, int fh, int areaWidth, int areaHeight) {
+  if (width <= areaWidth && height <= areaHeight) return;
+  const int clientW = width - fw, clientH = height - fh;
+  if (clientW <= 0 || clientH <= 0) return;
+  // The widest client that fits both ways; the height then follows from it.
+  int64_t w = std::min(clientW, areaWidth - fw);
+  if (static_cast<int64_t>(clientH) * w / clientW > areaHeight - fh)
+    w = static_cast<int64_t>(areaHeight - fh) * clientW / clientH;
+  if (w < 1) w = 1;
+  width = static_cast<int>(w) + fw;
+  height = static_cast<int>(static_cast<int64_t>(clientH) * w / clientW) + fh;
+}
+
+namespace {
+int64_t Overlap(const Rect& a, const Rect& b) {
+  const int64_t w = std::min<int64_t>(int64_t(a.left) + a.width, int64_t(b.left) + b.width) - std::max(a.left, b.left);
+  const int64_t h = std::min<int64_t>(int64_t(a.top) + a.height, int64_t(b.top) + b.height) - std::max(a.top, b.top);
+  return w > 0 && h > 0 ? w * h : 0;
+}
+
+// Squared distance between the centres (doubled coordinates, no rounding).
+int64_t CentreDistance(const Rect& a, const Rect& b) {
+  const int64_t dx = (2 * int64_t(a.left) + a.width) - (2 * int64_t(b.left) + b.width);
+  const int64_t dy = (2 * int64_t(a.top) + a.height) - (2 * int64_t(b.top) + b.height);
+  return dx * dx + dy * dy;
+}
+}  // namespace
+
+Rect KeepOnScreen(const Rect& window, const Rect* areas, int count) {
+  if (count <= 0 || window.width <= 0 || window.height <= 0) return window;
+  const int64_t size = int64_t(window.width) * window.height;
+  const Rect* nearest = nullptr;
+  int64_t best = std::numeric_limits<int64_t>::max();
+  for (int i = 0; i < count; ++i) {
+    if (Overlap(window, areas[i]) * 4 >= size * 3) return window;  // visible enough
+    const int64_t d = CentreDistance(window, areas[i]);
+    if (d < best) {
+      best = d;
+      nearest = &areas[i];
+    }
+  }
+  Rect r = window;
+  FitIntoArea(r.width, r.height, 0, 0, nearest->width, nearest->height);
+  r.left = std::clamp(r.left, nearest->left, nearest->left + nearest->width - r.width);
+  r.top = std::clamp(r.top, nearest->top, nearest->top + nearest->height - r.height);
+  return r;
 }
 
 }  // namespace kv::geometry

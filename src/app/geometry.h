@@ -29,10 +29,26 @@ int AspectCommandHeight(int mode, int w, int fw, int fh, const Aspect& a);
 // New window height while the user drags the frame to width nw; crop applies with an engine.
 int ResizeHeight(int nw, int fw, int fh, const Aspect& a, bool haveEngine, int zoomCrop);
 
+// New window width when only the height was changed from outside to nh: the inverse of
+// ResizeHeight (the width follows the picture).
+int ResizeWidth(int nh, int fw, int fh, const Aspect& a, bool haveEngine, int zoomCrop);
+
 // Window size when a title opens with preview (crop not applied).
 void OpenSize(const Aspect& a, int fw, int fh, int& width, int& height);
 
 // The video area inside a full-screen window of sw x sh.
 Rect FullscreenLayout(const Aspect& a, int sw, int sh, bool haveEngine, int zoomCrop);
+
+// A window (frame included) of width x height that does not fit into an available area of
+// areaWidth x areaHeight is made smaller with the aspect arithmetic of the window: the width
+// decides (the largest that fits both ways) and the height follows the picture. fw, fh: the
+// frame's overhead. A window that fits is left as it is.
+void FitIntoArea(int& width, int& height, int fw, int fh, int areaWidth, int areaHeight);
+
+// Where a window placed at `window` goes when it is less than three quarters visible on every
+// one of `areas` (the screens' available areas): inside the area nearest to it, sized down
+// there when it is larger (FitIntoArea, no frame). A window visible enough stays put. No
+// areas: unchanged.
+Rect KeepOnScreen(const Rect& window, const Rect* areas, int count);
 
 }  // namespace kv::geometry

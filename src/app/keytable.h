@@ -1,6 +1,6 @@
-// The player's single-key commands: which character or key does what, and the filter that
-// lets one character message act only once. Pure logic: the main window's event filter turns
-// Qt key events into these codes and runs the command it is told.
+// The player's single-key commands: which character or key does what. Pure logic: the main
+// window's event filter turns Qt key events into these codes, runs the command it is told and
+// lets one key message act only once (mainform_input.cpp).
 #pragma once
 
 #include <cstdint>
@@ -48,24 +48,5 @@ CharCommand ClassifyChar(int code);
 
 // The OSD direction code of an arrow key (0 up, 1 left, 2 right, 3 down), -1 for others.
 int ArrowDirection(int virtualKey);
-
-// The same character message seen twice (same code and time stamp) acts once; auto-repeats
-// carry new time stamps and act every time. Every message is remembered, handled or not.
-class DuplicateCharFilter {
- public:
-  // True when the message should act.
-  bool Accept(int code, uint32_t timestamp) {
-    bool duplicate = seen_ && code == lastCode_ && timestamp == lastTime_;
-    seen_ = true;
-    lastCode_ = code;
-    lastTime_ = timestamp;
-    return !duplicate;
-  }
-
- private:
-  bool seen_ = false;
-  int lastCode_ = 0;
-  uint32_t lastTime_ = 0;
-};
 
 }  // namespace kv::keys

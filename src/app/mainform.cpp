@@ -21,6 +21,7 @@
 #include "app/mainmenu.h"
 #include "filt/filt.h"
 #include "debugsup/debugsup.h"
+#include "engine/catalogue.h"
 #include "i18n/language.h"
 #include "platform/module/program_directory.h"
 #include "mixer/audio_mixer.h"
@@ -31,6 +32,7 @@
 #include "openfiles/ExplorerDrop.h"
 #include "platform/desktop/single_instance.h"
 #include "platform/ui/messagebox.h"
+#include "platform/ui/messagebox_qt.h"
 #include "qtsurface/video_surface_widget.h"
 #include "platform/desktop/termination_signals.h"
 #include "settings/optunit.h"
@@ -69,6 +71,9 @@ void TMainForm::SetupComponents() {
   pal.setColor(QPalette::Window, Qt::black);
   VideoArea->setPalette(pal);
   VideoArea->setMouseTracking(true);
+  // The black bars around the picture in full screen are the window itself: the mouse there
+  // counts as on the picture.
+  setMouseTracking(true);
   PlainSurface = new qtsurface::TVideoSurfaceWidget(VideoArea);
   PlainSurface->setObjectName(QStringLiteral("VideoSurface"));
   PlainSurface->setMouseTracking(true);
@@ -108,6 +113,7 @@ void TMainForm::ConnectMenu() {
     if (QAction* a = Action(name)) connect(a, &QAction::triggered, this, handler);
   };
   on("MMExit", &TMainForm::MMExitClick);
+  on("MMOptions", &TMainForm::MMOptionsClick);
   on("MMPlay", &TMainForm::MMPlayClick);
   on("MMPause", &TMainForm::MMPauseClick);
   on("MMStop", &TMainForm::MMStopClick);
@@ -169,7 +175,16 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   bool anotherRunning = false;
   if (!Options->MultipleInst) anotherRunning = desktop::SingleInstance::AnotherInstanceRunning();
   // 7. Command line.
-  commandLine_ = ParseCommandLine(args, callerCwd, FileExists);
+  // After "/log" an existing file counts as the film when the catalogue opens its kind.
+  std::unique_ptr<TCatalogue> catalogue;
+  auto isMedia = [&catalogue](const std::string& path) {
+    if (!catalogue) {
+      catalogue = std::make_unique<TCatalogue>();
+      catalogue->Load(ProgramDirectory());
+    }
+    return catalogue->IsVideoFile(path) || catalogue->IsAudioFile(path);
+  };
+  commandLine_ = ParseCommandLine(args, callerCwd, FileExists, isMedia);
   if (commandLine_.log) {
     Debug.Enabled = true;
     if (!commandLine_.logFile.empty()) Debug.SetFileName(commandLine_.logFile);
@@ -200,8 +215,9 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
     });
   }
   if (commandLine_.quitAtEnd) RouteMessagesForScript();
-  // 9. This process shows the window.
+  // 9. This process shows the window; message boxes open above it.
   showMainForm_ = true;
+  ui::SetMessageBoxOwner(this);
   SetupComponents();
   // Termination signals close the window like "Exit"; set up first, so that a signal that
   // comes during the start is not fatal but closes the window at its first tick.
@@ -241,7 +257,10 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 12. No screen saver and no power saving while the player runs.
   desktop::SaverState state = screenSaver_.Suspend();
   Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
-  if (!state.haveDisplay)
+  if (state.haveDisplay)
+    Debug.TextOut(screenSaver_.SuspendedByServer() ? "Screen saver suspended by the display server"
+                                                   : "Screen saver switched off until exit");
+  else
     Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
   // 13. The subtitle list and display; no subtitles active.
   SubtitleList.ClearList();
@@ -329,14 +348,28 @@ void TMainForm::paintEvent(QPaintEvent*) {
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   // A new width from outside (the window manager, the user) makes the height follow the
-  // picture; the window's own placements set the width they mean and are left alone.
+  // picture; the window's own placements set the width they mean and are left alone. A new
+  // height alone (a window manager that resizes by the bottom edge) makes the width follow.
   if (width() != keptWidth_) {
     keptWidth_ = width();
     const int h = FormCanResize(width());
+    keptHeight_ = h > 0 ? h : height();
     if (h > 0 && h != height()) {
       QPointer<TMainForm> self(this);
       QMetaObject::invokeMethod(this, [self, h]() {
         if (self && !self->Fullscreen) self->resize(self->width(), h);
+      }, Qt::QueuedConnection);
+    }
+  } else if (height() != keptHeight_) {
+    keptHeight_ = height();
+    const int h = FormCanResize(width());
+    const int w = FormCanResizeWidth(height());
+    if (h > 0 && h != height() && w > 0 && w != width()) {
+      QPointer<TMainForm> self(this);
+      QMetaObject::invokeMethod(this, [self, w]() {
+        if (!self || self->Fullscreen) return;
+        self->keptWidth_ = w;  // its height already matches
+        self->resize(w, self->height());
       }, Qt::QueuedConnection);
     }
   }
@@ -358,8 +391,12 @@ void TMainForm::PlaceWindow() {
     left = geometry.x() + (geometry.width() - width) / 2;
     top = geometry.y() + (geometry.height() - height) / 2;
   }
-  keptWidth_ = width;
-  setGeometry(left, top, width, height);
+  // A placement saved on another monitor layout, or left by a larger picture, comes back
+  // inside the nearest screen.
+  const QRect placed = KeptOnScreen(QRect(left, top, width, height));
+  keptWidth_ = placed.width();
+  keptHeight_ = placed.height();
+  setGeometry(placed);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -391,6 +428,11 @@ void TMainForm::TimerTimer() {
     FirstTick = false;
     if (commandLine_.quitAtEnd) StartScript();
     if (!StartFile.empty()) PlayFileNow(StartFile);
+    if (!PendingOpen.isEmpty() && Player) {
+      const QString handedOver = PendingOpen;
+      PendingOpen.clear();
+      InstanceOpen(handedOver);
+    }
   }
   if (CloseRequested || PanelExitRequested) {
     // A dialog or message box runs its own loop below this tick, with callers waiting on
@@ -442,6 +484,9 @@ void TMainForm::InstanceOpen(const QString& fileName) {
   Debug.TextOut("Instance hand-over: " + fileName.toStdString());
   if (!QFileInfo(fileName).isFile()) return;  // a name that is no file is ignored
   if (!Player) {
+    // Before the engine exists (the first-run options dialog is up, the window not yet
+    // shown): kept, and opened at the first tick after the start file.
+    PendingOpen = fileName;
     emit openRequested(fileName);
     return;
   }
@@ -460,7 +505,19 @@ void TMainForm::dropEvent(QDropEvent* event) { QWidget::dropEvent(event); }
 
 void TMainForm::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange) Minimized = isMinimized();
+  if (event->type() != QEvent::WindowStateChange) return;
+  Minimized = isMinimized();
+  // The window manager's maximise means full screen for a video window.
+  if ((windowState() & Qt::WindowMaximized) && !Fullscreen) {
+    QPointer<TMainForm> self(this);
+    const QRect normal = normalGeometry();  // where leaving full screen goes back to
+    QMetaObject::invokeMethod(this, [self, normal]() {
+      if (!self || self->Fullscreen) return;
+      self->setWindowState(self->windowState() & ~Qt::WindowMaximized);
+      self->MMFullscreenClick();
+      if (normal.isValid()) self->WindowBounds = normal;
+    }, Qt::QueuedConnection);
+  }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -147,6 +147,9 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void MMNextClick();
   void MMPrevClick();
   void SeekBy(int32_t stepMs);  // positive forward, negative back
+  // The one seek routine of keys, menus, MPRIS and the control panel: moves to targetMs
+  // (< 0: stays), re-schedules the subtitles, resets the statistics, tells MPRIS.
+  void SeekTo(int32_t targetMs);
   void MMRateClick(QAction* item);
   void MMCloseFileClick();
   void MMOpenDirClick();
@@ -218,6 +221,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void AdjustHeightToAspect();
   // The client height for a new client width while the user resizes (-1: the height is free).
   int FormCanResize(int newWidth);
+  // The client width for a new client height set from outside (-1: the width is free).
+  int FormCanResizeWidth(int newHeight);
   void SizeWindowToPicture();
   void MMFullscreenClick();
   void MMWindowClick();
@@ -227,6 +232,9 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void TimerGeometry();
   int FrameWidth() const;
   int FrameHeight() const;
+  // bounds (frame included) moved, and sized down, into the nearest screen's available area
+  // when less than three quarters of it would be visible on any screen.
+  QRect KeptOnScreen(const QRect& bounds) const;
 
   // ---- keys and mouse (mainform_input.cpp) ----
   bool CtrlDown = false;
@@ -242,14 +250,22 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void VideoAreaDblClick();
   void FilesDropped(const QStringList& files);
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // "S": capture (or say that capture is off); true when something ran.
+  bool CaptureKey();
+  // The key table acts only for the main window while it is active and no text field has
+  // the focus, and once per key message (not again while the event climbs to the parents).
+  bool KeyTableApplies(QObject* watched, QEvent* event);
+  bool IsKeyWindow(const QWidget* w) const;  // the main window or its control panel
+  QEvent* lastKeyEvent_ = nullptr;
+  QPointer<QWidget> lastKeyReceiver_;
 
   // ---- teletext (mainform_teletext.cpp) ----
   void MMTeletextClick();
   // The teletext rows of the key table ("T", Control+T, Control+S, digits); the caller
   // marks the character handled.
-  void TeletextKey(int code);
+  bool TeletextKey(int code);  // true when the key's teletext row ran
   // "+"/"-" page while pages are shown (before zoom and crop act).
-  void TeletextPaging(bool next);
+  bool TeletextPaging(bool next);  // true when a page was turned
   // Saves the page on screen (or every page) with the names the settings give; the OSD
   // shows the result.
   void SaveTeletext(bool allPages);
@@ -276,6 +292,12 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   double MprisVolume() const override;
   bool MprisCanGoNext() const override;
   bool MprisCanGoPrevious() const override;
+
+  // ---- options (mainform_options.cpp) ----
+  // Menu command "Options": the dialog, then resize, associations, OSD, language, engine.
+  void MMOptionsClick();
+  // Hands the engine the settings it copied when it was made (capture, format, AC-3 output).
+  void ApplyEngineSettings();
 
   // ---- control panel and About (mainform_panel.cpp) ----
   // The loaded control panel library; commands to an unloaded panel are dropped.
@@ -324,6 +346,8 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void TimerTimer();
   // A file handed over by a second instance (or the local hand-over in tests).
   void InstanceOpen(const QString& fileName);
+  // The last file handed over before the engine existed; opened at the first tick.
+  QString PendingOpen;
 
   // ---- translation and file associations (mainform_language.cpp, mainform_associations.cpp) ----
   // The translator, made in FormCreate; LoadLanguage applies "Languages/" + name + ".lng" to
@@ -377,6 +401,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   QPoint lastMouse_;
   bool screenshotTaken_ = false;
   int keptWidth_ = 0;  // the width the window itself last set; another width is the user's
+  int keptHeight_ = 0;  // likewise the height: a new height alone from outside moves the width
   QPointer<MprisService> mpris_;
   TExplorerDrop* drop_ = nullptr;
 

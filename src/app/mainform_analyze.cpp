@@ -107,7 +107,8 @@ bool TMainForm::AnalyzeEndOfStream(bool* started) {
 void TMainForm::AnalyzerSeek(int32_t ms) {
   if (!Player) return;
   AnalyzeMode = false;
-  Player->SetPosition(ms);
+  if (Player->State == psRunning || Player->State == psPaused) SeekTo(ms);  // the one seek routine
+  else Player->SetPosition(ms);
 }
 
 }  // namespace kv

@@ -30,10 +30,7 @@ void TMainForm::CreatePlayer() {
   Player->DVNTSC = Options->DVNTSC;
   Player->VideoFilterChain = Options->VideoFilters;
   Player->AudioFilterChain = Options->AudioFilters;
-  Player->AC3WaveOut = Options->AC3WaveOut;
-  Player->CaptureEnabled = Options->CaptureEnabled;
-  Player->ColorDepth = Options->ColorDepth;
-  Player->Quality = Options->Quality;
+  ApplyEngineSettings();
   // Graph events may be signalled from a streaming thread: the window drains them on its own.
   QPointer<TMainForm> self(this);
   Player->GraphNotify = [self]() {

@@ -26,7 +26,23 @@ geometry::Aspect CurrentAspect(int pictureWidth, int pictureHeight) {
   return a;
 }
 
+std::vector<geometry::Rect> AvailableAreas() {
+  std::vector<geometry::Rect> areas;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    const QRect a = screen->availableGeometry();
+    areas.push_back(geometry::Rect{a.x(), a.y(), a.width(), a.height()});
+  }
+  return areas;
+}
+
 }  // namespace
+
+QRect TMainForm::KeptOnScreen(const QRect& bounds) const {
+  const std::vector<geometry::Rect> areas = AvailableAreas();
+  const geometry::Rect r = geometry::KeepOnScreen(geometry::Rect{bounds.x(), bounds.y(), bounds.width(), bounds.height()},
+                                                  areas.data(), static_cast<int>(areas.size()));
+  return QRect(r.left, r.top, r.width, r.height);
+}
 
 // The window is frameless, so the window and its client area are the same size unless a
 // window manager adds a frame of its own; that real difference is what counts.
@@ -57,7 +73,10 @@ void TMainForm::SetAspect(bool keep, int x, int y, int mode) {
     const int w = frameGeometry().width();
     const int h = geometry::AspectCommandHeight(mode, w, FrameWidth(), FrameHeight(),
                                                 CurrentAspect(PictureWidth, PictureHeight));
-    if (h > 0) resize(width(), h - FrameHeight());
+    if (h > 0) {
+      keptHeight_ = h - FrameHeight();
+      resize(width(), keptHeight_);
+    }
   }
   Updating = false;
   FormResize();
@@ -83,12 +102,22 @@ int TMainForm::FormCanResize(int newWidth) {
                                 Player != nullptr, Player ? Player->ZoomCrop : 0) - FrameHeight();
 }
 
+int TMainForm::FormCanResizeWidth(int newHeight) {
+  if (Updating || Fullscreen || !Options || !Options->KeepAspectRatio) return -1;
+  return geometry::ResizeWidth(newHeight + FrameHeight(), FrameWidth(), FrameHeight(),
+                               CurrentAspect(PictureWidth, PictureHeight), Player != nullptr,
+                               Player ? Player->ZoomCrop : 0) - FrameWidth();
+}
+
 void TMainForm::AdjustHeightToAspect() {
   if (!Options->KeepAspectRatio || Updating || Fullscreen) return;
   const int h = geometry::ResizeHeight(frameGeometry().width(), FrameWidth(), FrameHeight(),
                                        CurrentAspect(PictureWidth, PictureHeight), Player != nullptr,
                                        Player ? Player->ZoomCrop : 0);
-  if (h > FrameHeight()) resize(width(), h - FrameHeight());
+  if (h > FrameHeight()) {
+    keptHeight_ = h - FrameHeight();
+    resize(width(), keptHeight_);
+  }
 }
 
 void TMainForm::SizeWindowToPicture() {
@@ -98,10 +127,23 @@ void TMainForm::SizeWindowToPicture() {
   }
   int w = 0, h = 0;
   geometry::OpenSize(CurrentAspect(PictureWidth, PictureHeight), 0, 0, w, h);
-  if (w > 0 && h > 0) {
-    keptWidth_ = w;
-    resize(w, h);
+  if (w <= 0 || h <= 0) return;
+  // A picture larger than the screen that holds the window: the window fits the screen's
+  // available area (frame included), the width deciding, the height following.
+  QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
+  if (screen) {
+    const QRect area = screen->availableGeometry();
+    int fw = w + FrameWidth(), fh = h + FrameHeight();
+    geometry::FitIntoArea(fw, fh, FrameWidth(), FrameHeight(), area.width(), area.height());
+    w = fw - FrameWidth();
+    h = fh - FrameHeight();
   }
+  // Grown by a larger picture, the window may now hang off the screen: pull it back.
+  const QRect placed = KeptOnScreen(QRect(frameGeometry().topLeft(), QSize(w + FrameWidth(), h + FrameHeight())));
+  keptWidth_ = placed.width() - FrameWidth();
+  keptHeight_ = placed.height() - FrameHeight();
+  if (placed.topLeft() != frameGeometry().topLeft()) move(placed.topLeft());
+  resize(placed.width() - FrameWidth(), placed.height() - FrameHeight());
 }
 
 void TMainForm::FormResize() {
@@ -148,6 +190,10 @@ void TMainForm::MMFullscreenClick() {
     QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
     if (screen) {
       keptWidth_ = screen->geometry().width();
+      keptHeight_ = screen->geometry().height();
+      // Ask the window manager for its full-screen state too, so that desktop panels go
+      // below the window; the geometry stays the window's own arithmetic.
+      setWindowState(windowState() | Qt::WindowFullScreen);
       setGeometry(screen->geometry());
     }
     if (!Options->AlwaysOnTop) {
@@ -173,6 +219,8 @@ void TMainForm::MMFullscreenClick() {
     }
     if (Subtitles) Subtitles->HideStrip();
     keptWidth_ = WindowBounds.width();
+    keptHeight_ = WindowBounds.height();
+    setWindowState(windowState() & ~Qt::WindowFullScreen);
     setGeometry(WindowBounds);
     Updating = false;
     if (Subtitles) Subtitles->ShowStripIfOn();

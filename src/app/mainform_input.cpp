@@ -1,7 +1,13 @@
 // Keys (application-wide), the mouse on the picture, and dropped files.
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QMouseEvent>
 #include <QWindow>
 
@@ -38,6 +44,16 @@ int CharacterOf(const QKeyEvent* e) {
   if (text.size() != 1) return -1;
   const char16_t c = text.at(0).unicode();
   return c < 128 ? static_cast<int>(c) : -1;
+}
+
+// A widget that takes typed text: keys are its own, never the key table's.
+bool TakesText(const QWidget* w) {
+  if (!w) return false;
+  if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w)) return true;
+  if (auto* t = qobject_cast<const QTextEdit*>(w)) return !t->isReadOnly();
+  if (auto* t = qobject_cast<const QPlainTextEdit*>(w)) return !t->isReadOnly();
+  if (auto* c = qobject_cast<const QComboBox*>(w)) return c->isEditable();
+  return w->testAttribute(Qt::WA_InputMethodEnabled);
 }
 
 QString ZoomText(double factor) {
@@ -88,20 +104,25 @@ bool TMainForm::HandleKeyUp(int vk) {
 }
 
 bool TMainForm::HandleChar(int code, uint32_t timestamp) {
-  const bool duplicate = lastCharSeen_ && static_cast<uint32_t>(code) == lastCharCode_ && timestamp == lastCharTime_;
+  // The same message seen twice (same code and time stamp) acts once. A message without a
+  // time stamp (made by the program, not the window system) is always a new one; the event
+  // filter already keeps one message from acting again while it climbs to the parents.
+  const bool duplicate = timestamp != 0 && lastCharSeen_ && static_cast<uint32_t>(code) == lastCharCode_ &&
+                         timestamp == lastCharTime_;
   lastCharSeen_ = true;
   lastCharCode_ = static_cast<uint32_t>(code);
   lastCharTime_ = timestamp;
   if (duplicate) return false;
+  // Each row says whether it ran: a character is marked handled only then, so that a
+  // character nothing here uses passes on to the window that has the focus.
   const bool haveGraph = Player && Player->Graph;
   switch (keys::ClassifyChar(code)) {
     case keys::CharCommand::None: return false;
     case keys::CharCommand::Mute:
-      if (haveGraph) {
-        Muted = !Muted;
-        Player->SetMute(Muted);
-        if (OnScreen) OnScreen->ShowSoundMode(Muted ? -1 : -2);
-      }
+      if (!haveGraph) return false;
+      Muted = !Muted;
+      Player->SetMute(Muted);
+      if (OnScreen) OnScreen->ShowSoundMode(Muted ? -1 : -2);
       return true;
     case keys::CharCommand::Fullscreen: MMFullscreenClick(); return true;
     case keys::CharCommand::AlwaysOnTop: MMAlwaysontopClick(); return true;
@@ -109,28 +130,29 @@ bool TMainForm::HandleChar(int code, uint32_t timestamp) {
     case keys::CharCommand::Aspect43: SetAspect(true, 4, 3, 1); return true;
     case keys::CharCommand::AspectNone: SetAspect(false, 0, 0, -1); return true;
     case keys::CharCommand::OsdMenu:
-      if (OnScreen) OnScreen->HandleKey(TOSD::KeyMenu);
+      if (!OnScreen) return false;
+      OnScreen->HandleKey(TOSD::KeyMenu);
       return true;
     case keys::CharCommand::Clock:
       ClockShown = !ClockShown;
       if (OnScreen) OnScreen->ShowTime(ClockShown ? 1 : 0);
       return true;
     case keys::CharCommand::SaveOrCapture:
-      if (Player && Player->TeletextShown) SaveTeletext(false);
-      else if (Player && Player->GrabberConnected) CaptureFrame();
-      return true;
+      if (Player && Player->TeletextShown) {
+        SaveTeletext(false);
+        return true;
+      }
+      return CaptureKey();
     case keys::CharCommand::SaveAllPages:
     case keys::CharCommand::Teletext:
     case keys::CharCommand::TeletextTransparent:
     case keys::CharCommand::Digit:
-      TeletextKey(code);  // acts only while a teletext decoder runs
-      return true;
+      return TeletextKey(code);  // acts only while a teletext decoder runs
     case keys::CharCommand::Status:
-      if (OnScreen) {
-        if (Muted) OnScreen->ShowSoundMode(-1);
-        OnScreen->ShowTime(2);
-        OnScreen->ShowStatus(QString::fromStdString(StatusText()));
-      }
+      if (!OnScreen) return false;
+      if (Muted) OnScreen->ShowSoundMode(-1);
+      OnScreen->ShowTime(2);
+      OnScreen->ShowStatus(QString::fromStdString(StatusText()));
       return true;
     case keys::CharCommand::Pause: MMPauseClick(); return true;
     case keys::CharCommand::ZoomOff:
@@ -159,22 +181,62 @@ bool TMainForm::HandleChar(int code, uint32_t timestamp) {
     case keys::CharCommand::Plus:
     case keys::CharCommand::Minus: {
       const bool plus = keys::ClassifyChar(code) == keys::CharCommand::Plus;
-      if (!Player) return true;
-      TeletextPaging(plus);
+      if (!Player) return false;
+      const bool paged = TeletextPaging(plus);
       if (ZoomMode) {
         Player->SetZoom(Player->ZoomFactor + (plus ? Options->ZoomStep : -Options->ZoomStep));
         ShowOsdText(ZoomText(Player->ZoomFactor));
-      } else if (CropMode) {
+        return true;
+      }
+      if (CropMode) {
         Player->SetZoomCrop(Player->ZoomCrop + (plus ? Options->ZoomCropStep : -Options->ZoomCropStep));
         if (Fullscreen) FullscreenLayout();
         else AdjustHeightToAspect();
         FormResize();
         ShowOsdText(QStringLiteral("Crop %1%").arg(Player->ZoomCrop));
+        return true;
       }
-      return true;
+      return paged;
     }
   }
   return false;
+}
+
+bool TMainForm::CaptureKey() {
+  if (!Player || !Player->Graph) return false;
+  // With capture switched off no grabber is linked; the key still answers, with the reason.
+  if (!Options->CaptureEnabled) {
+    if (OnScreen) OnScreen->ShowStatus(QStringLiteral("Frame capture disabled"));
+    return true;
+  }
+  if (!Player->GrabberConnected) return false;
+  CaptureFrame();
+  return true;
+}
+
+bool TMainForm::IsKeyWindow(const QWidget* w) const {
+  if (w == this) return true;
+  // The control panel: a tool window the main window owns (never one of the dialogs).
+  return w && w->isWindow() && w->parentWidget() == this && w->windowType() == Qt::Tool &&
+         !qobject_cast<const QDialog*>(w);
+}
+
+bool TMainForm::KeyTableApplies(QObject* watched, QEvent* event) {
+  if (!isVisible() || QApplication::activePopupWidget()) return false;
+  // Only while the main window (or its control panel) is the active window: the program's
+  // dialogs keep their keys.
+  QWidget* active = QApplication::activeWindow();
+  if (!IsKeyWindow(active)) return false;
+  // (A tool window leaves the main window the active one: the event's own window counts.)
+  if (!watched->isWidgetType() || !IsKeyWindow(static_cast<QWidget*>(watched)->window())) return false;
+  if (TakesText(QApplication::focusWidget())) return false;
+  // The same key event travels from the focus widget up to its parents: it is one message.
+  if (event == lastKeyEvent_ && lastKeyReceiver_ && watched != lastKeyReceiver_ &&
+      static_cast<QWidget*>(watched)->isAncestorOf(lastKeyReceiver_))
+    return false;
+  lastKeyEvent_ = event;
+  lastKeyReceiver_ = static_cast<QWidget*>(watched);
+  return true;
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -182,13 +244,16 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::ShortcutOverride: {
       // Characters of the key table act from every window, once: they must not also fire
       // as menu shortcuts.
+      lastKeyEvent_ = nullptr;  // a new key message starts here
+      if (!isVisible() || !IsKeyWindow(QApplication::activeWindow()) || TakesText(QApplication::focusWidget()))
+        return false;
       auto* key = static_cast<QKeyEvent*>(event);
       const int code = CharacterOf(key);
       if (code >= 0 && keys::ClassifyChar(code) != keys::CharCommand::None) event->accept();
       return false;
     }
     case QEvent::KeyPress: {
-      if (!isVisible() || QApplication::activePopupWidget()) return false;
+      if (!KeyTableApplies(watched, event)) return false;
       auto* key = static_cast<QKeyEvent*>(event);
       const int vk = VirtualKeyOf(key);
       if (vk && HandleKeyDown(vk)) return true;
@@ -198,14 +263,23 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
       return false;
     }
     case QEvent::KeyRelease: {
-      if (!isVisible()) return false;
+      lastKeyEvent_ = nullptr;
+      if (!isVisible() || !IsKeyWindow(QApplication::activeWindow()) || TakesText(QApplication::focusWidget()))
+        return false;
       auto* key = static_cast<QKeyEvent*>(event);
       const int vk = VirtualKeyOf(key);
       return vk && HandleKeyUp(vk);
     }
     default: break;
   }
-  if (watched == VideoArea || watched == static_cast<QObject*>(VideoSurface)) {
+  // The form itself only for its own area (the black bars): a mouse event that a child let
+  // pass climbs to the form and must not act twice.
+  const bool onBars = watched == this && (event->type() == QEvent::MouseButtonPress ||
+                                          event->type() == QEvent::MouseMove ||
+                                          event->type() == QEvent::MouseButtonRelease ||
+                                          event->type() == QEvent::MouseButtonDblClick) &&
+                      !childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+  if (watched == VideoArea || watched == static_cast<QObject*>(VideoSurface) || onBars) {
     // (either surface: only the one in use is shown)
     switch (event->type()) {
       case QEvent::MouseButtonPress:

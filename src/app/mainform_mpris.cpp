@@ -29,14 +29,12 @@ void TMainForm::MprisSeekBy(qint64 offsetUs) {
     MMNextClick();  // seeking past the end moves to the next title, as MPRIS asks
     return;
   }
-  Player->SetPosition(static_cast<int32_t>(target));
-  Player->ResetStatistics();
+  SeekTo(static_cast<int32_t>(target));
 }
 
 void TMainForm::MprisSetPosition(qint64 positionUs) {
-  if (!Player || (Player->State != psRunning && Player->State != psPaused)) return;
-  Player->SetPosition(static_cast<int32_t>(positionUs / 1000));
-  Player->ResetStatistics();
+  if (positionUs < 0 || !Player || positionUs / 1000 > Player->GetDuration()) return;  // MPRIS: ignored
+  SeekTo(static_cast<int32_t>(positionUs / 1000));
 }
 
 void TMainForm::MprisOpenUri(const QString& uri) { PlayFileNow(uri.toStdString()); }

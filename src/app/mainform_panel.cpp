@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMoveEvent>
 
+#include <cmath>
 #include <filesystem>
 
 #include "app/mainform.h"
@@ -154,15 +155,14 @@ void TMainForm::moveEvent(QMoveEvent* event) {
 void TMainForm::PanelSeek(int32_t hundredths) {
   if (!Player || (Player->State != psRunning && Player->State != psPaused)) return;
   AnalyzeMode = false;
-  Player->SetPositionPercent(hundredths / 100.0);
-  Player->ResetStatistics();
+  // The one seek routine (subtitles, statistics, MPRIS); the panel's own steps follow.
+  const int32_t duration = Player->GetDuration();
+  SeekTo(duration != 0 ? static_cast<int32_t>(std::lround(duration * (hundredths / 100.0) / 100.0)) : -1);
   if (Options && !Options->StatNoReset) {
     PanelCommand(panel::kVideoBitrate, -1, 0);
     PanelCommand(panel::kAudioBitrate, -1, 0);
   }
   SendPositionToPanel();
-  if (Subtitles) Subtitles->Seeked();
-  if (mpris_) mpris_->NotifySeeked();
 }
 
 void TMainForm::PanelOnTop(bool on) {

@@ -186,12 +186,15 @@ void TMainForm::MMPrevClick() {
 void TMainForm::SeekBy(int32_t stepMs) {
   if (!Player || (Player->State != psRunning && Player->State != psPaused)) return;
   const int32_t position = Player->GetPosition();
-  if (stepMs > 0) {
-    int32_t target = playback::ForwardTarget(position, Player->GetDuration(), stepMs);
-    if (target >= 0) Player->SetPosition(target);
-  } else {
-    Player->SetPosition(playback::BackTarget(position, -stepMs));
-  }
+  int32_t target = -1;  // forward with too little left: nothing moves
+  if (stepMs > 0) target = playback::ForwardTarget(position, Player->GetDuration(), stepMs);
+  else target = playback::BackTarget(position, -stepMs);
+  SeekTo(target);
+}
+
+void TMainForm::SeekTo(int32_t targetMs) {
+  if (!Player || (Player->State != psRunning && Player->State != psPaused)) return;
+  if (targetMs >= 0) Player->SetPosition(targetMs);
   if (Subtitles) Subtitles->Seeked();
   Player->ResetStatistics();
   if (mpris_) mpris_->NotifySeeked();

@@ -14,27 +14,30 @@ void TMainForm::MMTeletextClick() {
   if (QAction* item = Action("MMTeletext")) item->setChecked(Player && Player->TeletextShown);
 }
 
-void TMainForm::TeletextKey(int code) {
-  if (!Player || !Player->TeletextActive) return;
+bool TMainForm::TeletextKey(int code) {
+  if (!Player || !Player->TeletextActive) return false;
   switch (keys::ClassifyChar(code)) {
-    case keys::CharCommand::Teletext: MMTeletextClick(); break;
+    case keys::CharCommand::Teletext: MMTeletextClick(); return true;
     case keys::CharCommand::TeletextTransparent:
       Player->SetTeletextTransparent(!Player->TeletextTransparent);
-      break;
+      return true;
     case keys::CharCommand::SaveAllPages:
-      if (Player->TeletextShown) SaveTeletext(true);
-      break;
+      if (!Player->TeletextShown) return false;
+      SaveTeletext(true);
+      return true;
     case keys::CharCommand::Digit:
-      if (Player->TeletextShown) Player->PutTeletextDigit(code - '0');
-      break;
-    default: break;
+      if (!Player->TeletextShown) return false;
+      Player->PutTeletextDigit(code - '0');
+      return true;
+    default: return false;
   }
 }
 
-void TMainForm::TeletextPaging(bool next) {
-  if (!Player || !Player->TeletextActive || !Player->TeletextShown) return;
+bool TMainForm::TeletextPaging(bool next) {
+  if (!Player || !Player->TeletextActive || !Player->TeletextShown) return false;
   if (next) Player->TeletextNextPage();
   else Player->TeletextPrevPage();
+  return true;
 }
 
 void TMainForm::SaveTeletext(bool allPages) {

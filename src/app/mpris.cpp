@@ -109,15 +109,13 @@ void MprisPlayerAdaptor::Stop() { service_->Target()->MprisStop(); }
 void MprisPlayerAdaptor::Next() { service_->Target()->MprisNext(); }
 void MprisPlayerAdaptor::Previous() { service_->Target()->MprisPrevious(); }
 void MprisPlayerAdaptor::Seek(qlonglong offset) {
-  service_->Target()->MprisSeekBy(offset);
-  service_->NotifySeeked();
+  service_->Target()->MprisSeekBy(offset);  // the player's seek routine tells Seeked
 }
 void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
   // A stale track id (the track changed meanwhile) is ignored, as MPRIS asks.
   if (trackId.path() != QLatin1String(kTrackPath)) return;
   if (position < 0 || position > service_->Target()->MprisLengthUs()) return;
   service_->Target()->MprisSetPosition(position);
-  service_->NotifySeeked();
 }
 void MprisPlayerAdaptor::OpenUri(const QString& uri) {
   QUrl url(uri);

@@ -325,6 +325,13 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   TAudioExit ConnectFirstAudioPin(IBaseFilter* demux, const std::string& fileName);
   bool UseAudioClock();
   void ResumeState();
+  // A renderer change rewires a stopped graph and then restores what the user had.
+  struct TResumePoint {
+    bool active = false;  // the graph was running or paused
+    int32_t position = 0;
+  };
+  TResumePoint StopForRewiring();
+  void ResumeAfterRewiring(const TResumePoint& point);
   int LinkAfter(ComPtr<IPin>* out, IBaseFilter* filter);
   bool LinkVideoFront(ComPtr<IPin>* out);
   bool LinkVideoBack(ComPtr<IPin>* out);

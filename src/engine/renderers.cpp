@@ -111,7 +111,10 @@ bool TCOMPlay::CreateAudioRenderer(const std::string& name) {
 void TCOMPlay::ChangeVideoRenderer(const std::string& name) {
   if (name == VideoRendererName || !Listed(VideoRendererNames, name)) return;
   VideoRendererName = name;
-  if (State == psRunning && MediaControl) MediaControl->Stop();
+  // The graph runtime rewires only a stopped graph (a paused one refuses Disconnect, and
+  // removing a filter would then stop it behind the engine's back): stop, rebuild, and put
+  // back the state and position the user had.
+  const TResumePoint resume = StopForRewiring();
   if (VideoRenderer) {
     ComPtr<IPin> upstream;
     ComPtr<IPin> in = FindPin(VideoRenderer.Get(), PINDIR_INPUT, 0);
@@ -137,13 +140,30 @@ void TCOMPlay::ChangeVideoRenderer(const std::string& name) {
     }
   }
   SetupVideoWindow();
-  if (State == psRunning && MediaControl) MediaControl->Run();
+  ResumeAfterRewiring(resume);
+}
+
+TCOMPlay::TResumePoint TCOMPlay::StopForRewiring() {
+  TResumePoint point;
+  point.active = (State == psRunning || State == psPaused) && MediaControl;
+  if (!point.active) return point;
+  point.position = GetPosition();
+  MediaControl->Stop();
+  return point;
+}
+
+void TCOMPlay::ResumeAfterRewiring(const TResumePoint& point) {
+  if (!point.active) return;
+  SetPosition(point.position);
+  ResumeState();
 }
 
 void TCOMPlay::ChangeAudioRenderer(const std::string& name) {
   if (name == AudioRendererName || !Listed(AudioRendererNames, name)) return;
   AudioRendererName = name;
-  if (State == psRunning && MediaControl) MediaControl->Stop();
+  // As for the video renderer: a paused graph is stopped for the rewiring and paused again
+  // at its place, so that from the user's view the change does not stop playback.
+  const TResumePoint resume = StopForRewiring();
   ComPtr<IPin> upstream;
   auto takePeer = [&](IPin* in) {
     ComPtr<IPin> peer;
@@ -168,7 +188,7 @@ void TCOMPlay::ChangeAudioRenderer(const std::string& name) {
       Debug.TextOut("Cannot connect audio renderer " + name);
   }
   ChooseSyncSource();
-  if (State == psRunning && MediaControl) MediaControl->Run();
+  ResumeAfterRewiring(resume);
 }
 
 bool TCOMPlay::SetupVideoWindow() {

@@ -129,8 +129,10 @@ void TAudioMixer::RebuildLocked() {
   Destinations_.clear();
   LastState_.clear();
   Dirty_ = false;
+  DefaultSink_.clear();
   std::vector<audio::TSinkInputInfo> inputs = Connection_->SinkInputs();
   for (const audio::TSinkInfo& sink : Connection_->SinksDefaultFirst()) {
+    if (sink.IsDefault) DefaultSink_ = sink.Name;
     TMixerDestination destination;
     destination.LineId = KDestinationLineBase | (sink.Index & 0xFFFF);
     destination.Channels = static_cast<uint32_t>(sink.Volume.size());
@@ -236,6 +238,10 @@ bool TAudioMixer::SetVolume(int destination, int connection, int left, int right
 void TAudioMixer::OnServerEvent(int facility, int change, uint32_t index) {
   auto kind = static_cast<TPulseFacility>(facility);
   auto what = static_cast<TPulseChange>(change);
+  if (kind == TPulseFacility::Server) {
+    OnServerChange();
+    return;
+  }
   if (kind != TPulseFacility::Sink && kind != TPulseFacility::SinkInput) return;
   bool input = kind == TPulseFacility::SinkInput;
   if (what != TPulseChange::Changed) {
@@ -269,6 +275,23 @@ void TAudioMixer::OnServerEvent(int facility, int change, uint32_t index) {
   }
   if (volumeChanged && OnControlChange) OnControlChange(base | KVolumeKind);
   if (muteChanged && OnControlChange) OnControlChange(base | KMuteKind);
+}
+
+void TAudioMixer::OnServerChange() {
+  // The server's own settings changed; what matters here is a new default sink.
+  std::optional<audio::TServerInfo> server = Connection_->ServerInfo();
+  if (!server) return;
+  uint32_t line = 0, control = 0;
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (MixerId_ < 0 || server->DefaultSinkName == DefaultSink_) return;
+    RebuildLocked();  // destination 0 is now the new default
+    if (Destinations_.empty()) return;
+    line = Destinations_[0].LineId;
+    control = ControlBase(Destinations_[0].ServerIndex, false) | KVolumeKind;
+  }
+  if (OnLineChange) OnLineChange(line);
+  if (OnControlChange) OnControlChange(control);
 }
 
 }  // namespace kv

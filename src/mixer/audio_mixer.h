@@ -20,6 +20,10 @@
 // is the application's job (post them to the event loop). Set the handlers before
 // anything can change, and do not replace them while events may arrive.
 //
+// The default output: when the user switches the server's default sink, destination 0
+// becomes the new default (the lines are rebuilt), and OnLineChange (its line) and
+// OnControlChange (its volume control) tell the owner to read the master volume again.
+//
 // Failure: without a server MixerId is -1, the lists are empty and every volume
 // operation returns false and changes nothing.
 #pragma once
@@ -142,6 +146,7 @@ class TAudioMixer {
   void RebuildLocked();
   TLineAddress AddressOf(int destination, int connection);
   void OnServerEvent(int facility, int change, uint32_t index);
+  void OnServerChange();
 
   std::shared_ptr<audio::TPulseConnection> Connection_;
   int Subscription_ = 0;
@@ -150,7 +155,7 @@ class TAudioMixer {
   std::string Manufacturer_;
   std::string ProductName_;
 
-  // Guards Destinations_, Dirty_ and LastState_ (the event thread and the owner's thread
+  // Guards Destinations_, Dirty_, LastState_ and DefaultSink_ (the event thread and the owner's thread
   // both use them). Server queries may run while it is held; nothing the server's event
   // thread waits for needs it.
   std::mutex Mutex_;
@@ -159,6 +164,8 @@ class TAudioMixer {
   // Last volume and mute seen per line, keyed by ControlId base (index << 4 | input bit),
   // so that a server "changed" event is reported only for controls that really changed.
   std::map<uint32_t, TLineState> LastState_;
+  // The server's default sink when the lines were built: destination 0 follows it.
+  std::string DefaultSink_;
 };
 
 }  // namespace kv

@@ -137,9 +137,12 @@ void PaintBar(QImage& picture, const TOsdStyle& style, const QString& label, int
     if (style.OutlineOn) {
       p.setPen(QPen(style.OutlineColor, 1));
       p.setBrush(Qt::NoBrush);
+      // Ring k covers columns Left-k .. Right-1+k and rows Top-k .. Bottom-1+k, hugging the
+      // fill (Left .. Right-1). A 1-pixel pen outlines one pixel past a QRect's right and
+      // bottom edge, hence the corner one less: no unpainted seam between fill and outline.
       for (int k = 1; k <= d; ++k) {
         p.drawRect(QRect(QPoint(step.Left - k, step.Top - k),
-                         QPoint(step.Right + k - 1, step.Bottom + k - 1)));
+                         QPoint(step.Right + k - 2, step.Bottom + k - 2)));
       }
     }
     p.fillRect(QRect(QPoint(step.Left, step.Top), QPoint(step.Right - 1, step.Bottom - 1)), color);

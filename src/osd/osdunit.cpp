@@ -213,7 +213,9 @@ void TOSD::DrawBarPanel() {
 }
 
 void TOSD::ShowStatus(const QString& text) {
-  if (!Ready() || layout_.BarSize == 0 || text == statusText_) return;
+  // The same text again changes nothing while it is shown; once a re-layout hid it, the
+  // owner's next call brings it back (a paused player's text does not change).
+  if (!Ready() || layout_.BarSize == 0 || (text == statusText_ && statusShown_)) return;
   if (text.isEmpty()) {
     Hide(Element::Status);
     statusText_.clear();

@@ -133,6 +133,9 @@ void TSubtitleController::SubTitleSelect(QAction* item) {
     SubtitleIndex = tag;
     UncheckSubtitleMenu();
     item->setChecked(true);
+    // The choice is made: the frame rate may be changed from now on, also for the whole
+    // playback that follows.
+    if (changeFramerate_) changeFramerate_->setEnabled(true);
     return;
   }
   if (VideoFramerate <= 0) {
@@ -161,6 +164,8 @@ void TSubtitleController::MMChangeframerateClick() {
   VideoFramerate = *rate;
   list_.SetOffset(form_->OffsetMs());
   list_.SetFramerate(VideoFramerate);
+  log_.TextOut("Subtitle framerate " + form_->FramerateBox->currentText().toStdString() + ", offset " +
+               std::to_string(form_->OffsetMs()) + " ms");
   PrepareSubtitles();
 }
 

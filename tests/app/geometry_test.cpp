@@ -56,5 +56,36 @@ TEST(Geometry, ZeroSizedPictureFallsBackInsteadOfDividingByZero) {
   EXPECT_EQ(AspectCommandHeight(0, 100, 0, 0, none), 0);
 }
 
+TEST(Geometry, APictureLargerThanTheScreenGetsAWindowThatFits) {
+  int w = 1920, h = 1080;
+  FitIntoArea(w, h, 0, 0, 1280, 690);  // a 1280x720 screen less a 30-pixel panel
+  EXPECT_EQ(w, 1226) << "the height limits here: the widest window of that height";
+  EXPECT_EQ(h, 689);
+  EXPECT_LE(h, 690);
+  w = 3840, h = 1600;  // wide: the width limits
+  FitIntoArea(w, h, 8, 30, 1280, 720);
+  EXPECT_EQ(w, 1280);
+  EXPECT_EQ(h, (1280 - 8) * 1570 / 3832 + 30);
+  w = 720, h = 576;
+  FitIntoArea(w, h, 0, 0, 1280, 720);
+  EXPECT_EQ(w, 720) << "a window that fits stays as it is";
+  EXPECT_EQ(h, 576);
+}
+
+TEST(Geometry, APlacementOffEveryScreenComesBackInsideTheNearest) {
+  const Rect screens[] = {{0, 0, 1280, 690}, {1280, 0, 1920, 1050}};
+  // Left by a 1920x1080 window centred on the small screen, then used by a 720x576 picture.
+  EXPECT_EQ(KeepOnScreen(Rect{-320, -180, 720, 576}, screens, 2), (Rect{0, 0, 720, 576}));
+  // Saved on a monitor that is gone.
+  EXPECT_EQ(KeepOnScreen(Rect{5000, 200, 640, 360}, screens, 2), (Rect{2560, 200, 640, 360}));
+  // Larger than any screen and outside: sized down into the nearest.
+  EXPECT_EQ(KeepOnScreen(Rect{-3000, 0, 1920, 1080}, screens, 2), (Rect{0, 0, 1226, 689}));
+  // Three quarters visible is enough: the user's own placement is kept.
+  EXPECT_EQ(KeepOnScreen(Rect{-100, 10, 400, 300}, screens, 2), (Rect{-100, 10, 400, 300}));
+  // Across two screens, mostly on the second.
+  EXPECT_EQ(KeepOnScreen(Rect{1200, 100, 640, 360}, screens, 2), (Rect{1200, 100, 640, 360}));
+  EXPECT_EQ(KeepOnScreen(Rect{-300, 10, 400, 300}, screens, 0), (Rect{-300, 10, 400, 300}));
+}
+
 }  // namespace
 }  // namespace kv::geometry

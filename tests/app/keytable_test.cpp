@@ -32,15 +32,5 @@ TEST(KeyTable, ArrowDirections) {
   EXPECT_EQ(ArrowDirection(kAdd), -1);
 }
 
-TEST(KeyTable, DuplicateFilterActsOncePerMessageButOnEveryRepeat) {
-  DuplicateCharFilter f;
-  EXPECT_TRUE(f.Accept('+', 100));
-  EXPECT_FALSE(f.Accept('+', 100)) << "the same message seen twice";
-  EXPECT_TRUE(f.Accept('+', 130)) << "auto-repeat carries a new time stamp";
-  EXPECT_TRUE(f.Accept('-', 130)) << "another character at the same time";
-  EXPECT_FALSE(f.Accept('-', 130));
-  EXPECT_TRUE(f.Accept('+', 130));
-}
-
 }  // namespace
 }  // namespace kv::keys

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/mainform.h"
+#include "mainform_fixture.h"
 #include "osd/osdunit.h"
 #include "platform/module/program_directory.h"
 #include "platform/ui/messagebox.h"
@@ -23,78 +24,6 @@
 
 namespace kv {
 namespace {
-
-namespace fs = std::filesystem;
-
-class MainFormTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    char tmpl[] = "/tmp/kavello-mainform-XXXXXX";
-    root_ = mkdtemp(tmpl);
-    fs::create_directories(root_ / "config/kavello");
-    fs::create_directories(root_ / "media");
-    fs::create_directories(root_ / "runtime");
-    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
-    setenv("PULSE_SERVER", "unix:/nonexistent", 1);  // no sound here: picture only
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    std::ofstream(root_ / "config/kavello/user.reg")
-        << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
-        << "\"Version\"=\"2.3.0.0\"\r\n\"MultipleInst\"=dword:00000001\r\n";
-    const fs::path m = root_ / "media";
-    for (const char* name : {"a.avi", "c.avi"}) {
-      std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 2 -c:v mpeg4 -q:v 5 '" +
-                        (m / name).string() + "'";
-      ASSERT_EQ(std::system(cmd.c_str()), 0);
-    }
-    std::ofstream(m / "b.avi") << "RIFF broken";
-    std::ofstream(m / "a.srt") << "1\n00:00:01,000 --> 00:00:02,000\nHello\n";
-    std::ofstream(m / "music.mp3") << "not really";
-    SetProgramDirectoryForTesting(KAVELLO_PROGRAM_DIR);
-    static int argc = 1;
-    static char arg0[] = "mainform_test";
-    static char* argv[] = {arg0, nullptr};
-    app_ = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-
-  void SetUp() override {
-    messages_.clear();
-    previous_ = ui::SetMessageBoxHandler(
-        [](const std::string& text, const std::string&) { messages_.push_back(text); });
-    form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
-    ASSERT_TRUE(form_->ShowMainForm());
-    form_->show();
-    QApplication::processEvents();
-  }
-  void TearDown() override {
-    form_->close();
-    form_.reset();
-    ui::SetMessageBoxHandler(previous_);
-  }
-
-  std::string Media(const char* name) { return (root_ / "media" / name).string(); }
-
-  // Runs the event loop until `done` holds or the limit passes (the clock of the clip, not
-  // of the machine, decides when playback ends; the limit only guards against a hang).
-  template <class F>
-  bool RunUntil(F done, int limitMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-  }
-
-  static inline fs::path root_;
-  static inline QApplication* app_ = nullptr;
-  static inline std::vector<std::string> messages_;
-  ui::MessageBoxHandler previous_;
-  std::unique_ptr<TMainForm> form_;
-};
 
 TEST_F(MainFormTest, OpenFile_attachesSubtitleAndAudioFilesOfTheDirectory) {
   form_->OpenFile(Media("a.avi"));

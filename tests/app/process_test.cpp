@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,6 +62,8 @@ class ProgramProcess : public ::testing::Test {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, (root_ / "work").c_str());
+    if (!output_.empty())
+      posix_spawn_file_actions_addopen(&actions, 1, output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -100,6 +103,7 @@ class ProgramProcess : public ::testing::Test {
 
   fs::path root_;
   fs::path media_;
+  fs::path output_;  // the program's standard output goes here when set
 };
 
 TEST_F(ProgramProcess, SecondInstanceHandsOverItsFileAndEnds_firstClosesOnSigterm) {
@@ -149,9 +153,13 @@ TEST_F(ProgramProcess, LogLinesCarryTheStampForm) {
 }
 
 TEST_F(ProgramProcess, HelpPrintsTheScriptingSwitches) {
+  output_ = root_ / "help.txt";
   pid_t p = Start({"--help"});
   ASSERT_GT(p, 0);
   EXPECT_EQ(WaitExit(p, std::chrono::seconds(30)), 0);
+  const std::string help = ReadFile(output_);
+  for (const char* line : {"Usage: kavello", "/log [FILE]", "--quit-at-end", "--screenshot-at", "--help"})
+    EXPECT_NE(help.find(line), std::string::npos) << "the help does not show " << line << ":\n" << help;
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 // Graph data model, playback control, statistics and frame capture of the engine.
+#include <cstdio>
 #include <fstream>
+#include <functional>
+
+#include <jpeglib.h>
 
 #include "engine_fixture.h"
 #include "platform/graph/media_guids.h"
@@ -152,10 +156,13 @@ TEST_F(ControlTest, zoomPositionAndCrop_setTheSourceRectangle) {
     EXPECT_EQ(r.width, steps[i].rect.width) << i;
     EXPECT_EQ(r.height, steps[i].rect.height) << i;
   }
-  // Zoom 1 again changes nothing unless forced with 0.
-  TRect4 before = LastSourceRect();
+  // Zoom 1 again changes nothing unless forced with 0, which re-applies the rectangle.
+  const int calls = SourceRectCalls();
   engine->SetZoom(1);
-  EXPECT_EQ(LastSourceRect().width, before.width);
+  EXPECT_EQ(SourceRectCalls(), calls) << "an unchanged factor was applied again";
+  engine->SetZoom(0);
+  EXPECT_EQ(SourceRectCalls(), calls + 1) << "SetZoom(0) did not re-apply the zoom";
+  EXPECT_EQ(LastSourceRect().width, 200);
 }
 
 // An event queue holding fixed events; counts what is freed.
@@ -299,6 +306,7 @@ class TFixedGrabber : public TBaseFilter, public IFrameGrabber {
     *size = w_ * h_ * bpp;
     *buffer = new uint8_t[*size];
     for (int32_t i = 0; i < *size; ++i) (*buffer)[i] = uint8_t(i * 7);
+    if (fill) fill(*buffer, w_, h_);
     *w = w_;
     *h = h_;
     ++outstanding;
@@ -312,6 +320,8 @@ class TFixedGrabber : public TBaseFilter, public IFrameGrabber {
   }
   int outstanding = 0;
   int32_t lastFormat = 0;
+  // Paints the frame instead of the byte ramp (24-bit frames: bottom-up rows of B, G, R).
+  std::function<void(uint8_t*, int32_t w, int32_t h)> fill;
 
  private:
   int32_t w_, h_;
@@ -386,16 +396,48 @@ TEST_F(CaptureTest, jpegAsksForTwentyFourBits_andWritesAJpegFile) {
   engine->FrameGrabber = grabber;
   engine->ColorDepth = 256;
   engine->Quality = 50;
+  // The picture: red above, blue below; the grabber's rows run bottom-up in B, G, R order.
+  grabber->fill = [](uint8_t* p, int32_t w, int32_t h) {
+    for (int32_t row = 0; row < h; ++row) {
+      const bool top = row >= h / 2;  // buffer row 0 is the bottom of the picture
+      for (int32_t x = 0; x < w; ++x) {
+        uint8_t* px = p + (row * w + x) * 3;
+        px[0] = top ? 0 : 255;  // blue
+        px[1] = 0;
+        px[2] = top ? 255 : 0;  // red
+      }
+    }
+  };
   auto path = dir / "shot.jpg";
   ASSERT_TRUE(engine->GrabFrame(path.string()));
-  auto b = ReadAll(path);
-  ASSERT_GT(b.size(), 100u);
-  EXPECT_EQ(b[0], 0xFF);
-  EXPECT_EQ(b[1], 0xD8);
-  EXPECT_EQ(b[b.size() - 2], 0xFF);
-  EXPECT_EQ(b[b.size() - 1], 0xD9);
   EXPECT_EQ(grabber->lastFormat, 3);
   EXPECT_EQ(grabber->outstanding, 0);
+  // Decoded, it is the same picture: red on top, blue at the bottom, the right size.
+  std::vector<uint8_t> file = ReadAll(path);
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, file.data(), static_cast<unsigned long>(file.size()));
+  ASSERT_EQ(jpeg_read_header(&info, TRUE), JPEG_HEADER_OK);
+  info.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&info);
+  ASSERT_EQ(info.output_width, 33u);
+  ASSERT_EQ(info.output_height, 17u);
+  std::vector<uint8_t> rgb(33 * 17 * 3);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = rgb.data() + info.output_scanline * 33 * 3;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  auto pixel = [&](int x, int y) { return &rgb[(y * 33 + x) * 3]; };
+  const uint8_t* top = pixel(16, 2);
+  const uint8_t* bottom = pixel(16, 14);
+  EXPECT_GT(top[0], 200) << "the top is not red (upside down or red and blue swapped)";
+  EXPECT_LT(top[2], 60);
+  EXPECT_GT(bottom[2], 200) << "the bottom is not blue";
+  EXPECT_LT(bottom[0], 60);
 }
 
 TEST_F(CaptureTest, grabberFailures_areLoggedByKind) {

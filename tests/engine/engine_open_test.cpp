@@ -215,7 +215,7 @@ TEST_F(VideoChainTest, vbiPinWithPlainRenderer_makesNoTeletextDecoder) {
   EXPECT_EQ(engine->VideoStreams, (std::vector<std::string>{"Video 0", "Teletext"}));
 }
 
-TEST_F(VideoChainTest, rerenderWithIncompatiblePlugin_showsMessage) {
+TEST_F(VideoChainTest, rerenderLinksThePlugin_andARendererThatAcceptsNothingStopsTheOpen) {
   WriteStandardDescriptors();
   engine = MakeEngine();
   engine->OpenVideo("/media/a.avi");
@@ -226,7 +226,7 @@ TEST_F(VideoChainTest, rerenderWithIncompatiblePlugin_showsMessage) {
   std::vector<std::string> in, out;
   ASSERT_TRUE(engine->ListFilterPins("Plug One", &in, &out));
   EXPECT_EQ(in, std::vector<std::string>{"In -> High Decoder"});
-  // A renderer that accepts nothing any more: the chain cannot be rebuilt.
+  // A renderer that accepts nothing any more: a new open cannot build the chain.
   Spec(CLSID_VideoRenderer).accept = [](const MediaType&) { return false; };
   engine->OpenVideo("/media/a.avi");
   Spec(CLSID_VideoRenderer).accept = [](const MediaType& mt) { return mt.majortype == MEDIATYPE_Video; };
@@ -428,6 +428,36 @@ TEST_F(AudioChainTest, openAudioOfSeparateFile_usesVideoContainerWhenOnlyItMatch
   engine->OpenAudio("/media/dub.zzz");
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], "Unknown media type");
+}
+
+TEST_F(AudioChainTest, refusedLinksAndMissingDecoders_showTheirErrorBoxes) {
+  WriteStandardDescriptors();
+  auto saved = Spec(kSplitter).outputs;
+  Spec(kSplitter).outputs = {{"Video 0", VideoType(FourccSubtype("XVID"))},
+                             {"English", AudioType(WaveFormatSubtype(0x55))},
+                             {"Odd", AudioType(WaveFormatSubtype(0x7777))}};
+  // The decoder refuses the stream: the chain fails with its box, the picture plays on.
+  auto accept = Spec(kAudioDecoder).accept;
+  Spec(kAudioDecoder).accept = [](const MediaType&) { return false; };
+  engine = MakeEngine();
+  engine->OpenVideo("/media/a.avi");
+  Spec(kAudioDecoder).accept = accept;
+  EXPECT_EQ(engine->State, psOpened);
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0], "Cannot connect audio decoder");
+  // A stream no decoder takes: the switch says so.
+  boxes.clear();
+  engine->OpenVideo("/media/a.avi");
+  ASSERT_EQ(engine->AudioStreamName, "English");
+  engine->SelectAudioStream("Odd");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "Audio is in unsupported type or audio decoder is not installed");
+  // A separate audio file without any container: its own box.
+  boxes.clear();
+  engine->OpenAudio("/media/dub.zzz");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "Unknown media type");
+  Spec(kSplitter).outputs = saved;
 }
 
 using RendererTest = EngineTest;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "../audio/pulse_test_server.h"
 #include "debugsup/debugsup.h"
@@ -121,6 +122,52 @@ TEST_F(EnginePlaybackTest, playsPictureAndSoundToTheEnd) {
   ASSERT_TRUE(SUCCEEDED(graphFilter->GetSyncSource(clock.Put())));
   ASSERT_TRUE(SUCCEEDED(e->AudioRenderer.As(&rendererClock)));
   EXPECT_TRUE(IsSameObject(clock.Get(), rendererClock.Get()));
+  EXPECT_TRUE(boxes.empty());
+}
+
+// The graph's own state, as the renderers and clock see it.
+OAFilterState GraphState(TCOMPlay& e) {
+  OAFilterState state = -1;
+  if (!e.MediaControl || FAILED(e.MediaControl->GetState(5000, &state))) return -1;
+  return state;
+}
+
+TEST_F(EnginePlaybackTest, rendererChanges_keepTheStateAndThePlaceWhilePausedAndRunning) {
+  KV_REQUIRE_PULSE();
+  auto e = PlayerEngine();
+  e->OpenVideo(kMedia + "avi_mpeg4_mp3.avi");
+  ASSERT_EQ(e->State, psOpened);
+  ASSERT_GE(e->AudioRendererNames.size(), 2u);
+  e->Play();
+  // Well into the 2 s clip, but before its end (the limit only guards against a hang).
+  for (int i = 0; i < 400 && e->GetPosition() < 600; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  e->Pause();
+  ASSERT_EQ(GraphState(*e), State_Paused);
+  const int32_t paused = e->GetPosition();
+  ASSERT_LT(paused, 1500);
+
+  e->ChangeVideoRenderer("Overlay mixer");
+  EXPECT_TRUE(InGraph(*e, "Overlay mixer"));
+  EXPECT_EQ(e->State, psPaused);
+  EXPECT_EQ(GraphState(*e), State_Paused) << "a video renderer change while paused left the graph stopped";
+  EXPECT_NEAR(e->GetPosition(), paused, 500) << "the picture stays at the paused place (to a key frame)";
+
+  const std::string other = e->AudioRendererNames.back();
+  ASSERT_NE(other, e->AudioRendererName);
+  e->ChangeAudioRenderer(other);
+  EXPECT_TRUE(InGraph(*e, "Audio renderer"));
+  EXPECT_EQ(e->ActiveAudioRenderer, other);
+  EXPECT_EQ(e->State, psPaused);
+  EXPECT_EQ(GraphState(*e), State_Paused) << "an audio renderer change while paused stopped playback";
+  EXPECT_NEAR(e->GetPosition(), paused, 500);
+
+  // Running: the graph runs on after each change.
+  e->Play();
+  e->ChangeVideoRenderer("Video Renderer");
+  EXPECT_EQ(GraphState(*e), State_Running);
+  e->ChangeAudioRenderer(e->AudioRendererNames.front());
+  EXPECT_EQ(GraphState(*e), State_Running);
+  ASSERT_TRUE(RunToEnd(*e)) << "playback reaches the end after the changes";
   EXPECT_TRUE(boxes.empty());
 }
 

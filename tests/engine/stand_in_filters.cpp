@@ -23,6 +23,7 @@ std::map<GUID, TClassState>& Classes() {
 }
 
 TRect4 lastRect;
+int sourceRectCalls = 0;
 
 std::vector<std::string>& AudioDeviceNames() {
   static std::vector<std::string> names;
@@ -144,6 +145,7 @@ class TStandIn : public TBaseFilter,
   }
   HRESULT SetSourcePosition(int32_t l, int32_t t, int32_t w, int32_t h) override {
     lastRect = {l, t, w, h};
+    ++sourceRectCalls;
     return S_OK;
   }
   HRESULT GetSourcePosition(int32_t*, int32_t*, int32_t*, int32_t*) override { return E_NOTIMPL; }
@@ -193,6 +195,7 @@ TStandInSpec& Spec(const CLSID& clsid) { return Classes()[clsid].spec; }
 void Unregister(const CLSID& clsid) { ClassRegistry().Unregister(clsid); }
 
 TRect4 LastSourceRect() { return lastRect; }
+int SourceRectCalls() { return sourceRectCalls; }
 
 int LiveInstances(const CLSID& clsid) { return Classes()[clsid].live; }
 

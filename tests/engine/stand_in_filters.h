@@ -58,6 +58,8 @@ struct TRect4 {
   int32_t left = 0, top = 0, width = 0, height = 0;
 };
 TRect4 LastSourceRect();
+// How many times a source rectangle was set through a stand-in (all instances).
+int SourceRectCalls();
 // Last file name a stand-in source loaded.
 std::string LastLoaded(const CLSID& clsid);
 

@@ -42,7 +42,7 @@ std::optional<TClassRegistration> Resolve(const std::string& guidText, const std
 TEST(Descriptors, ContainersName_sourcesAndSplittersThisModuleRegisters) {
   testing::RegisterFiltersOnce();
   const auto files = Files("Containers", {".vc", ".ac"});
-  if (files.empty()) GTEST_SKIP() << "no descriptor files in " << kData;
+  ASSERT_FALSE(files.empty()) << "no container descriptor files in " << kData << "/Containers";
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
     const ini::TIniFile desc(file.string());
@@ -67,7 +67,9 @@ TEST(Descriptors, DecoderFormats_areSubtypesOurDecodersTake) {
   testing::RegisterFiltersOnce();
   const auto video = mediatypes::VideoDecoderSubtypes();
   const auto audio = mediatypes::AudioDecoderSubtypes();
-  for (const auto& file : Files("Decoders", {".vd", ".ad"})) {
+  const auto files = Files("Decoders", {".vd", ".ad"});
+  ASSERT_FALSE(files.empty()) << "no decoder descriptor files in " << kData << "/Decoders: nothing would be checked";
+  for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
     const ini::TIniFile desc(file.string());
     const std::string guid = desc.ReadString("Decoder", "GUID", "");

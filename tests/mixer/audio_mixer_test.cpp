@@ -19,6 +19,12 @@ using kv::test::TPulseTestServer;
 [[maybe_unused]] auto* const PulseEnvironment =
     ::testing::AddGlobalTestEnvironment(new kv::test::TPulseEnvironment);
 
+// The mixer tests need the private server the environment starts: a server that cannot
+// start is a failure here, never a silent skip.
+#define REQUIRE_SERVER()                                                          \
+  ASSERT_TRUE(TPulseTestServer::Instance().Running())                             \
+      << "the private PulseAudio server did not start: " << TPulseTestServer::Instance().Error()
+
 std::string Pactl(const std::string& args) {
   bool ok = false;
   std::string out = TPulseTestServer::Instance().Pactl(args, &ok);
@@ -65,7 +71,7 @@ TEST(AudioMixer, WithoutServer_hasNoMixerAndRefusesVolumeCalls) {
 }
 
 TEST(AudioMixer, Destinations_defaultSinkFirst_withVolumeAndMuteControls) {
-  KV_REQUIRE_PULSE();
+  REQUIRE_SERVER();
   TAudioMixer mixer(audio::TPulseConnection::Open());
   ASSERT_EQ(mixer.MixerId(), 0);
   EXPECT_EQ(mixer.NumberOfLine(), 2u);
@@ -85,7 +91,7 @@ TEST(AudioMixer, Destinations_defaultSinkFirst_withVolumeAndMuteControls) {
 }
 
 TEST(AudioMixer, GetVolume_readsMasterSetWithPactl_stereoAndMute) {
-  KV_REQUIRE_PULSE();
+  REQUIRE_SERVER();
   TAudioMixer mixer(audio::TPulseConnection::Open());
   Pactl("set-sink-volume kv_null_b 16384 49152");
   Pactl("set-sink-mute kv_null_b 1");
@@ -100,7 +106,7 @@ TEST(AudioMixer, GetVolume_readsMasterSetWithPactl_stereoAndMute) {
 }
 
 TEST(AudioMixer, SetVolume_minusOneConventions) {
-  KV_REQUIRE_PULSE();
+  REQUIRE_SERVER();
   TAudioMixer mixer(audio::TPulseConnection::Open());
   Pactl("set-sink-mute kv_null_b 0");
   // right -1: both channels take left.
@@ -120,7 +126,7 @@ TEST(AudioMixer, SetVolume_minusOneConventions) {
 }
 
 TEST(AudioMixer, MonoDestination_reportsEqualChannelsNotStereo) {
-  KV_REQUIRE_PULSE();
+  REQUIRE_SERVER();
   std::string module = Pactl("load-module module-null-sink sink_name=kv_mono channels=1 "
                              "sink_properties=device.description=KavelloMono");
   TAudioMixer mixer(audio::TPulseConnection::Open());
@@ -140,7 +146,7 @@ TEST(AudioMixer, MonoDestination_reportsEqualChannelsNotStereo) {
 }
 
 TEST(AudioMixer, Connections_arePlayingStreams_withTheirOwnVolume) {
-  KV_REQUIRE_PULSE();
+  REQUIRE_SERVER();
   auto connection = audio::TPulseConnection::Open();
   ASSERT_NE(connection, nullptr);
   TAudioMixer mixer(connection);
@@ -170,7 +176,7 @@ TEST(AudioMixer, Connections_arePlayingStreams_withTheirOwnVolume) {
 }
 
 TEST(AudioMixer, OnControlChange_firesForVolumeChangedWithPactl) {
-  KV_REQUIRE_PULSE();
+  REQUIRE_SERVER();
   TAudioMixer mixer(audio::TPulseConnection::Open());
   uint32_t volumeControl = mixer.Destinations().at(0).Controls.at(0).ControlId;
   std::mutex mutex;  // guards controls
@@ -188,6 +194,47 @@ TEST(AudioMixer, OnControlChange_firesForVolumeChangedWithPactl) {
   EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] {
     return std::find(controls.begin(), controls.end(), volumeControl) != controls.end();
   }));
+}
+
+TEST(AudioMixer, ANewDefaultOutputBecomesTheMasterLine_andTheOwnerIsTold) {
+  REQUIRE_SERVER();
+  TAudioMixer mixer(audio::TPulseConnection::Open());
+  ASSERT_EQ(mixer.Destinations().at(0).Name, "KavelloNullB");
+  Pactl("set-sink-volume kv_null_a 20000");
+  Pactl("set-sink-volume kv_null_b 50000");
+  std::mutex mutex;  // guards lines, controls
+  std::condition_variable changed;
+  std::vector<uint32_t> lines, controls;
+  mixer.OnLineChange = [&](uint32_t line) {
+    std::lock_guard<std::mutex> lock(mutex);
+    lines.push_back(line);
+    changed.notify_all();
+  };
+  mixer.OnControlChange = [&](uint32_t control) {
+    std::lock_guard<std::mutex> lock(mutex);
+    controls.push_back(control);
+    changed.notify_all();
+  };
+  Pactl("set-default-sink kv_null_a");
+  uint32_t newVolumeControl = 0;
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return !lines.empty() && !controls.empty(); }))
+        << "the switch of the default output was not reported";
+    newVolumeControl = controls.back();
+  }
+  TMixerDestinations now = mixer.Destinations();
+  EXPECT_EQ(now.at(0).Name, "KavelloNullA") << "the master line is still the old output";
+  EXPECT_EQ(newVolumeControl, now.at(0).Controls.at(0).ControlId);
+  TMixerVolume volume;
+  ASSERT_TRUE(mixer.GetVolume(0, -1, volume));
+  EXPECT_EQ(volume.Left, TAudioMixer::FromServerVolume(20000)) << "the volume bar reads the old output";
+  ASSERT_TRUE(mixer.SetVolume(0, -1, 30000, -1, -1));
+  EXPECT_NEAR(PactlSinkVolume("kv_null_a").at(0), 30000, 1) << "the volume bar sets the old output";
+  EXPECT_NEAR(PactlSinkVolume("kv_null_b").at(0), 50000, 1);
+  mixer.OnLineChange = nullptr;
+  mixer.OnControlChange = nullptr;
+  Pactl("set-default-sink kv_null_b");
 }
 
 }  // namespace

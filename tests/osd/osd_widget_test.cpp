@@ -213,6 +213,34 @@ TEST_F(OsdTest, Status_widensToItsText_reshowsOnNul_andEmptyHidesIt) {
   EXPECT_TRUE(osd_->StatusText().isEmpty());
 }
 
+TEST_F(OsdTest, Status_comesBackAfterAResize_withTheSameText) {
+  osd_->ShowStatus("PAUSE 0:00:01 1%");
+  osd_->HideForResize();
+  owner_->resize(800, 600);
+  osd_->Relayout();
+  osd_->ShowStatus("PAUSE 0:00:01 1%");  // paused: the owner's text has not changed
+  EXPECT_TRUE(osd_->StatusShown());
+  EXPECT_TRUE(osd_->Visible(E::Status));
+}
+
+TEST_F(OsdTest, BarSteps_haveNoUnpaintedSeamBetweenFillAndOutline) {
+  osd_->SetColorKey(0x00FF00FF);
+  osd_->ShowBar("Volume", 63);
+  const QImage& picture = osd_->Panel(E::Bar)->Picture();
+  ASSERT_TRUE(osd_->Style().OutlineOn) << "the default layout draws outlines";
+  int seams = 0, steps = 0;
+  for (const osd::TBarStep& step : osd::BarSteps(picture.width(), picture.height())) {
+    if (step.IsLine()) continue;
+    ++steps;
+    const int midY = (step.Top + step.Bottom) / 2, midX = (step.Left + step.Right - 1) / 2;
+    // The fill ends at Right-1 and Bottom-1; the outline's first ring is the next pixel.
+    if (qAlpha(picture.pixel(step.Right, midY)) == 0) ++seams;
+    if (qAlpha(picture.pixel(midX, step.Bottom)) == 0) ++seams;
+  }
+  EXPECT_GT(steps, 10);
+  EXPECT_EQ(seams, 0) << "key-coloured (see-through) pixels between a step and its outline";
+}
+
 TEST_F(OsdTest, HideForResize_hidesEveryPanel_andRelayoutBringsBackOnlyTheKeptClock) {
   osd_->ShowTime(1);
   osd_->ShowBar("Volume", 3);

@@ -7,6 +7,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/dpms.h>
+#include <X11/extensions/scrnsaver.h>
 
 #include <memory>
 
@@ -53,10 +54,31 @@ bool ScreenSaverControl::ReadState(SaverState& out) {
   return true;
 }
 
+namespace {
+
+// A connection on which the server suspends its screen saver (and DPMS) until it closes;
+// null when the extension (version 1.1) is missing.
+Display* OpenServerSuspension() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return nullptr;
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (!XScreenSaverQueryExtension(d, &event, &error) || !XScreenSaverQueryVersion(d, &major, &minor) ||
+      major < 1 || (major == 1 && minor < 1)) {
+    XCloseDisplay(d);
+    return nullptr;
+  }
+  XScreenSaverSuspend(d, True);
+  XSync(d, False);
+  return d;
+}
+
+}  // namespace
+
 SaverState ScreenSaverControl::Suspend() {
   if (suspended_) return saved_;
   ReadState(saved_);
-  if (saved_.haveDisplay) {
+  if (saved_.haveDisplay) serverSuspend_ = OpenServerSuspension();
+  if (saved_.haveDisplay && !serverSuspend_) {
     DisplayPtr d = OpenDisplay();
     if (d) {
       XSetScreenSaver(d.get(), 0, saved_.interval, saved_.preferBlanking, saved_.allowExposures);
@@ -82,7 +104,12 @@ SaverState ScreenSaverControl::Suspend() {
 void ScreenSaverControl::Restore() {
   if (!suspended_) return;
   suspended_ = false;
-  if (saved_.haveDisplay) {
+  if (serverSuspend_) {
+    // Closing the connection ends the suspension; the settings were never touched.
+    XScreenSaverSuspend(serverSuspend_, False);
+    XCloseDisplay(serverSuspend_);
+    serverSuspend_ = nullptr;
+  } else if (saved_.haveDisplay) {
     DisplayPtr d = OpenDisplay();
     if (d) {
       XSetScreenSaver(d.get(), saved_.timeout, saved_.interval, saved_.preferBlanking,

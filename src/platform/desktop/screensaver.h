@@ -1,10 +1,14 @@
 // Suspending the screen saver and display power saving while the player runs.
 //
 // What it is: the desktop side of "no screen saver, no power saving while a film plays".
-// On X11 the screen saver time-out and the DPMS state are server settings: we read them
-// once at start, switch them off, and put back exactly what we read at exit (also on
-// SIGTERM/SIGINT, which the app turns into a normal close). A display without the DPMS
-// extension (virtual X servers) skips the DPMS part. Where a session bus exists we also
+// On X11 we first ask the server to suspend its screen saver for as long as our connection
+// lives (XScreenSaverSuspend, which holds off DPMS as well): the server itself undoes it
+// when the process ends in any way, a crash or SIGKILL included, so no setting is left
+// switched off. Only where that extension is missing do we fall back to the server
+// settings: read the screen saver time-out and the DPMS state once, switch them off, and
+// put back exactly what we read at exit (also on SIGTERM/SIGINT, which the app turns into a
+// normal close). A display without the DPMS extension (virtual X servers) skips the DPMS
+// part. Where a session bus exists we also
 // hold a freedesktop ScreenSaver inhibit, which desktop environments honour instead of the
 // X settings; it is released at exit.
 //
@@ -13,6 +17,8 @@
 
 #include <cstdint>
 #include <string>
+
+struct _XDisplay;
 
 namespace kv::desktop {
 
@@ -55,9 +61,13 @@ class ScreenSaverControl {
   // Puts back exactly what Suspend read. Safe to call twice.
   void Restore();
   bool Suspended() const { return suspended_; }
+  // True when the server holds the suspension for this process (nothing to restore).
+  bool SuspendedByServer() const { return serverSuspend_ != nullptr; }
 
  private:
   SaverState saved_;
+  // The connection that holds the server-side suspension open (XScreenSaverSuspend).
+  _XDisplay* serverSuspend_ = nullptr;
   bool suspended_ = false;
   uint32_t inhibitCookie_ = 0;
   bool inhibited_ = false;

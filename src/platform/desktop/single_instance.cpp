@@ -1,16 +1,42 @@
 #include "platform/desktop/single_instance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace kv::desktop {
 namespace {
 // A request is small; anything longer is not ours and is dropped.
 constexpr qint64 kMaxRequestBytes = 64 * 1024;
+
+// A folder only this user can write: a real directory (no link), owned by the user, without
+// group or other permissions. One of ours with wider permissions is narrowed.
+bool PrivateFolder(const QByteArray& path) {
+  struct stat st {};
+  if (lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
+  if ((st.st_mode & 077) != 0 && chmod(path.constData(), 0700) != 0) return false;
+  return true;
+}
+
+// The user id at the other end of a connected local socket; -1 when it cannot be told.
+long PeerUid(qintptr descriptor) {
+  if (descriptor < 0) return -1;
+  struct ucred cred {};
+  socklen_t len = sizeof cred;
+  if (getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) return -1;
+  return static_cast<long>(cred.uid);
+}
+
+bool PeerIsThisUser(const QLocalSocket& socket) { return PeerUid(socket.socketDescriptor()) == static_cast<long>(getuid()); }
 }  // namespace
 
 SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
@@ -21,23 +47,33 @@ SingleInstance::~SingleInstance() {
 
 QString SingleInstance::SocketPath() {
   const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-  if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists())
+  if (!runtime.isEmpty() && PrivateFolder(runtime))
     return QDir(QString::fromLocal8Bit(runtime)).filePath("kavello-instance");
-  return QDir(QDir::tempPath()).filePath(QStringLiteral("kavello-instance-%1").arg(getuid()));
+  // No runtime folder: a folder of our own in the temporary folder, made private at creation.
+  const QString folder = QDir(QDir::tempPath()).filePath(QStringLiteral("kavello-%1").arg(getuid()));
+  const QByteArray encoded = QFile::encodeName(folder);
+  if (mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST) return {};
+  if (!PrivateFolder(encoded)) return {};  // someone else's: no socket rather than theirs
+  return QDir(folder).filePath(QStringLiteral("instance"));
 }
 
 bool SingleInstance::AnotherInstanceRunning(int timeoutMs) {
+  const QString path = SocketPath();
+  if (path.isEmpty()) return false;
   QLocalSocket socket;
-  socket.connectToServer(SocketPath());
-  bool up = socket.waitForConnected(timeoutMs);
-  if (up) socket.disconnectFromServer();
+  socket.connectToServer(path);
+  bool up = socket.waitForConnected(timeoutMs) && PeerIsThisUser(socket);
+  socket.abort();
   return up;
 }
 
 bool SingleInstance::SendRequest(const QByteArray& request, int timeoutMs) {
+  const QString path = SocketPath();
+  if (path.isEmpty()) return false;
   QLocalSocket socket;
-  socket.connectToServer(SocketPath());
+  socket.connectToServer(path);
   if (!socket.waitForConnected(timeoutMs)) return false;
+  if (!PeerIsThisUser(socket)) return false;  // never hand a path to another user's program
   socket.write(request);
   if (!socket.waitForBytesWritten(timeoutMs)) return false;
   // Wait for the receiver to close, so the request is read before this process ends.
@@ -56,6 +92,7 @@ bool SingleInstance::Listen() {
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   const QString path = SocketPath();
+  if (path.isEmpty()) return false;
   if (!server_->listen(path)) {
     // Either another instance listens (then we should not be here) or a crashed one left
     // its socket behind: only take it over when nobody answers.
@@ -69,6 +106,11 @@ bool SingleInstance::Listen() {
 
 void SingleInstance::OnConnection() {
   while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    if (!PeerIsThisUser(*socket)) {  // only this user's processes may hand over or ask
+      socket->abort();
+      socket->deleteLater();
+      continue;
+    }
     QPointer<QLocalSocket> guard(socket);
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::readyRead, this, [this, guard]() {

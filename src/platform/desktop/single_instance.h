@@ -26,7 +26,11 @@ class SingleInstance : public QObject {
   explicit SingleInstance(QObject* parent = nullptr);
   ~SingleInstance() override;
 
-  // The socket name: $XDG_RUNTIME_DIR/kavello-instance, else a per-uid name in the temp dir.
+  // The socket name: $XDG_RUNTIME_DIR/kavello-instance when that folder is the user's own
+  // and private, else "instance" in a folder kavello-UID of the temporary folder, created
+  // 0700 and used only when it is a real folder of this user (then narrowed to 0700).
+  // Empty when no such folder can be had: the program then runs without the socket.
+  // Both ends check that the peer is a process of the same user (SO_PEERCRED).
   static QString SocketPath();
 
   // True when a listening instance answers on the socket.

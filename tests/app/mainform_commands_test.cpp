@@ -1,0 +1,171 @@
+// Commands of the real main window through the routes a user's action takes: the "Options"
+// menu item and its dialog, an MPRIS seek, a file handed over by a second instance, the
+// owner of a message box, and the window's size and place against the screen.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDBusObjectPath>
+#include <QDialogButtonBox>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <thread>
+
+#include "app/mpris.h"
+#include "mainform_fixture.h"
+#include "osd/osdunit.h"
+#include "platform/desktop/single_instance.h"
+#include "platform/ui/messagebox_qt.h"
+#include "settings/optunit.h"
+#include "subtitles/subtitle_controller.h"
+
+namespace kv {
+namespace {
+
+class MainFormCommands : public MainFormTest {
+ protected:
+  // Settings of the next window: the fixture's plus `extra` lines of the root key and
+  // `display` lines of the Display key. The fixture's file comes back in TearDown.
+  void WriteSettings(const std::string& extra, const std::string& display = "") {
+    std::ofstream reg(root_ / "config/kavello/user.reg");
+    reg << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
+        << "\"Version\"=\"2.3.0.0\"\r\n" << extra;
+    if (!display.empty()) reg << "\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Display]\r\n" << display;
+  }
+  void TearDown() override {
+    MainFormTest::TearDown();
+    WriteSettings("\"MultipleInst\"=dword:00000001\r\n");
+  }
+  // A new main window with the settings of WriteSettings(extra, display) (the fixture's
+  // window is closed first: its close saves the settings); not shown yet.
+  void Remake(const std::string& extra, const std::string& display = "") {
+    form_->close();
+    form_.reset();
+    WriteSettings(extra, display);
+    form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
+    ASSERT_TRUE(form_->ShowMainForm());
+  }
+};
+
+TEST_F(MainFormCommands, OptionsFromTheMenu_switchesTheOsdOffAtOnce_andHandsTheEngineTheCaptureFormat) {
+  form_->OpenFile(Media("a.avi"));
+  ASSERT_TRUE(form_->PlayCurrent());
+  ASSERT_TRUE(OnScreen->Enabled());
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* dialog = nullptr;
+    (void)QTest::qWaitFor([&] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "OptionsForm" && w->isVisible()) dialog = w;
+      return dialog != nullptr;
+    }, 10000);
+    if (!dialog) return;
+    seen = true;
+    dialog->findChild<QCheckBox*>("DisplayOSD")->setChecked(false);
+    dialog->findChild<QComboBox*>("FrameCaptureColorDepth")->setCurrentText("JPEG");
+    dialog->findChild<QDialogButtonBox*>("Buttons")->button(QDialogButtonBox::Ok)->click();
+  });
+  form_->Action("MMOptions")->trigger();
+  ASSERT_TRUE(seen) << "\"Options\" did not open the dialog";
+  EXPECT_FALSE(Options->OSD);
+  EXPECT_FALSE(OnScreen->Enabled()) << "the OSD stays on until the next start";
+  form_->MMPauseClick();
+  EXPECT_FALSE(OnScreen->Visible(TOSD::Element::Bar)) << "nothing is drawn with the OSD off";
+  EXPECT_EQ(Options->ColorDepth, 256);
+  EXPECT_EQ(form_->Player->ColorDepth, 256) << "a capture would be named .jpg and written as BMP";
+  EXPECT_TRUE(form_->CursorHideAllowed);
+}
+
+TEST_F(MainFormCommands, AnMprisSeekBackReschedulesTheSubtitles) {
+  form_->OpenFile(Media("a.avi"));
+  ASSERT_TRUE(form_->PlayCurrent());
+  QMenu* menu = form_->Action("MMSubtitles")->menu();
+  for (QAction* a : menu->actions())
+    if (a->text() == "a.srt") a->trigger();
+  ASSERT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText == "Hello"; }));
+  form_->MMPauseClick();
+  auto* mpris = form_->findChild<MprisPlayerAdaptor*>();
+  ASSERT_NE(mpris, nullptr);
+  // As the session bus delivers the call.
+  ASSERT_TRUE(QMetaObject::invokeMethod(mpris, "SetPosition",
+                                        Q_ARG(QDBusObjectPath, QDBusObjectPath("/org/kavello/track/current")),
+                                        Q_ARG(qlonglong, 200000)));
+  EXPECT_LE(form_->Player->GetPosition(), 500);
+  EXPECT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText.empty(); }, 1000))
+      << "the strip still shows the entry of the old position";
+  ASSERT_TRUE(QMetaObject::invokeMethod(mpris, "Seek", Q_ARG(qlonglong, 1200000)));
+  EXPECT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText == "Hello"; }, 1000))
+      << "a forward MPRIS seek into an entry shows it";
+}
+
+TEST_F(MainFormCommands, AFileHandedOverBeforeTheEngineExistsIsPlayedOnceItDoes) {
+  Remake("\"MultipleInst\"=dword:00000000\r\n");
+  // As a second instance hands it over, while this one has no engine yet.
+  const QString film = QString::fromStdString(Media("c.avi"));
+  bool sent = false;
+  std::thread second([&] { sent = desktop::SingleInstance::SendFileToInstance(film, 5000); });
+  RunUntil([&] { return !form_->PendingOpen.isEmpty(); }, 10000);
+  second.join();
+  ASSERT_TRUE(sent);
+  ASSERT_EQ(form_->Player, nullptr);
+  form_->show();
+  ASSERT_TRUE(RunUntil([&] { return form_->Player && form_->Player->State == psRunning; }));
+  EXPECT_EQ(form_->CurrentFile, film.toStdString());
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(MainFormCommands, CannotPlayFileOpensAboveTheMainWindow) {
+  form_->close();
+  form_.reset();
+  ui::InstallQtMessageBox();  // the real box, wrapped by the window as at start
+  form_ = std::make_unique<TMainForm>(std::vector<std::string>{Media("b.avi")}, root_.string());
+  QWidget* owner = nullptr;
+  QString text;
+  QTimer* poll = new QTimer(form_.get());
+  QObject::connect(poll, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+        owner = box->parentWidget();
+        text = box->text();
+        box->accept();
+      }
+  });
+  poll->start(20);
+  form_->show();
+  ASSERT_TRUE(RunUntil([&] { return !text.isEmpty(); }));
+  EXPECT_EQ(text.toStdString(), "Cannot play file " + Media("b.avi"));
+  EXPECT_EQ(owner, form_.get()) << "an ownerless box can open behind a full-screen window";
+}
+
+TEST_F(MainFormCommands, APictureLargerThanTheScreenGetsAWindowInsideIt) {
+  const QRect area = form_->screen()->availableGeometry();
+  ASSERT_LT(area.width(), 1280) << "the offscreen screen must be smaller than the picture";
+  form_->OpenFile(Media("big.avi"));  // 1280x720
+  ASSERT_TRUE(form_->PlayCurrent());
+  QApplication::processEvents();
+  EXPECT_LE(form_->frameGeometry().width(), area.width());
+  EXPECT_LE(form_->frameGeometry().height(), area.height());
+  EXPECT_NEAR(static_cast<double>(form_->width()) / form_->height(), 16.0 / 9.0, 0.01);
+  EXPECT_TRUE(area.contains(form_->frameGeometry())) << "the window lies inside the screen";
+}
+
+TEST_F(MainFormCommands, APlacementOutsideEveryScreenComesBackInside) {
+  Remake("\"MultipleInst\"=dword:00000001\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Position]\r\n"
+                "\"Left\"=dword:00001388\r\n\"Top\"=dword:00001388\r\n\"Width\"=dword:00000280\r\n"
+                "\"Height\"=dword:00000168\r\n",
+         "\"Centered\"=dword:00000000\r\n");
+  ASSERT_EQ(Options->Left, 5000) << "the settings were not read";
+  form_->show();
+  QApplication::processEvents();
+  const QRect area = form_->screen()->availableGeometry();
+  EXPECT_TRUE(area.contains(form_->frameGeometry())) << "placed at " << form_->x() << "," << form_->y();
+  EXPECT_EQ(form_->width(), 640);
+  EXPECT_EQ(form_->height(), 360);
+}
+
+}  // namespace
+}  // namespace kv
