@@ -12,7 +12,7 @@ PACKAGES=(
   libpulse-dev libjpeg-dev libzvbi-dev libx11-dev libxext-dev libxss-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # test and run-time tools
-  ffmpeg pulseaudio pulseaudio-utils xvfb xauth x11-utils x11-xserver-utils xdotool dbus dbus-x11 playerctl
+  ffmpeg pulseaudio pulseaudio-utils xvfb xauth x11-utils x11-xserver-utils xdotool dbus dbus-x11 playerctl time
   fonts-dejavu-core
   # file associations: the MIME database and the desktop's own tools (the tests ask xdg-mime)
   shared-mime-info desktop-file-utils xdg-utils

@@ -1,6 +1,7 @@
 // The Qt surface widget as a renderer sees it (offscreen platform).
 #include <QApplication>
 #include <QSignalSpy>
+#include <atomic>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -79,6 +80,15 @@ TEST(VideoSurfaceWidget, AStormOfFramesFromAStreamingThread_wakesTheWidgetOnce_a
   EXPECT_EQ(presented.count(), 1);
   EXPECT_EQ(widget.PresentedFrames(), 2000u);
   EXPECT_EQ(widget.CurrentFrame()->At(3, 3), 1999u);
+  // Frames keep coming while the widget's thread paints them.
+  std::atomic<bool> done{false};
+  std::thread busy([&] {
+    for (int i = 0; i < 3000; ++i) surface->Present(Frame(8, 8, 0x010101));
+    done = true;
+  });
+  while (!done) QCoreApplication::processEvents();
+  busy.join();
+  QCoreApplication::processEvents();
   // A frame after the wake wakes it again.
   surface->Present(Frame(8, 8, 0x123456));
   ASSERT_TRUE(presented.wait(5000));

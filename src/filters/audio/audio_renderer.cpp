@@ -103,14 +103,16 @@ HRESULT TAudioRenderer::GetPages(std::vector<CLSID>* pages) {
 HRESULT TAudioRenderer::GetAudioRendererInfo(TAudioRendererInfo* info) {
   if (!info) return E_POINTER;
   std::shared_ptr<TPulseStream> stream;
+  std::shared_ptr<TPulseConnection> connection;
   {
     std::lock_guard lock(Mutex_);
     info->Sink = SinkName_.empty() ? "default" : SinkName_;
-    info->Connected = Connection_ && Connection_->IsConnected();
+    connection = Connection_;
     info->Volume = Volume_;
     info->Muted = Volume_ <= -10000;
     stream = Stream_;
   }
+  info->Connected = connection && connection->IsConnected();  // the PulseAudio lock: not under Mutex_
   info->Format.clear();
   info->LatencyUs = 0;
   info->BufferedBytes = 0;

@@ -21,6 +21,7 @@
 
 namespace kv {
 
+// Filters with settings pages name the page classes here; the user interface shows them.
 struct ISpecifyPropertyPages : IUnknown {
   static constexpr IID kIid = GuidLiteral("{B196B28B-BAB4-101A-B69C-00AA00341D07}");
   // Page classes in tab order; S_OK with an empty list means "no pages".
