@@ -216,16 +216,27 @@ TEST(AudioMixer, ANewDefaultOutputBecomesTheMasterLine_andTheOwnerIsTold) {
     changed.notify_all();
   };
   Pactl("set-default-sink kv_null_a");
-  uint32_t newVolumeControl = 0;
   {
     std::unique_lock<std::mutex> lock(mutex);
-    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return !lines.empty() && !controls.empty(); }))
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return !lines.empty(); }))
         << "the switch of the default output was not reported";
-    newVolumeControl = controls.back();
   }
-  TMixerDestinations now = mixer.Destinations();
+  // The owner is told of the new master line's volume control. The volume changes made just
+  // before may be reported too, in any order, so the new control is looked for among them.
+  // (The destinations are read outside the callbacks' lock: the mixer's thread takes it.)
+  TMixerDestinations now;
+  bool told = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!told && std::chrono::steady_clock::now() < deadline) {
+    now = mixer.Destinations();
+    std::unique_lock<std::mutex> lock(mutex);
+    if (!now.empty() && now.at(0).Name == "KavelloNullA" && !now.at(0).Controls.empty())
+      told = std::find(controls.begin(), controls.end(), now.at(0).Controls.at(0).ControlId) != controls.end();
+    if (!told) changed.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  ASSERT_FALSE(now.empty());
   EXPECT_EQ(now.at(0).Name, "KavelloNullA") << "the master line is still the old output";
-  EXPECT_EQ(newVolumeControl, now.at(0).Controls.at(0).ControlId);
+  EXPECT_TRUE(told) << "the owner was not told of the new master line's volume control";
   TMixerVolume volume;
   ASSERT_TRUE(mixer.GetVolume(0, -1, volume));
   EXPECT_EQ(volume.Left, TAudioMixer::FromServerVolume(20000)) << "the volume bar reads the old output";
