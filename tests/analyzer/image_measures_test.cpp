@@ -63,6 +63,52 @@ TEST(ImageMeasures, FastDctCountsAsTheTextbookDct) {
   EXPECT_GT(compared, 300);
 }
 
+// A picture as decoders give them: flat areas, nearly flat ones (a few levels off by one or
+// two, around where the flat-block shortcut stops applying), edges and texture. Every
+// block's count must be the textbook DCT's, and the picture's DCT triple follows from them.
+TEST(ImageMeasures, PictureOfFlatAndBusyBlocksCountsAsTheTextbookDct) {
+  const int w = 8 * 24, h = 8 * 16;
+  std::vector<uint8_t> luma(size_t(w) * h);
+  std::mt19937 random(11);
+  for (int by = 0; by < h / 8; ++by)
+    for (int bx = 0; bx < w / 8; ++bx) {
+      const int kind = (bx + by * 5) % 7, base = 30 + (bx * 37 + by * 11) % 190;
+      // One level off by 18..35 in a corner: the least change that can make a term
+      // non-zero (about 25, at the first diagonal frequency).
+      const int spike = (18 + (bx * 3 + by) % 18) * ((bx + by) % 2 ? 1 : -1), corner = (bx % 2) * 7 + (by % 2) * 56;
+      const int touched = 1 + (bx + by) % 24;  // nearly flat: this many levels moved by 1 or 2
+      for (int i = 0; i < 64; ++i) {
+        const int x = bx * 8 + i % 8, y = by * 8 + i / 8;
+        int v = base;
+        if (kind == 1 && i < touched) v += (i % 2 ? 2 : -1);
+        if (kind == 2 && i % 8 >= 4) v += 60;                 // a vertical edge
+        if (kind == 3) v += int(random() % 40) - 20;          // texture
+        if (kind == 4 && int(random() % 64) < touched) v += 1;  // sparse one-level noise
+        if (kind == 5 && i == corner) v += spike;
+        luma[size_t(y) * w + x] = static_cast<uint8_t>(std::clamp(v, 0, 255));
+      }
+    }
+  int lo = 64, hi = 0, sum = 0, borderlines = 0;
+  for (int by = 0; by < h / 8; ++by)
+    for (int bx = 0; bx < w / 8; ++bx) {
+      uint8_t block[64];
+      for (int i = 0; i < 64; ++i) block[i] = luma[size_t(by * 8 + i / 8) * w + bx * 8 + i % 8];
+      bool borderline = false;
+      const int n = ReferenceCount(block, &borderline);
+      const int fast = stats::CountNonZeroAC(block);
+      if (borderline) ++borderlines;  // float and double may round differently here
+      else EXPECT_EQ(fast, n) << "block " << bx << "," << by;
+      lo = std::min(lo, fast), hi = std::max(hi, fast), sum += fast;
+    }
+  const auto m = MeasurePicture({luma.data(), w, h, w, TLumaLayout::Planar});
+  EXPECT_EQ(m.DCTMin, lo * 1000);
+  EXPECT_EQ(m.DCTMax, hi * 1000);
+  EXPECT_EQ(m.DCTAverage, int64_t(sum) * 1000 / ((w / 8) * (h / 8)));
+  EXPECT_EQ(lo, 0);
+  EXPECT_GT(hi, 10);
+  EXPECT_LT(borderlines, 8);
+}
+
 struct TPicture {
   int w, h;
   std::vector<uint8_t> y;

@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kv::stats {
 
 namespace {
@@ -25,8 +29,16 @@ constexpr int kLumaTable[8][8] = {
 // a(0) = 1 and a(k) = sqrt(2) cos(k pi / 16). A coefficient rounds to non-zero when
 // |F / Q| >= 1/2, that is |F'| >= Q 8 a(u) a(v) / 2. thresholds[u] holds, lane v, that
 // bound for horizontal frequency u; the DC threshold is infinite (DC is not counted).
+//
+// flatSad: a block whose levels f differ from some constant c by a sum of absolute
+// differences S = sum |f - c| has no non-zero AC coefficient when S < flatSad. Why: an AC
+// basis function sums to zero over the block, so F(u, v) = 1/4 C(u) C(v) sum (f - c) cos cos,
+// and |F(u, v)| <= 1/4 C(u) C(v) S (C(0) = 1/sqrt 2, else 1). The coefficient rounds to zero
+// when that is below Q(u, v) / 2, for every AC term when S < min 2 Q(u, v) / (C(u) C(v)),
+// which is 24 for the table above (at u = v = 1). Exact: no rounding is involved.
 struct TThresholds {
   V8f byU[8];
+  int flatSad = 0;
   TThresholds() {
     double a[8];
     a[0] = 1.0;
@@ -34,6 +46,12 @@ struct TThresholds {
     for (int u = 0; u < 8; ++u)
       for (int v = 0; v < 8; ++v)
         byU[u][v] = (u == 0 && v == 0) ? INFINITY : static_cast<float>(kLumaTable[v][u] * 8.0 * a[u] * a[v] / 2.0);
+    double bound = INFINITY;
+    for (int u = 0; u < 8; ++u)
+      for (int v = 0; v < 8; ++v)
+        if (u || v) bound = std::min(bound, 2.0 * kLumaTable[v][u] / ((u ? 1.0 : M_SQRT1_2) * (v ? 1.0 : M_SQRT1_2)));
+    // S is whole: S < bound exactly when S < ceil(bound).
+    flatSad = static_cast<int>(std::ceil(bound));
   }
 };
 
@@ -111,89 +129,149 @@ inline int LumaOfBGRA(const uint8_t* p) { return ((66 * p[2] + 129 * p[1] + 25 *
 
 inline const uint8_t* Row(const TLumaPicture& pic, int y) { return pic.data + pic.rowBytes * y; }
 
-// Loads block (bx, by) as eight rows of floats.
-__attribute__((always_inline)) inline void LoadBlock(const TLumaPicture& pic, int bx, int by, V8f rows[8]) {
-  for (int r = 0; r < 8; ++r) {
-    const uint8_t* row = Row(pic, by * 8 + r);
-    if (pic.layout == TLumaLayout::Planar) {
-      // Eight bytes to eight 32-bit lanes by shifts (one variable shift with AVX2).
-      uint32_t half[2];
-      std::memcpy(half, row + bx * 8, 8);
-      const V8u w = {half[0], half[0], half[0], half[0], half[1], half[1], half[1], half[1]};
-      const V8u shifts = {0, 8, 16, 24, 0, 8, 16, 24};
-      rows[r] = __builtin_convertvector((V8i)((w >> shifts) & 0xffu), V8f);
-    } else if (pic.layout == TLumaLayout::YUY2) {
-      for (int c = 0; c < 8; ++c) rows[r][c] = row[(bx * 8 + c) * 2];
-    } else {
-      for (int c = 0; c < 8; ++c) rows[r][c] = static_cast<float>(LumaOfBGRA(row + (bx * 8 + c) * 4));
+// Eight luma levels of one block row, eight bytes from p.
+__attribute__((always_inline)) inline void RowToFloats(const uint8_t* p, V8f& out) {
+  // Eight bytes to eight 32-bit lanes by shifts (one variable shift with AVX2).
+  uint32_t half[2];
+  std::memcpy(half, p, 8);
+  const V8u w = {half[0], half[0], half[0], half[0], half[1], half[1], half[1], half[1]};
+  const V8u shifts = {0, 8, 16, 24, 0, 8, 16, 24};
+  out = __builtin_convertvector((V8i)((w >> shifts) & 0xffu), V8f);
+}
+
+// The sum of |f - m| over the block's 64 levels, m its mean rounded to the nearest level.
+__attribute__((always_inline)) inline int BlockSad(const uint8_t* p, ptrdiff_t stride) {
+#if defined(__SSE2__)
+  __m128i rows[4];
+  for (int r = 0; r < 4; ++r)
+    rows[r] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride * (2 * r))),
+                                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride * (2 * r + 1))));
+  const __m128i zero = _mm_setzero_si128();
+  __m128i sums = _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(rows[0], zero), _mm_sad_epu8(rows[1], zero)),
+                               _mm_add_epi64(_mm_sad_epu8(rows[2], zero), _mm_sad_epu8(rows[3], zero)));
+  const int total = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+  const __m128i mean = _mm_set1_epi8(static_cast<char>((total + 32) >> 6));
+  sums = _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(rows[0], mean), _mm_sad_epu8(rows[1], mean)),
+                       _mm_add_epi64(_mm_sad_epu8(rows[2], mean), _mm_sad_epu8(rows[3], mean)));
+  return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+#else
+  int total = 0;
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) total += p[stride * r + c];
+  const int mean = (total + 32) >> 6;
+  int sad = 0;
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) sad += std::abs(p[stride * r + c] - mean);
+  return sad;
+#endif
+}
+
+// The count of one block of 8-bit levels, rows `stride` bytes apart.
+__attribute__((always_inline)) inline int CountBlockAt(const uint8_t* p, ptrdiff_t stride, const TThresholds& t) {
+  // Most blocks of real pictures are (nearly) flat: no need to transform them.
+  if (BlockSad(p, stride) < t.flatSad) return 0;
+  V8f rows[8];
+  for (int r = 0; r < 8; ++r) RowToFloats(p + stride * r, rows[r]);
+  return CountBlock(rows, t);
+}
+
+// Running luma levels: sum, smallest and largest.
+struct TLevels {
+  uint64_t sum = 0;
+  int lo = 255, hi = 0;
+};
+
+__attribute__((always_inline)) inline void AddPlanarRow(const uint8_t* row, int width, TLevels& l) {
+  int x = 0;
+#if defined(__SSE2__)
+  if (width >= 16) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo = _mm_set1_epi8(-1), hi = zero, sum = zero;
+    for (; x + 16 <= width; x += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+      lo = _mm_min_epu8(lo, v);
+      hi = _mm_max_epu8(hi, v);
+      sum = _mm_add_epi64(sum, _mm_sad_epu8(v, zero));
     }
+    alignas(16) uint8_t los[16], his[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(los), lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(his), hi);
+    for (int k = 0; k < 16; ++k) {
+      l.lo = std::min<int>(l.lo, los[k]);
+      l.hi = std::max<int>(l.hi, his[k]);
+    }
+    l.sum += static_cast<uint64_t>(_mm_cvtsi128_si64(sum)) + static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(sum, 8)));
+  }
+#endif
+  for (; x < width; ++x) {
+    const int v = row[x];
+    l.sum += static_cast<uint64_t>(v);
+    l.lo = std::min(l.lo, v);
+    l.hi = std::max(l.hi, v);
   }
 }
 
-__attribute__((always_inline)) inline void MeasureLevels(const TLumaPicture& pic, TImageMeasures& m) {
-  uint64_t sum = 0;
-  int lo = 255, hi = 0;
-  for (int y = 0; y < pic.height; ++y) {
-    const uint8_t* row = Row(pic, y);
-    uint32_t rowSum = 0;
-    int rowLo = 255, rowHi = 0;
-    if (pic.layout == TLumaLayout::Planar) {
-      for (int x = 0; x < pic.width; ++x) {
-        const int v = row[x];
-        rowSum += v;
-        rowLo = std::min(rowLo, v);
-        rowHi = std::max(rowHi, v);
-      }
-    } else {
-      for (int x = 0; x < pic.width; ++x) {
-        const int v = pic.layout == TLumaLayout::YUY2 ? row[x * 2] : LumaOfBGRA(row + x * 4);
-        rowSum += v;
-        rowLo = std::min(rowLo, v);
-        rowHi = std::max(rowHi, v);
-      }
-    }
-    sum += rowSum;
-    lo = std::min(lo, rowLo);
-    hi = std::max(hi, rowHi);
+// Row y's levels.
+__attribute__((always_inline)) inline void AddRow(const TLumaPicture& pic, int y, TLevels& l) {
+  const uint8_t* row = Row(pic, y);
+  if (pic.layout == TLumaLayout::Planar) return AddPlanarRow(row, pic.width, l);
+  for (int x = 0; x < pic.width; ++x) {
+    const int v = pic.layout == TLumaLayout::YUY2 ? row[x * 2] : LumaOfBGRA(row + x * 4);
+    l.sum += static_cast<uint64_t>(v);
+    l.lo = std::min(l.lo, v);
+    l.hi = std::max(l.hi, v);
   }
-  const uint64_t pixels = uint64_t(pic.width) * uint64_t(pic.height);
-  m.HistogramAverage = static_cast<int32_t>(sum * 1000 / pixels);
-  m.HistogramMax = hi * 1000;
-  m.HistogramMin = lo * 1000;
+}
+
+// The count of block (bx, by).
+__attribute__((always_inline)) inline int CountBlockOf(const TLumaPicture& pic, int bx, int by,
+                                                       const TThresholds& t) {
+  if (pic.layout == TLumaLayout::Planar) return CountBlockAt(Row(pic, by * 8) + bx * 8, pic.rowBytes, t);
+  uint8_t block[64];
+  for (int r = 0; r < 8; ++r) {
+    const uint8_t* row = Row(pic, by * 8 + r);
+    for (int c = 0; c < 8; ++c)
+      block[r * 8 + c] = static_cast<uint8_t>(pic.layout == TLumaLayout::YUY2 ? row[(bx * 8 + c) * 2]
+                                                                              : LumaOfBGRA(row + (bx * 8 + c) * 4));
+  }
+  return CountBlockAt(block, 8, t);
 }
 
 }  // namespace
 
-int CountNonZeroAC(const uint8_t block[64]) {
-  TLumaPicture pic{block, 8, 8, 8, TLumaLayout::Planar};
-  V8f rows[8];
-  LoadBlock(pic, 0, 0, rows);
-  return CountBlock(rows, Thresholds());
-}
+int CountNonZeroAC(const uint8_t block[64]) { return CountBlockAt(block, 8, Thresholds()); }
 
 // Built for AVX2 as well, chosen at load time where the processor has it.
+// One pass over the picture in strips of eight rows: the strip's levels, then its blocks
+// while its rows are still in the cache.
 __attribute__((target_clones("avx2", "default"))) TImageMeasures MeasurePicture(const TLumaPicture& pic) {
   TImageMeasures m;
   if (!pic.data || pic.width <= 0 || pic.height <= 0) return m;
-  MeasureLevels(pic, m);
   const int bw = pic.width / 8, bh = pic.height / 8;
-  if (bw == 0 || bh == 0) return m;
+  const TThresholds& thresholds = Thresholds();
+  TLevels levels;
   uint64_t total = 0;
   int lo = 64, hi = 0;
-  V8f rows[8];
-  const TThresholds& thresholds = Thresholds();
+  int y = 0;
   for (int by = 0; by < bh; ++by) {
+    for (int r = 0; r < 8; ++r, ++y) AddRow(pic, y, levels);
     for (int bx = 0; bx < bw; ++bx) {
-      LoadBlock(pic, bx, by, rows);
-      const int n = CountBlock(rows, thresholds);
+      const int n = CountBlockOf(pic, bx, by, thresholds);
       total += static_cast<uint64_t>(n);
       lo = std::min(lo, n);
       hi = std::max(hi, n);
     }
   }
-  m.DCTAverage = static_cast<int32_t>(total * 1000 / (uint64_t(bw) * uint64_t(bh)));
-  m.DCTMax = hi * 1000;
-  m.DCTMin = lo * 1000;
+  for (; y < pic.height; ++y) AddRow(pic, y, levels);
+  const uint64_t pixels = uint64_t(pic.width) * uint64_t(pic.height);
+  m.HistogramAverage = static_cast<int32_t>(levels.sum * 1000 / pixels);
+  m.HistogramMax = levels.hi * 1000;
+  m.HistogramMin = levels.lo * 1000;
+  if (bw > 0 && bh > 0) {
+    m.DCTAverage = static_cast<int32_t>(total * 1000 / (uint64_t(bw) * uint64_t(bh)));
+    m.DCTMax = hi * 1000;
+    m.DCTMin = lo * 1000;
+  }
   return m;
 }
 
