@@ -20,16 +20,16 @@ std::vector<uint8_t> NoisyPicture() {
   return luma;
 }
 
-// Coloured bars of constant level, a textured band across the middle and a few hard edges.
+// Bars of constant level, a textured band across the middle, hard grid lines and a soft
+// gradient over the bottom quarter.
 std::vector<uint8_t> PatternPicture() {
   std::vector<uint8_t> luma(size_t(kWidth) * kHeight);
-  std::mt19937 random(5);
   for (int y = 0; y < kHeight; ++y)
     for (int x = 0; x < kWidth; ++x) {
       int v = 40 + 25 * ((x * 7) / kWidth);                        // seven bars
       if (y > kHeight * 2 / 5 && y < kHeight / 2) v = (x / 3 + y / 3) % 256;  // a textured band
       if ((x % 240) < 2 || (y % 180) < 2) v = 235;                 // grid lines
-      if (y > kHeight * 3 / 4) v += static_cast<int>(random() % 3);  // faint noise
+      if (y > kHeight * 3 / 4) v += (y - kHeight * 3 / 4) / 4;  // a soft gradient
       luma[size_t(y) * kWidth + x] = static_cast<uint8_t>(std::min(v, 255));
     }
   return luma;

@@ -157,6 +157,13 @@ TEST(ImageMeasures, FlatGreyCheckerboardGradientAndNoise) {
   EXPECT_GE(n.DCTMax, 50000);
   EXPECT_LE(n.DCTMax, 63000);
 
+  // Levels right of and below the last whole block count as well (the DCT leaves them out).
+  const auto edges = MeasurePicture(Make(21, 13, [](int x, int y) { return x == 20 ? 250 : y == 12 ? 3 : 100; }).Planar());
+  EXPECT_EQ(edges.HistogramMax, 250000);
+  EXPECT_EQ(edges.HistogramMin, 3000);
+  EXPECT_EQ(edges.HistogramAverage, 100036);  // (13 x 250 + 20 x 3 + 240 x 100) / 273
+  EXPECT_EQ(edges.DCTMax, 0);
+
   // Partial blocks at the edges are left out; a picture smaller than a block has no DCT.
   const auto small = MeasurePicture(Make(7, 7, [](int x, int y) { return (x + y) % 2 ? 255 : 0; }).Planar());
   EXPECT_EQ(small.DCTMax, 0);

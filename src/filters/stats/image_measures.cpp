@@ -139,60 +139,17 @@ __attribute__((always_inline)) inline void RowToFloats(const uint8_t* p, V8f& ou
   out = __builtin_convertvector((V8i)((w >> shifts) & 0xffu), V8f);
 }
 
-// The sum of |f - m| over the block's 64 levels, m its mean rounded to the nearest level.
-__attribute__((always_inline)) inline int BlockSad(const uint8_t* p, ptrdiff_t stride) {
-#if defined(__SSE2__)
-  __m128i rows[4];
-  for (int r = 0; r < 4; ++r)
-    rows[r] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride * (2 * r))),
-                                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride * (2 * r + 1))));
-  const __m128i zero = _mm_setzero_si128();
-  __m128i sums = _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(rows[0], zero), _mm_sad_epu8(rows[1], zero)),
-                               _mm_add_epi64(_mm_sad_epu8(rows[2], zero), _mm_sad_epu8(rows[3], zero)));
-  const int total = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-  const __m128i mean = _mm_set1_epi8(static_cast<char>((total + 32) >> 6));
-  sums = _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(rows[0], mean), _mm_sad_epu8(rows[1], mean)),
-                       _mm_add_epi64(_mm_sad_epu8(rows[2], mean), _mm_sad_epu8(rows[3], mean)));
-  return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-#else
-  int total = 0;
-  for (int r = 0; r < 8; ++r)
-    for (int c = 0; c < 8; ++c) total += p[stride * r + c];
-  const int mean = (total + 32) >> 6;
-  int sad = 0;
-  for (int r = 0; r < 8; ++r)
-    for (int c = 0; c < 8; ++c) sad += std::abs(p[stride * r + c] - mean);
-  return sad;
-#endif
-}
-
-// The count of one block of 8-bit levels, rows `stride` bytes apart.
-__attribute__((always_inline)) inline int CountBlockAt(const uint8_t* p, ptrdiff_t stride, const TThresholds& t) {
-  // Most blocks of real pictures are (nearly) flat: no need to transform them.
-  if (BlockSad(p, stride) < t.flatSad) return 0;
-  V8f rows[8];
-  for (int r = 0; r < 8; ++r) RowToFloats(p + stride * r, rows[r]);
-  return CountBlock(rows, t);
-}
-
 // Running luma levels: sum, smallest and largest.
 struct TLevels {
   uint64_t sum = 0;
   int lo = 255, hi = 0;
 };
 
-__attribute__((always_inline)) inline void AddPlanarRow(const uint8_t* row, int width, TLevels& l) {
-  int x = 0;
+// The levels of the whole blocks, taken from the registers the blocks are loaded into.
+struct TBlockLevels {
 #if defined(__SSE2__)
-  if (width >= 16) {
-    const __m128i zero = _mm_setzero_si128();
-    __m128i lo = _mm_set1_epi8(-1), hi = zero, sum = zero;
-    for (; x + 16 <= width; x += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
-      lo = _mm_min_epu8(lo, v);
-      hi = _mm_max_epu8(hi, v);
-      sum = _mm_add_epi64(sum, _mm_sad_epu8(v, zero));
-    }
+  __m128i lo = _mm_set1_epi8(-1), hi = _mm_setzero_si128(), sum = _mm_setzero_si128();
+  void AddTo(TLevels& l) const {
     alignas(16) uint8_t los[16], his[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(los), lo);
     _mm_store_si128(reinterpret_cast<__m128i*>(his), hi);
@@ -202,31 +159,63 @@ __attribute__((always_inline)) inline void AddPlanarRow(const uint8_t* row, int 
     }
     l.sum += static_cast<uint64_t>(_mm_cvtsi128_si64(sum)) + static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(sum, 8)));
   }
+#else
+  TLevels levels;
+  void AddTo(TLevels& l) const {
+    l.sum += levels.sum;
+    l.lo = std::min(l.lo, levels.lo);
+    l.hi = std::max(l.hi, levels.hi);
+  }
 #endif
-  for (; x < width; ++x) {
-    const int v = row[x];
-    l.sum += static_cast<uint64_t>(v);
-    l.lo = std::min(l.lo, v);
-    l.hi = std::max(l.hi, v);
-  }
+};
+
+// One block of 8-bit levels at p, rows `stride` bytes apart: adds its levels to `levels`
+// and returns its count.
+__attribute__((always_inline)) inline int MeasureBlock(const uint8_t* p, ptrdiff_t stride, const TThresholds& t,
+                                                       TBlockLevels& levels) {
+  // The sum of |f - m| over the block, m its mean rounded to the nearest level.
+#if defined(__SSE2__)
+  __m128i two[4];  // two rows each
+  for (int r = 0; r < 4; ++r)
+    two[r] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride * (2 * r))),
+                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride * (2 * r + 1))));
+  levels.lo = _mm_min_epu8(levels.lo, _mm_min_epu8(_mm_min_epu8(two[0], two[1]), _mm_min_epu8(two[2], two[3])));
+  levels.hi = _mm_max_epu8(levels.hi, _mm_max_epu8(_mm_max_epu8(two[0], two[1]), _mm_max_epu8(two[2], two[3])));
+  const __m128i zero = _mm_setzero_si128();
+  __m128i sums = _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(two[0], zero), _mm_sad_epu8(two[1], zero)),
+                               _mm_add_epi64(_mm_sad_epu8(two[2], zero), _mm_sad_epu8(two[3], zero)));
+  levels.sum = _mm_add_epi64(levels.sum, sums);
+  const int total = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+  const __m128i mean = _mm_set1_epi8(static_cast<char>((total + 32) >> 6));
+  sums = _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(two[0], mean), _mm_sad_epu8(two[1], mean)),
+                       _mm_add_epi64(_mm_sad_epu8(two[2], mean), _mm_sad_epu8(two[3], mean)));
+  const int sad = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+#else
+  int total = 0;
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) {
+      const int v = p[stride * r + c];
+      total += v;
+      levels.levels.lo = std::min(levels.levels.lo, v);
+      levels.levels.hi = std::max(levels.levels.hi, v);
+    }
+  levels.levels.sum += static_cast<uint64_t>(total);
+  const int mean = (total + 32) >> 6;
+  int sad = 0;
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) sad += std::abs(p[stride * r + c] - mean);
+#endif
+  // Most blocks of real pictures are (nearly) flat: no need to transform them.
+  if (sad < t.flatSad) return 0;
+  V8f rows[8];
+  for (int r = 0; r < 8; ++r) RowToFloats(p + stride * r, rows[r]);
+  return CountBlock(rows, t);
 }
 
-// Row y's levels.
-__attribute__((always_inline)) inline void AddRow(const TLumaPicture& pic, int y, TLevels& l) {
-  const uint8_t* row = Row(pic, y);
-  if (pic.layout == TLumaLayout::Planar) return AddPlanarRow(row, pic.width, l);
-  for (int x = 0; x < pic.width; ++x) {
-    const int v = pic.layout == TLumaLayout::YUY2 ? row[x * 2] : LumaOfBGRA(row + x * 4);
-    l.sum += static_cast<uint64_t>(v);
-    l.lo = std::min(l.lo, v);
-    l.hi = std::max(l.hi, v);
-  }
-}
-
-// The count of block (bx, by).
-__attribute__((always_inline)) inline int CountBlockOf(const TLumaPicture& pic, int bx, int by,
-                                                       const TThresholds& t) {
-  if (pic.layout == TLumaLayout::Planar) return CountBlockAt(Row(pic, by * 8) + bx * 8, pic.rowBytes, t);
+// Block (bx, by) of the picture.
+__attribute__((always_inline)) inline int MeasureBlockOf(const TLumaPicture& pic, int bx, int by,
+                                                         const TThresholds& t, TBlockLevels& levels) {
+  if (pic.layout == TLumaLayout::Planar) return MeasureBlock(Row(pic, by * 8) + bx * 8, pic.rowBytes, t, levels);
   uint8_t block[64];
   for (int r = 0; r < 8; ++r) {
     const uint8_t* row = Row(pic, by * 8 + r);
@@ -234,35 +223,53 @@ __attribute__((always_inline)) inline int CountBlockOf(const TLumaPicture& pic, 
       block[r * 8 + c] = static_cast<uint8_t>(pic.layout == TLumaLayout::YUY2 ? row[(bx * 8 + c) * 2]
                                                                               : LumaOfBGRA(row + (bx * 8 + c) * 4));
   }
-  return CountBlockAt(block, 8, t);
+  return MeasureBlock(block, 8, t, levels);
+}
+
+// The levels of row y from column x0 to the row's end (what no whole block covers).
+__attribute__((always_inline)) inline void AddRowEnd(const TLumaPicture& pic, int y, int x0, TLevels& l) {
+  const uint8_t* row = Row(pic, y);
+  for (int x = x0; x < pic.width; ++x) {
+    const int v = pic.layout == TLumaLayout::Planar ? row[x]
+                  : pic.layout == TLumaLayout::YUY2 ? row[x * 2]
+                                                    : LumaOfBGRA(row + x * 4);
+    l.sum += static_cast<uint64_t>(v);
+    l.lo = std::min(l.lo, v);
+    l.hi = std::max(l.hi, v);
+  }
 }
 
 }  // namespace
 
-int CountNonZeroAC(const uint8_t block[64]) { return CountBlockAt(block, 8, Thresholds()); }
+int CountNonZeroAC(const uint8_t block[64]) {
+  TBlockLevels unused;
+  return MeasureBlock(block, 8, Thresholds(), unused);
+}
 
 // Built for AVX2 as well, chosen at load time where the processor has it.
-// One pass over the picture in strips of eight rows: the strip's levels, then its blocks
-// while its rows are still in the cache.
+// One pass over the picture: each whole block gives its levels and its count; the columns
+// right of the last whole block and the rows below the last one are read for levels only.
 __attribute__((target_clones("avx2", "default"))) TImageMeasures MeasurePicture(const TLumaPicture& pic) {
   TImageMeasures m;
   if (!pic.data || pic.width <= 0 || pic.height <= 0) return m;
   const int bw = pic.width / 8, bh = pic.height / 8;
   const TThresholds& thresholds = Thresholds();
   TLevels levels;
+  TBlockLevels blockLevels;
   uint64_t total = 0;
   int lo = 64, hi = 0;
-  int y = 0;
   for (int by = 0; by < bh; ++by) {
-    for (int r = 0; r < 8; ++r, ++y) AddRow(pic, y, levels);
     for (int bx = 0; bx < bw; ++bx) {
-      const int n = CountBlockOf(pic, bx, by, thresholds);
+      const int n = MeasureBlockOf(pic, bx, by, thresholds, blockLevels);
       total += static_cast<uint64_t>(n);
       lo = std::min(lo, n);
       hi = std::max(hi, n);
     }
+    if (bw * 8 < pic.width)
+      for (int r = 0; r < 8; ++r) AddRowEnd(pic, by * 8 + r, bw * 8, levels);
   }
-  for (; y < pic.height; ++y) AddRow(pic, y, levels);
+  for (int y = bh * 8; y < pic.height; ++y) AddRowEnd(pic, y, 0, levels);
+  blockLevels.AddTo(levels);
   const uint64_t pixels = uint64_t(pic.width) * uint64_t(pic.height);
   m.HistogramAverage = static_cast<int32_t>(levels.sum * 1000 / pixels);
   m.HistogramMax = levels.hi * 1000;
