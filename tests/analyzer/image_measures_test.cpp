@@ -229,7 +229,7 @@ struct TFilterHarness {
   }
 };
 
-TEST(StatisticsFilter, ReportsPictureMeasuresWithTheSampleIndex) {
+TEST(StatisticsFilter, ReportsPictureMeasuresWithTheSampleIndex_allBeforeTheEndOfStream) {
   const video::TPictureFormatRow* yv12 = video::FindPictureFormat(MEDIASUBTYPE_YV12);
   ASSERT_NE(yv12, nullptr);
   const int w = 32, h = 16;
@@ -244,7 +244,18 @@ TEST(StatisticsFilter, ReportsPictureMeasuresWithTheSampleIndex) {
   ASSERT_EQ(harness.Source->Deliver(picture, 400000, 800000), S_OK);
   // A short sample (a damaged decoder) is counted but never read past its end.
   ASSERT_EQ(harness.Source->Deliver(std::vector<uint8_t>(100, 0), 800000, 1200000), S_OK);
-  ASSERT_EQ(g_images.size(), 2u);
+  // More pictures than the measuring queue and the source's buffers hold, each of its own
+  // level: the worker reports every one, in order, before the end of stream goes on.
+  for (int k = 3; k < 15; ++k) {
+    std::fill(picture.begin(), picture.begin() + w * h, static_cast<uint8_t>(10 * k));
+    ASSERT_EQ(harness.Source->Deliver(picture, k * 400000LL, (k + 1) * 400000LL), S_OK);
+  }
+  ASSERT_EQ(harness.Source->EndOfStream(), S_OK);
+  ASSERT_EQ(g_images.size(), 14u);
+  for (int k = 3; k < 15; ++k) {
+    EXPECT_EQ(g_images[size_t(k - 1)].FrameIndex, k);
+    EXPECT_EQ(g_images[size_t(k - 1)].HistogramAverage, 10000 * k);
+  }
   EXPECT_EQ(g_images[0].FrameIndex, 0);
   EXPECT_EQ(g_images[0].HistogramAverage, 128000);
   EXPECT_EQ(g_images[0].DCTMax, 0);
