@@ -67,7 +67,7 @@ TEST(ImageMeasures, FastDctCountsAsTheTextbookDct) {
 // two, around where the flat-block shortcut stops applying), edges and texture. Every
 // block's count must be the textbook DCT's, and the picture's DCT triple follows from them.
 TEST(ImageMeasures, PictureOfFlatAndBusyBlocksCountsAsTheTextbookDct) {
-  const int w = 8 * 24, h = 8 * 16;
+  const int w = 8 * 25, h = 8 * 16;  // an odd count of blocks across: pairs and a last one
   std::vector<uint8_t> luma(size_t(w) * h);
   std::mt19937 random(11);
   for (int by = 0; by < h / 8; ++by)
@@ -101,6 +101,11 @@ TEST(ImageMeasures, PictureOfFlatAndBusyBlocksCountsAsTheTextbookDct) {
       lo = std::min(lo, fast), hi = std::max(hi, fast), sum += fast;
     }
   const auto m = MeasurePicture({luma.data(), w, h, w, TLumaLayout::Planar});
+  int64_t levels = 0;
+  for (uint8_t v : luma) levels += v;
+  EXPECT_EQ(m.HistogramAverage, levels * 1000 / int64_t(luma.size()));
+  EXPECT_EQ(m.HistogramMin, *std::min_element(luma.begin(), luma.end()) * 1000);
+  EXPECT_EQ(m.HistogramMax, *std::max_element(luma.begin(), luma.end()) * 1000);
   EXPECT_EQ(m.DCTMin, lo * 1000);
   EXPECT_EQ(m.DCTMax, hi * 1000);
   EXPECT_EQ(m.DCTAverage, int64_t(sum) * 1000 / ((w / 8) * (h / 8)));

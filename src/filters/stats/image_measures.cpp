@@ -8,6 +8,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace kv::stats {
 
@@ -139,6 +142,13 @@ __attribute__((always_inline)) inline void RowToFloats(const uint8_t* p, V8f& ou
   out = __builtin_convertvector((V8i)((w >> shifts) & 0xffu), V8f);
 }
 
+// The count of the block at p, transformed.
+__attribute__((always_inline)) inline int CountTransformed(const uint8_t* p, ptrdiff_t stride, const TThresholds& t) {
+  V8f rows[8];
+  for (int r = 0; r < 8; ++r) RowToFloats(p + stride * r, rows[r]);
+  return CountBlock(rows, t);
+}
+
 // Running luma levels: sum, smallest and largest.
 struct TLevels {
   uint64_t sum = 0;
@@ -206,10 +216,7 @@ __attribute__((always_inline)) inline int MeasureBlock(const uint8_t* p, ptrdiff
     for (int c = 0; c < 8; ++c) sad += std::abs(p[stride * r + c] - mean);
 #endif
   // Most blocks of real pictures are (nearly) flat: no need to transform them.
-  if (sad < t.flatSad) return 0;
-  V8f rows[8];
-  for (int r = 0; r < 8; ++r) RowToFloats(p + stride * r, rows[r]);
-  return CountBlock(rows, t);
+  return sad < t.flatSad ? 0 : CountTransformed(p, stride, t);
 }
 
 // Block (bx, by) of the picture.
@@ -239,6 +246,89 @@ __attribute__((always_inline)) inline void AddRowEnd(const TLumaPicture& pic, in
   }
 }
 
+// The counts of the blocks: their sum, smallest and largest.
+struct TCounts {
+  uint64_t total = 0;
+  int lo = 64, hi = 0;
+  void Add(int n) {
+    total += static_cast<uint64_t>(n);
+    lo = std::min(lo, n);
+    hi = std::max(hi, n);
+  }
+};
+
+// Every whole block, one at a time, for any layout. Built for AVX2 as well (the float
+// DCT then works on eight lanes at once), chosen at load time.
+__attribute__((target_clones("avx2", "default"))) void MeasureBlocks(const TLumaPicture& pic, int bw, int bh,
+                                                                   const TThresholds& t, TLevels& levels,
+                                                                   TCounts& counts) {
+  TBlockLevels blockLevels;
+  for (int by = 0; by < bh; ++by)
+    for (int bx = 0; bx < bw; ++bx) counts.Add(MeasureBlockOf(pic, bx, by, t, blockLevels));
+  blockLevels.AddTo(levels);
+}
+
+#if defined(__x86_64__)
+// Planar pictures on AVX2: two neighbouring blocks at a time, each row of the pair one
+// 16-byte load, two rows to a register; the flat-block test and the levels of both
+// blocks in the same instructions.
+__attribute__((target("avx2"))) void MeasurePlanarBlocksAvx2(const TLumaPicture& pic, int bw, int bh,
+                                                              const TThresholds& t, TLevels& levels,
+                                                              TCounts& counts) {
+  const ptrdiff_t stride = pic.rowBytes;
+  const __m256i zero = _mm256_setzero_si256(), half = _mm256_set1_epi64x(32);
+  // Byte 0 of each 64-bit lane to the lane's eight bytes (within each 128-bit half).
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 8, 8, 8, 8, 8, 8, 8, 8,  //
+                                          0, 0, 0, 0, 0, 0, 0, 0, 8, 8, 8, 8, 8, 8, 8, 8);
+  __m256i lo = _mm256_set1_epi8(-1), hi = zero, sum = zero;
+  TBlockLevels single;  // the last block of a strip of odd width
+  for (int by = 0; by < bh; ++by) {
+    const uint8_t* strip = Row(pic, by * 8);
+    int bx = 0;
+    for (; bx + 2 <= bw; bx += 2) {
+      const uint8_t* p = strip + bx * 8;
+      // two[r]: row 2r (low half) and row 2r + 1 (high half), each block A's eight
+      // levels then block B's.
+      __m256i two[4];
+      for (int r = 0; r < 4; ++r)
+        two[r] = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride * (2 * r)))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride * (2 * r + 1))), 1);
+      lo = _mm256_min_epu8(lo, _mm256_min_epu8(_mm256_min_epu8(two[0], two[1]), _mm256_min_epu8(two[2], two[3])));
+      hi = _mm256_max_epu8(hi, _mm256_max_epu8(_mm256_max_epu8(two[0], two[1]), _mm256_max_epu8(two[2], two[3])));
+      // 64-bit lanes: A's even rows, B's even rows, A's odd rows, B's odd rows.
+      const __m256i sums =
+          _mm256_add_epi64(_mm256_add_epi64(_mm256_sad_epu8(two[0], zero), _mm256_sad_epu8(two[1], zero)),
+                           _mm256_add_epi64(_mm256_sad_epu8(two[2], zero), _mm256_sad_epu8(two[3], zero)));
+      sum = _mm256_add_epi64(sum, sums);
+      // Lanes 0 and 1 (and again 2 and 3): A's and B's totals, then their rounded means.
+      const __m256i totals = _mm256_add_epi64(sums, _mm256_permute2x128_si256(sums, sums, 1));
+      const __m256i mean = _mm256_shuffle_epi8(_mm256_srli_epi64(_mm256_add_epi64(totals, half), 6), spread);
+      __m256i sads =
+          _mm256_add_epi64(_mm256_add_epi64(_mm256_sad_epu8(two[0], mean), _mm256_sad_epu8(two[1], mean)),
+                           _mm256_add_epi64(_mm256_sad_epu8(two[2], mean), _mm256_sad_epu8(two[3], mean)));
+      sads = _mm256_add_epi64(sads, _mm256_permute2x128_si256(sads, sads, 1));
+      const __m128i both = _mm256_castsi256_si128(sads);
+      const int sadA = _mm_cvtsi128_si32(both), sadB = _mm_cvtsi128_si32(_mm_srli_si128(both, 8));
+      counts.Add(sadA < t.flatSad ? 0 : CountTransformed(p, stride, t));
+      counts.Add(sadB < t.flatSad ? 0 : CountTransformed(p + 8, stride, t));
+    }
+    if (bx < bw) counts.Add(MeasureBlock(strip + bx * 8, stride, t, single));
+  }
+  alignas(32) uint8_t los[32], his[32];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(los), lo);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(his), hi);
+  for (int k = 0; k < 32; ++k) {
+    levels.lo = std::min<int>(levels.lo, los[k]);
+    levels.hi = std::max<int>(levels.hi, his[k]);
+  }
+  alignas(32) uint64_t sums[4];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(sums), sum);
+  levels.sum += sums[0] + sums[1] + sums[2] + sums[3];
+  single.AddTo(levels);
+}
+#endif
+
 }  // namespace
 
 int CountNonZeroAC(const uint8_t block[64]) {
@@ -246,38 +336,33 @@ int CountNonZeroAC(const uint8_t block[64]) {
   return MeasureBlock(block, 8, Thresholds(), unused);
 }
 
-// Built for AVX2 as well, chosen at load time where the processor has it.
 // One pass over the picture: each whole block gives its levels and its count; the columns
 // right of the last whole block and the rows below the last one are read for levels only.
-__attribute__((target_clones("avx2", "default"))) TImageMeasures MeasurePicture(const TLumaPicture& pic) {
+TImageMeasures MeasurePicture(const TLumaPicture& pic) {
   TImageMeasures m;
   if (!pic.data || pic.width <= 0 || pic.height <= 0) return m;
   const int bw = pic.width / 8, bh = pic.height / 8;
   const TThresholds& thresholds = Thresholds();
   TLevels levels;
-  TBlockLevels blockLevels;
-  uint64_t total = 0;
-  int lo = 64, hi = 0;
-  for (int by = 0; by < bh; ++by) {
-    for (int bx = 0; bx < bw; ++bx) {
-      const int n = MeasureBlockOf(pic, bx, by, thresholds, blockLevels);
-      total += static_cast<uint64_t>(n);
-      lo = std::min(lo, n);
-      hi = std::max(hi, n);
-    }
-    if (bw * 8 < pic.width)
-      for (int r = 0; r < 8; ++r) AddRowEnd(pic, by * 8 + r, bw * 8, levels);
-  }
+  TCounts counts;
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2 && pic.layout == TLumaLayout::Planar) MeasurePlanarBlocksAvx2(pic, bw, bh, thresholds, levels, counts);
+  else MeasureBlocks(pic, bw, bh, thresholds, levels, counts);
+#else
+  MeasureBlocks(pic, bw, bh, thresholds, levels, counts);
+#endif
+  if (bw * 8 < pic.width)
+    for (int y = 0; y < bh * 8; ++y) AddRowEnd(pic, y, bw * 8, levels);
   for (int y = bh * 8; y < pic.height; ++y) AddRowEnd(pic, y, 0, levels);
-  blockLevels.AddTo(levels);
   const uint64_t pixels = uint64_t(pic.width) * uint64_t(pic.height);
   m.HistogramAverage = static_cast<int32_t>(levels.sum * 1000 / pixels);
   m.HistogramMax = levels.hi * 1000;
   m.HistogramMin = levels.lo * 1000;
   if (bw > 0 && bh > 0) {
-    m.DCTAverage = static_cast<int32_t>(total * 1000 / (uint64_t(bw) * uint64_t(bh)));
-    m.DCTMax = hi * 1000;
-    m.DCTMin = lo * 1000;
+    m.DCTAverage = static_cast<int32_t>(counts.total * 1000 / (uint64_t(bw) * uint64_t(bh)));
+    m.DCTMax = counts.hi * 1000;
+    m.DCTMin = counts.lo * 1000;
   }
   return m;
 }
