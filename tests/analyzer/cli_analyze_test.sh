@@ -5,7 +5,8 @@
 # the frame before it; whole timed P and B pictures stay frames), each table must be
 # written beside its clip with one line per frame; the
 # picture measures appear without --no-image; damaged clips end without a crash or hang;
-# a missing file gives exit code 1 and its reason on standard error.
+# a file of more frames than the table holds says so; a missing file gives exit code 1 and
+# its reason on standard error.
 # Usage: cli_analyze_test.sh PROGRAM_DIR CLIPS_DIR
 set -euo pipefail
 trap 'echo "cli analyze test: command failed at line $LINENO: $BASH_COMMAND" >&2' ERR
@@ -84,6 +85,14 @@ for f in "$clips"/*.trunc.* "$clips"/*.flip.*; do
   [[ $code -le 1 ]] || fail "$(basename "$f"): exit code $code"
   rm -f "$work/damaged" "$work/damaged.cvs"
 done
+
+# More frames than the table holds (tiny pictures, so that it is quick): recording stops at
+# the capacity and the file's line says so; the table has the capacity's lines.
+ffmpeg -nostdin -v error -y -f lavfi -i color=c=gray:s=16x16:r=1000 -t 210.001 -c:v mpeg4 -g 1000 "$work/many.avi"
+"$program" --analyze --no-image "$work/many.avi" > "$work/out3.txt" || fail "capacity: exit code $?"
+grep -q "many.avi: 210000 frames, .*, frame table full: only the first 210000 frames" "$work/out3.txt" ||
+  fail "capacity: $(cat "$work/out3.txt")"
+[[ $(wc -l < "$work/many.cvs") == 210001 ]] || fail "capacity: table lines"
 
 # A missing file: exit code 1, the reason on standard error, the other file still done.
 code=0
