@@ -19,7 +19,8 @@
 // real pictures are such. Other blocks get the separable floating-point AAN factorisation
 // (the one libjpeg calls "float"), eight columns at a time in vector registers; its output
 // scaling is folded into the per-coefficient thresholds, so no division or multiplication
-// by the table is needed. The picture is read once: a block gives its levels too.
+// by the table is needed. The picture is read once: a block gives its levels too; with
+// AVX2, planar pictures are read two neighbouring blocks at a time.
 // Pure functions: no allocation, no state, any thread.
 #pragma once
 
