@@ -257,16 +257,27 @@ struct TCounts {
   }
 };
 
-// Every whole block, one at a time, for any layout. Built for AVX2 as well (the float
-// DCT then works on eight lanes at once), chosen at load time.
-__attribute__((target_clones("avx2", "default"))) void MeasureBlocks(const TLumaPicture& pic, int bw, int bh,
-                                                                   const TThresholds& t, TLevels& levels,
-                                                                   TCounts& counts) {
+// Every whole block, one at a time, for any layout.
+__attribute__((always_inline)) inline void MeasureEachBlock(const TLumaPicture& pic, int bw, int bh,
+                                                            const TThresholds& t, TLevels& levels, TCounts& counts) {
   TBlockLevels blockLevels;
   for (int by = 0; by < bh; ++by)
     for (int bx = 0; bx < bw; ++bx) counts.Add(MeasureBlockOf(pic, bx, by, t, blockLevels));
   blockLevels.AddTo(levels);
 }
+
+// Built plainly and for AVX2 (the float DCT then works on eight lanes at once); the caller
+// chooses at run time. (Not target_clones: its load-time resolver runs before a sanitizer's
+// runtime is ready.)
+void MeasureBlocks(const TLumaPicture& pic, int bw, int bh, const TThresholds& t, TLevels& levels, TCounts& counts) {
+  MeasureEachBlock(pic, bw, bh, t, levels, counts);
+}
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void MeasureBlocksAvx2(const TLumaPicture& pic, int bw, int bh, const TThresholds& t,
+                                                        TLevels& levels, TCounts& counts) {
+  MeasureEachBlock(pic, bw, bh, t, levels, counts);
+}
+#endif
 
 #if defined(__x86_64__)
 // Planar pictures on AVX2: two neighbouring blocks at a time, each row of the pair one
@@ -348,6 +359,7 @@ TImageMeasures MeasurePicture(const TLumaPicture& pic) {
 #if defined(__x86_64__)
   static const bool avx2 = __builtin_cpu_supports("avx2");
   if (avx2 && pic.layout == TLumaLayout::Planar) MeasurePlanarBlocksAvx2(pic, bw, bh, thresholds, levels, counts);
+  else if (avx2) MeasureBlocksAvx2(pic, bw, bh, thresholds, levels, counts);
   else MeasureBlocks(pic, bw, bh, thresholds, levels, counts);
 #else
   MeasureBlocks(pic, bw, bh, thresholds, levels, counts);
