@@ -14,7 +14,8 @@ namespace {
 
 constexpr uint32_t kInterlaced = 0x1;       // AMINTERLACE_IsInterlaced
 constexpr uint32_t kField1First = 0x4;      // AMINTERLACE_Field1First
-constexpr int32_t kOutputBuffers = 4;
+// The output thread's queue (3), the picture downstream holds, and the one being written.
+constexpr int32_t kOutputBuffers = 6;
 
 // Plane pointers of a picture laid out as the media type fixes it (libav's plane order).
 void PicturePlanes(const video::TPictureGeometry& g, uint8_t* buffer, uint8_t* data[4], int linesize[4]) {
@@ -189,7 +190,7 @@ HRESULT TVideoEffectFilter::DeliverFrame(AVFrame* frame) {
   }
   sample->SetSyncPoint(true);
   sample->SetDiscontinuity(TakeDiscontinuity());
-  return OutputPin()->Deliver(sample.Get());
+  return DeliverSample(sample.Get());
 }
 
 }  // namespace kv::effects

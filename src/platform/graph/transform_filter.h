@@ -81,8 +81,9 @@ class TTransformFilter : public TBaseFilter {
   TTransformInputPin* InputPin() { return input_.get(); }
   TTransformOutputPin* OutputPin() { return output_.get(); }
 
-  // The streaming path; called by the input pin.
-  HRESULT ReceiveSample(IMediaSample* sample);
+  // The streaming path; called by the input pin. A filter that makes its own output
+  // samples may replace it (it then gets no buffer prepared for it).
+  virtual HRESULT ReceiveSample(IMediaSample* sample);
   bool IsFlushingOrStopped();
 
  private:
