@@ -151,6 +151,7 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   ComPtr<effects::IKavelloEffect> settings;
   ASSERT_TRUE(SUCCEEDED(rotate->QueryInterface(effects::IKavelloEffect::kIid, settings.PutVoid())));
   settings->SetValues({0});
+  settings->SaveValues();  // what the page's OK does: the rebuilt chain starts from it
   auto e = Open();
   e->Play();
   std::this_thread::sleep_for(std::chrono::milliseconds(1200));
@@ -173,6 +174,7 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   EXPECT_LT(same, other / 2) << "paused vs rerendered " << same << ", vs 2 s later " << other;
   for (const auto& f : {before, after, later}) std::remove(f.c_str());
   settings->SetValues({1});
+  settings->SaveValues();
 }
 
 TEST_F(RerenderTest, MissingPlugin_isReportedAndSkipped_incompatibleOneIsLeftOut_playbackGoesOn) {
@@ -181,6 +183,7 @@ TEST_F(RerenderTest, MissingPlugin_isReportedAndSkipped_incompatibleOneIsLeftOut
   ASSERT_TRUE(SUCCEEDED(test::CreateByName("Kavello Rotate")->QueryInterface(effects::IKavelloEffect::kIid,
                                                                              rotate.PutVoid())));
   rotate->SetValues({1});  // a quarter turn clockwise
+  rotate->SaveValues();
   auto e = Open();
   e->Play();
   e->RerenderVideo(Chain({{"Kavello Picture", "Kavello Picture"},

@@ -1,22 +1,14 @@
 #include "filters/effects/effect_filter.h"
 
-#include <map>
+#include "filters/effects/effect_store.h"
 
 namespace kv::effects {
 namespace {
 
-// The values last set for each effect class: a new instance (the chain rebuilt after the
-// dialog or a reconnect) starts where the user left the previous one.
-std::mutex lastValuesMutex;  // guards LastValues()
-std::map<CLSID, std::vector<double>>& LastValues() {
-  static std::map<CLSID, std::vector<double>> values;
-  return values;
-}
-
+// A new instance (the chain rebuilt after the dialog, a reconnect, the next run) starts
+// where the user last applied the page.
 std::vector<double> StartValues(const TEffectDesc& desc) {
-  std::lock_guard lock(lastValuesMutex);
-  auto it = LastValues().find(desc.Clsid);
-  return it != LastValues().end() ? it->second : DefaultValues(desc);
+  return LoadEffectValues(desc).value_or(DefaultValues(desc));
 }
 
 }  // namespace
@@ -70,12 +62,12 @@ HRESULT TEffectFilter::SetValues(const std::vector<double>& values) {
     if (clamped == values_) return S_OK;
     values_ = clamped;
   }
-  {
-    std::lock_guard lock(lastValuesMutex);
-    LastValues()[desc_.Clsid] = std::move(clamped);
-  }
   changed_ = true;
   return S_OK;
+}
+
+HRESULT TEffectFilter::SaveValues() {
+  return StoreEffectValues(desc_, Values()) ? S_OK : E_FAIL;
 }
 
 std::vector<double> TEffectFilter::Values() {

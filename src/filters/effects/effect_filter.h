@@ -51,6 +51,7 @@ class TEffectFilter : public TTransformFilter, public ISpecifyPropertyPages, pub
   HRESULT GetEffectClass(CLSID* clsid) override;
   HRESULT GetValues(std::vector<double>* values) override;
   HRESULT SetValues(const std::vector<double>& values) override;
+  HRESULT SaveValues() override;
   bool NeedsReconnect() override { return false; }
 
   HRESULT ReceiveSample(IMediaSample* in) override;
