@@ -151,6 +151,7 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   ComPtr<effects::IKavelloEffect> settings;
   ASSERT_TRUE(SUCCEEDED(rotate->QueryInterface(effects::IKavelloEffect::kIid, settings.PutVoid())));
   settings->SetValues({0});
+  settings->SaveValues();  // what the page's OK does: the rebuilt chain starts from it
   auto e = Open();
   e->Play();
   std::this_thread::sleep_for(std::chrono::milliseconds(1200));
@@ -173,6 +174,35 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   EXPECT_LT(same, other / 2) << "paused vs rerendered " << same << ", vs 2 s later " << other;
   for (const auto& f : {before, after, later}) std::remove(f.c_str());
   settings->SetValues({1});
+  settings->SaveValues();
+}
+
+// A seek lands on the key frame before its target (every 12th picture of this clip: 0,
+// 0.48, 0.96 s...); while paused, the picture shown must still be the one at the target.
+// Two targets one picture apart in the same group show two pictures, the same target twice
+// the same picture (the frame grabber holds what the paused renderer shows).
+TEST_F(RerenderTest, PausedSeek_showsThePictureAtTheTarget_notItsKeyFrame_throughAPlugin) {
+  KV_REQUIRE_PULSE();
+  auto e = Open();
+  e->RerenderVideo(Chain({{"Kavello Sharpen", "Kavello Sharpen"}}));  // a picture of its own, no memory
+  e->Play();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_TRUE(e->Pause());
+  const std::string a = log_ + ".a.bmp", b = log_ + ".b.bmp", again = log_ + ".again.bmp";
+  auto seekAndGrab = [&](int32_t ms, const std::string& path) {
+    e->SetPosition(ms);
+    Presented(*e);  // waits for the pause to complete
+    EXPECT_EQ(e->State, psPaused);
+    EXPECT_NEAR(e->GetPosition(), ms, 1);
+    return e->GrabFrame(path);
+  };
+  ASSERT_TRUE(seekAndGrab(1100, a));
+  ASSERT_TRUE(seekAndGrab(1140, b));
+  ASSERT_TRUE(seekAndGrab(1100, again));
+  const double neighbours = Difference(a, b), same = Difference(a, again);
+  EXPECT_GT(neighbours, 1.0) << "1.10 s and 1.14 s showed the same picture (their key frame?)";
+  EXPECT_LT(same, neighbours / 4) << "1.10 s twice: " << same << ", 1.10 vs 1.14 s: " << neighbours;
+  for (const auto& f : {a, b, again}) std::remove(f.c_str());
 }
 
 TEST_F(RerenderTest, MissingPlugin_isReportedAndSkipped_incompatibleOneIsLeftOut_playbackGoesOn) {
@@ -181,6 +211,7 @@ TEST_F(RerenderTest, MissingPlugin_isReportedAndSkipped_incompatibleOneIsLeftOut
   ASSERT_TRUE(SUCCEEDED(test::CreateByName("Kavello Rotate")->QueryInterface(effects::IKavelloEffect::kIid,
                                                                              rotate.PutVoid())));
   rotate->SetValues({1});  // a quarter turn clockwise
+  rotate->SaveValues();
   auto e = Open();
   e->Play();
   e->RerenderVideo(Chain({{"Kavello Picture", "Kavello Picture"},
