@@ -519,6 +519,7 @@ battery_soak() {
     loops=$((loops + 1))
     [ "$loops" = 1 ] && first=$(proc_counts "$player_pid")
     last=$(proc_counts "$player_pid")
+    echo "[soak] loop $loops: resident kB, descriptors, threads: $last" >&2
   done
   stop_player
   local code=$player_code
