@@ -380,8 +380,9 @@ battery_signals() {
     sleep "$(printf '0.%03d' $((delay % 1000)))"; [ "$delay" -ge 1000 ] && sleep $((delay / 1000))
     early=0
     if [ "$cycle" -le "$terms" ]; then
-      # Before main() no program can catch a signal (the loader is still at work): such a
-      # SIGTERM kills with 143 and is counted apart.
+      # The front door "kavello" holds SIGTERM back while the loader starts the player; only
+      # one that comes before it runs (the shell's fork, its own start of about a
+      # millisecond) can still kill with 143: counted apart.
       caught=$(awk '/^SigCgt/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
       [ -n "$caught" ] && [ $(( 0x$caught & 0x4000 )) = 0 ] && early=1
       kill -TERM "$pid" 2>/dev/null
