@@ -542,7 +542,7 @@ battery_soak() {
   [ "$code" = 0 ] || failures=$((failures + 1))
   unset PULSE_SERVER
   row soak "$loops" $((failures + reports)) \
-    "$soak_minutes min: resident $((rss0 / 1024))->$((rss1 / 1024)) MB ($((growth / 10)).$((growth % 10)) %), fds $fd0->$fd1, threads $th0->$th1, exit $code, sanitizer reports $reports"
+    "$soak_minutes min: resident $((rss0 / 1024))->$((rss1 / 1024)) MB ($(awk -v g="$growth" 'BEGIN { printf "%.1f", g / 10 }') %), fds $fd0->$fd1, threads $th0->$th1, exit $code, sanitizer reports $reports"
 }
 
 # ------------------------------------------------------------------ run and report
