@@ -100,10 +100,12 @@ report_files() {
 }
 # Sanitizer reports written since the last call (a report is a crash of the run).
 san_seen=0
+# Sets `reports` (the caller's): not called in a $( ) subshell, where the count of files
+# already seen would be lost and every battery would count all earlier reports again.
 new_reports() {
   local n
   n=$(report_files | wc -l)
-  echo $((n - san_seen))
+  reports=$((n - san_seen))
   san_seen=$n
 }
 
@@ -243,7 +245,7 @@ battery_damaged_media() {
     status=$(cd "$dir" && QT_QPA_PLATFORM=offscreen PULSE_SERVER=unix:/nonexistent \
       run_limited $((60 * slow)) "$player" --quit-at-end "$name" 2>"$work/stderr.txt")
     local reports
-    reports=$(new_reports)
+    new_reports
     if [ "$status" = hang ]; then hangs=$((hangs + 1)); echo "  hang: $name" >&2
     elif [ "$reports" -gt 0 ] || [ "$status" -gt 128 ]; then crashes=$((crashes + 1)); echo "  crash: $name ($status)" >&2
     elif [ "$status" = 0 ]; then ends=$((ends + 1))
@@ -304,7 +306,7 @@ battery_seek_storm() {
   local code=$player_code
   [ "$code" = 0 ] || failures=$((failures + 1))
   local reports
-  reports=$(new_reports)
+  new_reports
   # Answer times are wall-clock measurements: the short run (inside ./test.sh, on a machine
   # that may be busy) reports them without failing on them.
   [ "$short" = 1 ] || failures=$((failures + late))
@@ -347,7 +349,7 @@ battery_sound_restart() {
   local code=$player_code
   [ "$code" = 0 ] || failures=$((failures + 1))
   local reports
-  reports=$(new_reports)
+  new_reports
   failures=$((failures + reports))
   kill_pulse
   unset PULSE_SERVER
@@ -409,7 +411,7 @@ battery_signals() {
     settings_intact "$reg" "$values" || { lost=$((lost + 1)); echo "  cycle $cycle: settings damaged" >&2; cp "$reg" "$work/damaged-$cycle.reg"; }
   done
   local reports
-  reports=$(new_reports)
+  new_reports
   row signals $((terms + kills)) $((lost + crashes + hangs + reports)) \
     "$terms SIGTERM, $kills SIGKILL: lost settings $lost, bad exits $crashes, hangs $hangs, before main $before_main, sanitizer reports $reports"
 }
@@ -451,7 +453,7 @@ battery_hand_over() {
   kill -TERM "$second"; wait "$second" 2>/dev/null
   unset QT_QPA_PLATFORM PULSE_SERVER
   local reports
-  reports=$(new_reports)
+  new_reports
   row hand-over $((n + 1)) $((failures + reports)) \
     "$received of $n received; after SIGKILL: new instance up $up, hand-over to it $taken; sanitizer reports $reports"
 }
@@ -484,7 +486,7 @@ battery_subtitles() {
     kb=$(tail -1 "$work/rss.txt" 2>/dev/null | tr -dc '0-9'); kb=${kb:-0}
     [ "$kb" -gt "$worst_kb" ] && worst_kb=$kb
     local reports
-    reports=$(new_reports)
+    new_reports
     # time(1) reports the player's own status; a sanitizer build takes more memory
     if [ "$status" != 0 ] || [ "$reports" -gt 0 ] || [ "$kb" -gt $((1500000 * slow)) ]; then
       failures=$((failures + 1)); echo "  $kind: status $status, ${kb} kB, reports $reports" >&2
@@ -531,7 +533,7 @@ battery_soak() {
   stop_player
   local code=$player_code
   local reports
-  reports=$(new_reports)
+  new_reports
   read -r rss0 fd0 th0 <<< "${first:-0 0 0}"
   read -r rss1 fd1 th1 <<< "${last:-0 0 0}"
   local failures=0 growth=0
@@ -542,7 +544,7 @@ battery_soak() {
   [ "$code" = 0 ] || failures=$((failures + 1))
   unset PULSE_SERVER
   row soak "$loops" $((failures + reports)) \
-    "$soak_minutes min: resident $((rss0 / 1024))->$((rss1 / 1024)) MB ($((growth / 10)).$((growth % 10)) %), fds $fd0->$fd1, threads $th0->$th1, exit $code, sanitizer reports $reports"
+    "$soak_minutes min: resident $((rss0 / 1024))->$((rss1 / 1024)) MB ($(awk -v g="$growth" 'BEGIN { printf "%.1f", g / 10 }') %), fds $fd0->$fd1, threads $th0->$th1, exit $code, sanitizer reports $reports"
 }
 
 # ------------------------------------------------------------------ run and report
