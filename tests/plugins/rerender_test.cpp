@@ -123,8 +123,12 @@ TEST_F(RerenderTest, WhileRunning_chainsThePlugins_andPlaysOnFromWhereItWas) {
   EXPECT_TRUE(Chained(e->VideoPlugins[0].Get()));
   EXPECT_TRUE(Chained(e->VideoPlugins[1].Get()));
   EXPECT_TRUE(Chained(e->AudioPlugins[0].Get()));
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  // Playback goes on through the new chain (however slowly a loaded machine plays it).
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (e->GetPosition() <= after + 300 && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_GT(e->GetPosition(), after + 300) << "playback goes on through the new chain";
+  EXPECT_EQ(e->State, psRunning);
   // Taking them out again leaves the plain chain.
   e->RerenderVideo(TFiltersInChain{});
   e->RerenderAudio(TFiltersInChain{});
