@@ -162,6 +162,11 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   ASSERT_TRUE(e->Pause());
   Presented(*e);
   const int32_t position = e->GetPosition();
+  // On a loaded machine the picture paused from playing may lag the clock's position; a
+  // paused seek to that position shows the picture that belongs to it (and which the frame
+  // grabber holds), so that the rerendered one can be compared exactly.
+  e->SetPosition(position);
+  Presented(*e);
   const std::string before = log_ + ".before.bmp", after = log_ + ".after.bmp", later = log_ + ".later.bmp";
   ASSERT_TRUE(e->GrabFrame(before));
   e->RerenderVideo(Chain({{"Kavello Rotate", "Kavello Rotate"}}));
@@ -175,7 +180,7 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   Presented(*e);
   ASSERT_TRUE(e->GrabFrame(later));
   const double same = Difference(before, after), other = Difference(before, later);
-  EXPECT_LT(same, other / 2) << "paused vs rerendered " << same << ", vs 2 s later " << other;
+  EXPECT_LT(same, other / 8) << "paused vs rerendered " << same << ", vs 2 s later " << other;
   for (const auto& f : {before, after, later}) std::remove(f.c_str());
   settings->SetValues({1});
   settings->SaveValues();
