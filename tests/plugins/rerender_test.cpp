@@ -161,10 +161,15 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   settings->SaveValues();  // what the page's OK does: the rebuilt chain starts from it
   auto e = Open();
   e->Play();
-  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  ASSERT_TRUE(PlaysPast(*e, 1000));
   ASSERT_TRUE(e->Pause());
   Presented(*e);
   const int32_t position = e->GetPosition();
+  // On a loaded machine the picture paused from playing may lag the clock's position; a
+  // paused seek to that position shows the picture that belongs to it (and which the frame
+  // grabber holds), so that the rerendered one can be compared exactly.
+  e->SetPosition(position);
+  Presented(*e);
   const std::string before = log_ + ".before.bmp", after = log_ + ".after.bmp", later = log_ + ".later.bmp";
   ASSERT_TRUE(e->GrabFrame(before));
   e->RerenderVideo(Chain({{"Kavello Rotate", "Kavello Rotate"}}));
@@ -178,7 +183,7 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   Presented(*e);
   ASSERT_TRUE(e->GrabFrame(later));
   const double same = Difference(before, after), other = Difference(before, later);
-  EXPECT_LT(same, other / 2) << "paused vs rerendered " << same << ", vs 2 s later " << other;
+  EXPECT_LT(same, other / 8) << "paused vs rerendered " << same << ", vs 2 s later " << other;
   for (const auto& f : {before, after, later}) std::remove(f.c_str());
   settings->SetValues({1});
   settings->SaveValues();
@@ -193,7 +198,7 @@ TEST_F(RerenderTest, PausedSeek_showsThePictureAtTheTarget_notItsKeyFrame_throug
   auto e = Open();
   e->RerenderVideo(Chain({{"Kavello Sharpen", "Kavello Sharpen"}}));  // a picture of its own, no memory
   e->Play();
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_TRUE(PlaysPast(*e, 200));
   ASSERT_TRUE(e->Pause());
   const std::string a = log_ + ".a.bmp", b = log_ + ".b.bmp", again = log_ + ".again.bmp";
   auto seekAndGrab = [&](int32_t ms, const std::string& path) {
