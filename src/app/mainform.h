@@ -149,7 +149,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void SeekBy(int32_t stepMs);  // positive forward, negative back
   // The one seek routine of keys, menus, MPRIS and the control panel: moves to targetMs
   // (< 0: stays), re-schedules the subtitles, resets the statistics, tells MPRIS.
-  void SeekTo(int32_t targetMs);
+  void SeekTo(int32_t targetMs, bool exact = false);  // exact: the frame at the target, not the key frame before
   void MMRateClick(QAction* item);
   void MMCloseFileClick();
   void MMOpenDirClick();
