@@ -37,6 +37,7 @@
 #include "app/mpris.h"
 #include "app/panel_bridge.h"
 #include "app/panel_library.h"
+#include "app/startup_prefetch.h"
 #include "engine/contrl.h"
 #include "platform/desktop/screensaver.h"
 #include "playlist/playlist.h"
@@ -413,6 +414,10 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   desktop::ScreenSaverControl screenSaver_;
   QPointer<desktop::SingleInstance> instance_;
   QPointer<desktop::TerminationSignals> signals_;
+  // The way to the first picture (mainform.cpp): modules and the OpenGL answer fetched on a
+  // thread while the window starts; the first tick's work run as soon as the window shows.
+  void FirstTickWork();
+  TStartupPrefetch prefetch_;
 };
 
 }  // namespace kv
