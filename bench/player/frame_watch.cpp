@@ -16,8 +16,10 @@
 //                                               ms from each command to a frame within 2 s before
 //                                               to 0.5 s after the target. With $SEEK_REL_CMD
 //                                               instead, each seek is relative: %s = the distance
-//                                               from the frame on screen to the target, written
-//                                               as playerctl takes it ("3.200+", "1.500-").
+//                                               from the position $POS_CMD prints (else the frame
+//                                               on screen) to the target, written as playerctl
+//                                               takes it ("3.200+", "1.500-"); a frame up to 2 s
+//                                               after the target counts then.
 //                                               Targets whose window holds the frame on screen
 //                                               are drawn again (no seek is found "done" at once).
 //   frame_watch av SECONDS SINK FPS -- CMD...   A/V offset: when each whole second's frame (the
@@ -465,12 +467,22 @@ int main(int argc, char** argv) {
       for (int draw = 0; draw < 100; ++draw) {
         target = std::round(pick(random) * fps) / fps;  // a frame's own time: exact is off 0
         lo = static_cast<long>((target - 2.0) * fps);
-        hi = static_cast<long>((target + 0.5) * fps);
+        // A relative seek may take the key frame after the target (mpv takes the nearest).
+        hi = static_cast<long>((target + (relCmd ? 2.0 : 0.5)) * fps);
         if (now < lo - fps || now > hi + fps) break;  // the frame on screen is no answer
       }
       char arg[64], command[512];
       if (relCmd) {
-        const double by = now >= 0 ? target - static_cast<double>(now) / fps : target;
+        // From where the player says it is ($POS_CMD prints seconds), else from the frame on
+        // screen: after a key-frame seek the two differ, and the player adds to its own.
+        double from = now >= 0 ? static_cast<double>(now) / fps : 0;
+        if (const char* posCmd = std::getenv("POS_CMD"))
+          if (FILE* p = popen(posCmd, "r")) {
+            double reported = 0;
+            if (std::fscanf(p, "%lf", &reported) == 1) from = reported;
+            pclose(p);
+          }
+        const double by = target - from;
         std::snprintf(arg, sizeof arg, "%.3f%c", std::fabs(by), by < 0 ? '-' : '+');
       } else {
         std::snprintf(arg, sizeof arg, "%.3f", target);
@@ -519,20 +531,25 @@ int main(int argc, char** argv) {
       offsets.push_back(best);
       std::printf("av_at %ld offset_ms %+.1f\n", second, best);
     }
-    if (offsets.size() < 3) return std::puts("av_pairs 0"), 1;
+    if (offsets.size() < 5) return std::puts("av_pairs 0"), 1;
     std::vector<double> sorted = offsets, mags;
     std::sort(sorted.begin(), sorted.end());
     for (double o : offsets) mags.push_back(std::fabs(o));
+    // Drift and steps in steady playback: from the third second on (a player settles its
+    // clock after the start); median and worst take every second.
+    const size_t settled = static_cast<size_t>(std::find_if(atSec.begin(), atSec.end(), [](double t) { return t >= 3; }) - atSec.begin());
     double step = 0;
-    for (size_t i = 1; i < offsets.size(); ++i)
+    for (size_t i = settled + 1; i < offsets.size(); ++i)
       step = std::max(step, std::fabs(offsets[i] - offsets[i - 1]) / std::max(1.0, atSec[i] - atSec[i - 1]));
     // Drift: least-squares slope of offset over time, ms per second.
     double mx = 0, my = 0;
-    for (size_t i = 0; i < offsets.size(); ++i) mx += atSec[i], my += offsets[i];
-    mx /= static_cast<double>(offsets.size());
-    my /= static_cast<double>(offsets.size());
+    const double count = static_cast<double>(offsets.size() - settled);
+    for (size_t i = settled; i < offsets.size(); ++i) mx += atSec[i], my += offsets[i];
+    mx /= count;
+    my /= count;
     double sxy = 0, sxx = 0;
-    for (size_t i = 0; i < offsets.size(); ++i) sxy += (atSec[i] - mx) * (offsets[i] - my), sxx += (atSec[i] - mx) * (atSec[i] - mx);
+    for (size_t i = settled; i < offsets.size(); ++i)
+      sxy += (atSec[i] - mx) * (offsets[i] - my), sxx += (atSec[i] - mx) * (atSec[i] - mx);
     std::printf("av_pairs %zu\nav_med_ms %.1f\nav_worst_ms %.1f\nav_drift_ms_per_s %.2f\nav_step_ms %.1f\n",
                 offsets.size(), sorted[sorted.size() / 2], *std::max_element(mags.begin(), mags.end()),
                 sxx > 0 ? sxy / sxx : 0.0, step);

@@ -13,15 +13,17 @@
 #                    screen, while playing and while paused, median and p95 of SEEKS seeks per
 #                    state; `off` is the median landed-minus-target frame (0: exact seek, < 0:
 #                    the key frame before). Kavello and mpv seek exactly here.
-#   seek_rel_*       the same with MPRIS Seek (playerctl position D+ / D-), D from the frame on
-#                    screen to the target: Kavello and mpv step to the key frame here, as their
-#                    seek keys do; `off` again says what each player did
+#   seek_rel_*       the same with MPRIS Seek (playerctl position D+ / D-), D from the position
+#                    the player reports (MPRIS Position, read before the timed command) to the
+#                    target: Kavello steps to the key frame here, as its seek keys do; `off`
+#                    again says what each player did
 #   av_*             A/V offset of the real program on a 20-s clip that beeps at every whole
 #                    second (bench/player/av_probe.sh runs this part alone): when each whole
 #                    second's frame first shows on screen minus its beep's onset at the null
 #                    sink's monitor (parec), both on the monotonic clock; > 0: picture late.
-#                    med: median offset, worst: largest |offset|, drift: least-squares slope
-#                    in ms per s, step: largest change from one second to the next
+#                    med: median offset, worst: largest |offset|; from the third second on
+#                    (after the start's settling): drift, the least-squares slope in ms per s,
+#                    and step, the largest change from one second to the next
 #
 # Error bounds: screen times carry frame_watch's polling interval (1 ms while waiting for a
 # first frame or a seek, 0.5 ms in the A/V part, plus the X server's reply); seek times also
@@ -209,7 +211,7 @@ part seek && for player in $PLAYERS; do
   for kind in set rel; do
     fresh_home
     if [[ $kind == set ]]; then export SEEK_CMD="${as_user[*]} playerctl -p $name position %s"; unset SEEK_REL_CMD
-    else export SEEK_REL_CMD="${as_user[*]} playerctl -p $name position %s"; unset SEEK_CMD; fi
+    else export SEEK_REL_CMD="${as_user[*]} playerctl -p $name position %s" POS_CMD="${as_user[*]} playerctl -p $name position"; unset SEEK_CMD; fi
     # shellcheck disable=SC2046
     PAUSE_CMD="${as_user[*]} playerctl -p $name pause" \
       "$watch" seeks $((2 * SEEKS)) 25 20 -- "${as_user[@]}" $(player_cmd "$player" hd.mp4 hold) \
@@ -224,7 +226,7 @@ part seek && for player in $PLAYERS; do
     echo "seeks $kind $player: $(tr '\n' ';' <"$work/seeks-$kind-$player")" >&2
   done
 done
-unset SEEK_CMD SEEK_REL_CMD
+unset SEEK_CMD SEEK_REL_CMD POS_CMD
 
 # 4. A/V offset of the real programs (the beeping clip played to its end), alternating players.
 part av && for run in $(seq "$RUNS"); do
