@@ -20,6 +20,8 @@
 //                                               on screen) to the target, written as playerctl
 //                                               takes it ("3.200+", "1.500-"); a frame up to 2 s
 //                                               after the target counts then.
+//                                               With $SEEK_SOCKET, the command is written as a
+//                                               line to that Unix socket instead of run.
 //                                               Targets whose window holds the frame on screen
 //                                               are drawn again (no seek is found "done" at once).
 //   frame_watch av SECONDS SINK FPS -- CMD...   A/V offset: when each whole second's frame (the
@@ -32,6 +34,8 @@
 #include <X11/Xutil.h>
 #include <dirent.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -489,7 +493,20 @@ int main(int argc, char** argv) {
       }
       std::snprintf(command, sizeof command, relCmd ? relCmd : absCmd, arg);
       const auto sent = Clock::now();
-      std::system(command);
+      if (const char* socketPath = std::getenv("SEEK_SOCKET")) {
+        // The command is a line for the player's own control socket (mpv's JSON IPC).
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath);
+        if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+          const std::string line = std::string(command) + "\n";
+          if (write(fd, line.data(), line.size()) < 0) std::perror("frame_watch: seek socket");
+        }
+        if (fd >= 0) close(fd);
+      } else {
+        std::system(command);
+      }
       long landed = -1;
       const bool ok = watch.WaitFor(player, 5000, [&](long f) { return f >= lo && f <= hi; }, &landed);
       const double ms = MsSince(sent);

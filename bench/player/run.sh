@@ -9,14 +9,16 @@
 #                    number the clip draws in a strip along its top from the X display every
 #                    4 ms; every frame is on screen for 40 ms): the same count for all three
 #   first_ms         process start to the first frame of the clip on screen, median of RUNS
-#   seek_set_*       MPRIS SetPosition (playerctl position T) to a frame near the target on
+#   seek_exact_*     MPRIS SetPosition (playerctl position T) to a frame near the target on
 #                    screen, while playing and while paused, median and p95 of SEEKS seeks per
 #                    state; `off` is the median landed-minus-target frame (0: exact seek, < 0:
-#                    the key frame before). Kavello and mpv seek exactly here.
-#   seek_rel_*       the same with MPRIS Seek (playerctl position D+ / D-), D from the position
-#                    the player reports (MPRIS Position, read before the timed command) to the
-#                    target: Kavello steps to the key frame here, as its seek keys do; `off`
-#                    again says what each player did
+#                    the key frame before)
+#   seek_key_*       the same with each player's key-frame seek: Kavello's MPRIS Seek
+#                    (playerctl position D+ / D-, D from the position it reports to the
+#                    target, read before the timed command), mpv's JSON IPC seek with
+#                    absolute+keyframes (written to its socket by frame_watch: no process
+#                    start, 10-30 ms in mpv's favour); VLC has none per command (its MPRIS
+#                    Seek is measured)
 #   av_*             A/V offset of the real program on a 20-s clip that beeps at every whole
 #                    second (bench/player/av_probe.sh runs this part alone): when each whole
 #                    second's frame first shows on screen minus its beep's onset at the null
@@ -160,7 +162,7 @@ player_cmd() {
   case $player in
     kavello) echo "$kavello" $([[ $mode == play ]] && echo --quit-at-end) "$clip" ;;
     mpv) echo mpv --no-config --vo=x11 --ao=pulse --script=/usr/lib/mpv-mpris/mpris.so \
-      $([[ $mode == hold ]] && echo --keep-open=yes) "$clip" ;;
+      $([[ $mode == hold ]] && echo --keep-open=yes --input-ipc-server="$work/bus/mpv.sock") "$clip" ;;
     vlc) echo cvlc --no-video-title-show -V x11 -A pulse --control=dbus \
       $([[ $mode == play ]] && echo --play-and-exit) "$clip" ;;
   esac
@@ -205,13 +207,18 @@ part first && for run in $(seq "$RUNS"); do
   done
 done
 
-# 3. Seeks while playing and while paused (1080p clip): MPRIS SetPosition, then MPRIS Seek.
+# 3. Seeks while playing and while paused (1080p clip). exact: MPRIS SetPosition for every
+# player. key: each player's own key-frame seek: Kavello's MPRIS Seek (its seek keys' route),
+# mpv's JSON IPC "seek T absolute+keyframes"; VLC offers no key-frame seek per command, so
+# its row is its MPRIS Seek again (`off` shows what each did).
 part seek && for player in $PLAYERS; do
   name=$(mpris_name "$player")
-  for kind in set rel; do
+  for kind in exact key; do
     fresh_home
-    if [[ $kind == set ]]; then export SEEK_CMD="${as_user[*]} playerctl -p $name position %s"; unset SEEK_REL_CMD
-    else export SEEK_REL_CMD="${as_user[*]} playerctl -p $name position %s" POS_CMD="${as_user[*]} playerctl -p $name position"; unset SEEK_CMD; fi
+    unset SEEK_CMD SEEK_REL_CMD POS_CMD SEEK_SOCKET
+    if [[ $kind == exact ]]; then export SEEK_CMD="${as_user[*]} playerctl -p $name position %s"
+    elif [[ $player == mpv ]]; then export SEEK_SOCKET="$work/bus/mpv.sock" SEEK_CMD='{"command": ["seek", %s, "absolute+keyframes"]}'
+    else export SEEK_REL_CMD="${as_user[*]} playerctl -p $name position %s" POS_CMD="${as_user[*]} playerctl -p $name position"; fi
     # shellcheck disable=SC2046
     PAUSE_CMD="${as_user[*]} playerctl -p $name pause" \
       "$watch" seeks $((2 * SEEKS)) 25 20 -- "${as_user[@]}" $(player_cmd "$player" hd.mp4 hold) \
@@ -226,7 +233,7 @@ part seek && for player in $PLAYERS; do
     echo "seeks $kind $player: $(tr '\n' ';' <"$work/seeks-$kind-$player")" >&2
   done
 done
-unset SEEK_CMD SEEK_REL_CMD POS_CMD
+unset SEEK_CMD SEEK_REL_CMD POS_CMD SEEK_SOCKET
 
 # 4. A/V offset of the real programs (the beeping clip played to its end), alternating players.
 part av && for run in $(seq "$RUNS"); do
