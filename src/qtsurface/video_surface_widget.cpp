@@ -227,7 +227,8 @@ std::shared_ptr<const video::TRgbImage> TVideoSurfaceWidget::CurrentFrame() cons
 quint64 TVideoSurfaceWidget::PresentedFrames() const { return State_->Presented(); }
 
 void TVideoSurfaceWidget::paintEvent(QPaintEvent*) {
-  if (DirectOutput()) return;  // the native window lies over this widget
+  // Also while the native window lies over this widget: Qt paints it only when asked (an
+  // expose, a grab), never per frame.
   QPainter painter(this);
   QColor background = QColor::fromRgb(State_->Background());
   bool drawn = false;
