@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDir>
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,6 +19,10 @@
 int main(int argc, char** argv) {
   // First of all: a SIGTERM during the start must end through the close path, not kill.
   kv::desktop::InstallTerminationHandlers();
+  // Two malloc arenas, not one per thread and core: the streaming and decoding threads
+  // allocate and free whole frames and packets, and every extra arena keeps its own freed
+  // memory (some 20 MiB of peak memory at 1080p); two keep the threads from contending.
+  mallopt(M_ARENA_MAX, 2);
   // File names are resolved against the caller's directory before the program moves to its own.
   const std::string callerCwd = QDir::currentPath().toStdString();
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -392,7 +392,12 @@ bool TVideoPresenter::ComposeDirectLocked(video::IVideoSurface& surface) {
   crop.Top += Format_->VisibleTop;
   bool ok = Converter_.Convert(PictureData_, PictureSize_, Format_->Picture, crop, target, dest);
   surface.EndDirectFrame(ok);
-  if (ok) Last_.reset();  // the frame on screen lives in the surface now
+  if (ok) {
+    // The frame on screen lives in the surface now; frames of our own are not needed
+    // while it takes them this way.
+    Last_.reset();
+    Pool_.clear();
+  }
   return ok;
 }
 
