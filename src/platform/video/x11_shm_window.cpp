@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -76,6 +77,7 @@ struct TShmImage {
   XImage* Image = nullptr;
   XShmSegmentInfo Info{};
   bool Attached = false;
+  bool Busy = false;  // put, and the server has not said it is done reading it
 };
 
 struct TX11ShmState {
@@ -89,6 +91,7 @@ struct TX11ShmState {
   bool Mapped = false;
   int Width = 0;
   int Height = 0;
+  int CompletionType = -1;  // event type of MIT-SHM's "done reading" event
 };
 
 namespace {
@@ -132,6 +135,35 @@ bool MakeImage(TX11ShmState& s, TShmImage& image, int width, int height) {
   return ok;
 }
 
+// Handles one event of the window's connection; true when it asks for a redraw.
+bool HandleEvent(TX11ShmState& s, const XEvent& event) {
+  if (event.type == s.CompletionType) {
+    const auto& done = reinterpret_cast<const XShmCompletionEvent&>(event);
+    for (TShmImage& image : s.Images) {
+      if (image.Attached && image.Info.shmseg == done.shmseg) image.Busy = false;
+    }
+    return false;
+  }
+  return event.type == Expose;
+}
+
+// Waits until the server has read `image` (a put is answered within a frame or so; after
+// half a second the image is written anyway rather than hang a player on a stuck server).
+void WaitUntilRead(TX11ShmState& s, TShmImage& image) {
+  for (int waited = 0; image.Busy && waited < 500;) {
+    while (image.Busy && XPending(s.Dpy) > 0) {
+      XEvent event;
+      XNextEvent(s.Dpy, &event);
+      HandleEvent(s, event);
+    }
+    if (!image.Busy) break;
+    pollfd fd{ConnectionNumber(s.Dpy), POLLIN, 0};
+    poll(&fd, 1, 20);
+    waited += 20;
+  }
+  image.Busy = false;
+}
+
 }  // namespace
 
 TX11ShmWindow::TX11ShmWindow() : State_(std::make_unique<TX11ShmState>()) {}
@@ -162,6 +194,7 @@ std::unique_ptr<TX11ShmWindow> TX11ShmWindow::Create(const char* displayName, un
     return nullptr;
   }
   s.Gc = XCreateGC(display, s.Win, 0, nullptr);
+  s.CompletionType = XShmGetEventBase(display) + ShmCompletion;
   // A small image proves that the server can reach our shared memory (a remote display
   // cannot).
   TShmImage probe;
@@ -226,6 +259,7 @@ bool TX11ShmWindow::BeginFrame(int width, int height, TFrameTarget* target) {
   if (s.Writing || width != s.Width || height != s.Height || width <= 0 || height <= 0) return false;
   int next = s.Current == 0 ? 1 : 0;
   TShmImage& image = s.Images[next];
+  WaitUntilRead(s, image);  // put two frames ago: normally read long since
   if (!image.Image || image.Image->width != width || image.Image->height != height) {
     FreeImage(s.Dpy, image);
     if (!MakeImage(s, image, width, height)) return false;
@@ -247,7 +281,7 @@ void TX11ShmWindow::EndFrame(bool show) {
 
 void TX11ShmWindow::Redraw() {
   std::lock_guard<std::mutex> lock(Mutex_);
-  if (State_->Current >= 0) PutLocked(State_->Current);
+  if (State_->Current >= 0) PutLocked(State_->Current);  // a second put of an unchanged image is harmless
 }
 
 void TX11ShmWindow::PutLocked(int index) {
@@ -256,11 +290,11 @@ void TX11ShmWindow::PutLocked(int index) {
   if (!image || !s.Mapped) return;
   unsigned w = static_cast<unsigned>(std::min(image->width, s.Width));
   unsigned h = static_cast<unsigned>(std::min(image->height, s.Height));
-  XShmPutImage(s.Dpy, s.Win, s.Gc, image, 0, 0, 0, 0, w, h, False);
-  // The server has read the image once this returns, so the other image may be written
-  // next and this one stays as it is for redraws.
-  XSync(s.Dpy, False);
-  TakeFailure(s.Dpy);
+  // The server reads the image when it gets to the request: the other image is written
+  // meanwhile, and this one is written again only once the server has said it is done
+  // (the completion event), so the streaming thread never waits for a busy server.
+  if (XShmPutImage(s.Dpy, s.Win, s.Gc, image, 0, 0, 0, 0, w, h, True)) s.Images[index].Busy = true;
+  XFlush(s.Dpy);
 }
 
 void TX11ShmWindow::ProcessEvents() {
@@ -270,9 +304,9 @@ void TX11ShmWindow::ProcessEvents() {
   while (XPending(s.Dpy) > 0) {
     XEvent event;
     XNextEvent(s.Dpy, &event);
-    if (event.type == Expose) exposed = true;
+    exposed = HandleEvent(s, event) || exposed;
   }
-  if (exposed && s.Current >= 0) PutLocked(s.Current);
+  if (exposed && s.Current >= 0 && !s.Images[s.Current].Busy) PutLocked(s.Current);
 }
 
 int TX11ShmWindow::ConnectionFd() const {
