@@ -4,8 +4,6 @@
 #include <QApplication>
 #include <QDir>
 
-#include <malloc.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,15 +12,14 @@
 #include "app/commandline.h"
 #include "app/mainform.h"
 #include "platform/desktop/termination_signals.h"
+#include "platform/heap/heap_policy.h"
 #include "platform/ui/messagebox_qt.h"
 
 int main(int argc, char** argv) {
   // First of all: a SIGTERM during the start must end through the close path, not kill.
   kv::desktop::InstallTerminationHandlers();
-  // Two malloc arenas, not one per thread and core: the streaming and decoding threads
-  // allocate and free whole frames and packets, and every extra arena keeps its own freed
-  // memory (some 20 MiB of peak memory at 1080p); two keep the threads from contending.
-  mallopt(M_ARENA_MAX, 2);
+  // Before any thread allocates: a heap that gives memory back during hours of playback.
+  kv::heap::ApplyHeapPolicy();
   // File names are resolved against the caller's directory before the program moves to its own.
   const std::string callerCwd = QDir::currentPath().toStdString();
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -2,11 +2,14 @@
 // true on the desktop (at start when the settings ask for it, and after the options dialog).
 #include <QCoreApplication>
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "app/mainform.h"
 #include "assoc/associate.h"
 #include "debugsup/debugsup.h"
+#include "platform/module/program_directory.h"
 #include "settings/optunit.h"
 
 namespace kv {
@@ -15,7 +18,10 @@ void TMainForm::CheckAssociations() {
   if (!Options) return;
   assoc::TAssociate associate;
   associate.KeyName = "Kavello";
-  associate.PathToApp = QCoreApplication::applicationFilePath().toStdString();
+  // The desktop starts the program through its front door "kavello" beside the player.
+  associate.PathToApp = ProgramPath("kavello");
+  if (::access(associate.PathToApp.c_str(), X_OK) != 0)
+    associate.PathToApp = QCoreApplication::applicationFilePath().toStdString();
   associate.IconPath = "kavello";
   associate.Icon = 0;
   associate.ShellCmd = "Play";

@@ -2,6 +2,7 @@
 #include "debugsup/debugsup.h"
 #include "engine/contrl.h"
 #include "engine/open_scan.h"
+#include "platform/heap/heap_policy.h"
 
 namespace kv {
 
@@ -31,6 +32,9 @@ void TCOMPlay::OpenVideo(const std::string& fileName) {
   if (MediaControl) MediaControl->Stop();
   SetPosition(0);
   TearDownGraph();
+  // The closed file's buffers (frames, packets, decoder state) go back to the system now,
+  // not when a later file happens to reuse them.
+  heap::ReleaseFreeHeapMemory();
 
   State = psEmpty;
   FileName.clear();

@@ -75,9 +75,11 @@ trap cleanup EXIT
 san_dir="$work/sanitizer"
 mkdir -p "$san_dir"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:log_path=$san_dir/asan"
-export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
+# The sanitizers also write which suppressions matched (print_suppressions=1): the table's
+# foot lists them, so every entry of the two files is seen to be needed, or not.
+export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=1"
 export UBSAN_OPTIONS="print_stacktrace=1:log_path=$san_dir/ubsan"
-export TSAN_OPTIONS="suppressions=$here/tsan.supp:log_path=$san_dir/tsan:second_deadlock_stack=1"
+export TSAN_OPTIONS="suppressions=$here/tsan.supp:log_path=$san_dir/tsan:second_deadlock_stack=1:print_suppressions=1"
 
 # ------------------------------------------------------------------ shared set-up
 
@@ -92,11 +94,15 @@ row() {
 want() { [ -z "$only" ] || [ "$only" = "$1" ]; }
 now_ms() { date +%s%3N; }
 
+# Files of the sanitizers that hold a report (not only the list of matched suppressions).
+report_files() {
+  grep -lE 'ERROR: (AddressSanitizer|LeakSanitizer)|WARNING: ThreadSanitizer|runtime error:' "$san_dir"/* 2>/dev/null
+}
 # Sanitizer reports written since the last call (a report is a crash of the run).
 san_seen=0
 new_reports() {
   local n
-  n=$(find "$san_dir" -type f 2>/dev/null | wc -l)
+  n=$(report_files | wc -l)
   echo $((n - san_seen))
   san_seen=$n
 }
@@ -380,8 +386,9 @@ battery_signals() {
     sleep "$(printf '0.%03d' $((delay % 1000)))"; [ "$delay" -ge 1000 ] && sleep $((delay / 1000))
     early=0
     if [ "$cycle" -le "$terms" ]; then
-      # Before main() no program can catch a signal (the loader is still at work): such a
-      # SIGTERM kills with 143 and is counted apart.
+      # The front door "kavello" holds SIGTERM back while the loader starts the player; only
+      # one that comes before it runs (the shell's fork, its own start of about a
+      # millisecond) can still kill with 143: counted apart.
       caught=$(awk '/^SigCgt/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
       [ -n "$caught" ] && [ $(( 0x$caught & 0x4000 )) = 0 ] && early=1
       kill -TERM "$pid" 2>/dev/null
@@ -519,6 +526,7 @@ battery_soak() {
     loops=$((loops + 1))
     [ "$loops" = 1 ] && first=$(proc_counts "$player_pid")
     last=$(proc_counts "$player_pid")
+    echo "[soak] loop $loops: resident kB, descriptors, threads: $last" >&2
   done
   stop_player
   local code=$player_code
@@ -553,8 +561,22 @@ echo "Kavello battery ($mode build$([ "$short" = 1 ] && echo ", short"), $(( $(d
 printf '%-15s %7s %9s   %s\n' battery count failures notes
 for r in "${rows[@]}"; do echo "$r"; done
 if [ -n "$(find "$san_dir" -type f 2>/dev/null)" ]; then
+  # LeakSanitizer: "  count  bytes  template" under "Suppressions used:";
+  # ThreadSanitizer: "count race:template" under "Matched N suppressions".
+  echo
+  echo "Suppressions matched (processes, total count, entry):"
+  cat "$san_dir"/* | awk '
+    /^Suppressions used:/ { lsan = 1; next }
+    /^-----/ { lsan = 0 }
+    lsan && $1 ~ /^[0-9]+$/ && $2 ~ /^[0-9]+$/ { t = $0; sub(/^ *[0-9]+ +[0-9]+ /, "", t); n["leak:" t] += $1; p["leak:" t]++ }
+    /^ThreadSanitizer: Matched/ { tsan = 1; next }
+    tsan && $1 ~ /^[0-9]+$/ && NF == 2 { n[$2] += $1; p[$2]++; next }
+    tsan { tsan = 0 }
+    END { for (k in n) printf "  %5d %7d   %s\n", p[k], n[k], k; if (length(n) == 0) print "  none" }'
+fi
+if [ -n "$(report_files)" ]; then
   echo
   echo "Sanitizer reports:"
-  for f in "$san_dir"/*; do echo "--- $f"; head -40 "$f"; done
+  for f in $(report_files); do echo "--- $f"; head -40 "$f"; done
 fi
 [ "$failed_total" = 0 ]

@@ -1,6 +1,6 @@
 // The real program in the ways a script and a desktop session run it: "--quit-at-end" with
 // inputs that cannot be played, a film beside named pipes, and a SIGTERM that comes before
-// the program had a chance to set anything up.
+// the program had a chance to set anything up (even while the loader is still starting it).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -50,12 +50,14 @@ class ScriptedRun : public ::testing::Test {
 
   // Starts the program in work/ with private folders, no sound server and standard error
   // in stderr.txt; `blockTerm` starts it with SIGTERM blocked, as a launcher may.
-  pid_t Start(const std::vector<std::string>& args, bool blockTerm = false) {
+  pid_t Start(const std::vector<std::string>& args, bool blockTerm = false,
+              const std::vector<std::string>& moreEnv = {}) {
     std::vector<std::string> env = {
         "XDG_CONFIG_HOME=" + (root_ / "config").string(), "XDG_DATA_HOME=" + (root_ / "data").string(),
         "XDG_RUNTIME_DIR=" + (root_ / "runtime").string(), "HOME=" + root_.string(),
         "QT_QPA_PLATFORM=offscreen", "PATH=/usr/bin:/bin",
         "PULSE_SERVER=unix:" + (root_ / "no-sound-server").string()};
+    env.insert(env.end(), moreEnv.begin(), moreEnv.end());
     std::vector<std::string> argv = {ProgramDir() + "/kavello"};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargv, cenv;
@@ -150,6 +152,18 @@ TEST_F(ScriptedRun, ASigtermBeforeTheProgramIsReady_closesItThroughTheClosePath)
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(WaitExit(pid, std::chrono::seconds(60)), 0);
   // The close path ran: the window's placement was written.
+  const std::string reg = ReadFile(root_ / "config/kavello/user.reg");
+  EXPECT_NE(reg.find("\\Kavello\\Position]"), std::string::npos) << reg;
+}
+
+TEST_F(ScriptedRun, ASigtermWhileTheLoaderStartsThePlayer_closesItThroughTheClosePath) {
+  // Sent from a library's constructor in the player's own process: before its main runs, no
+  // handler of the player's can be installed, so only a signal held back from outside (the
+  // front door "kavello" blocks it before it starts the player) can end well.
+  pid_t pid = Start({}, /*blockTerm=*/false,
+                    {std::string("LD_PRELOAD=") + TERM_WHILE_LOADING, "ASAN_OPTIONS=verify_asan_link_order=0"});
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(WaitExit(pid, std::chrono::seconds(60)), 0) << Stderr();
   const std::string reg = ReadFile(root_ / "config/kavello/user.reg");
   EXPECT_NE(reg.find("\\Kavello\\Position]"), std::string::npos) << reg;
 }
