@@ -121,6 +121,9 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   uintptr_t SurfaceHandle = 0;
   void UseSurfaceFor(const std::string& rendererName);
   void VideoPanelSize(int32_t* width, int32_t* height) override;
+  // The renderer's window is a borderless child here: nothing to take off its height (a
+  // line less would make every frame go through a full rescale).
+  int32_t BorderHeight() override { return 0; }
 
   // ---- playback (mainform_playback.cpp) ----
   // The playlist; the open-files dialog shows and edits this same tree.
