@@ -73,6 +73,17 @@ class TSurfaceState final : public video::IVideoSurface {
     DirectMutex_.unlock();
   }
 
+  bool PresentToDirect(const video::TRgbImage& frame) {
+    std::lock_guard<std::mutex> direct(DirectMutex_);
+    video::TFrameTarget target;
+    if (!Direct_ || frame.Empty() || !Direct_->BeginFrame(frame.Width, frame.Height, &target)) return false;
+    for (int y = 0; y < frame.Height; ++y)
+      std::memcpy(target.Pixels + static_cast<size_t>(y) * target.Stride, frame.Row(y),
+                  static_cast<size_t>(frame.Width) * 4);
+    Direct_->EndFrame(true);
+    return true;
+  }
+
   // Whether the last frame went to the native window (nothing for Qt to paint per frame).
   bool LastDirect() const {
     std::lock_guard<std::mutex> lock(Mutex_);
@@ -92,6 +103,17 @@ class TSurfaceState final : public video::IVideoSurface {
   }
 
   void Present(std::shared_ptr<const video::TRgbImage> frame) override {
+    // A frame composed by the renderer (a second picture mixed in, such as a teletext page)
+    // while the native window covers the widget: it goes into that window, or Qt would
+    // paint it underneath where nobody sees it.
+    if (frame && PresentToDirect(*frame)) {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      Frame_ = std::move(frame);
+      LastDirect_ = true;
+      ++Presented_;
+      if (Notifier_) Notifier_->Notify();
+      return;
+    }
     std::lock_guard<std::mutex> lock(Mutex_);
     Frame_ = std::move(frame);
     LastDirect_ = false;

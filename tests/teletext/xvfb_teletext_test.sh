@@ -18,7 +18,7 @@ cleanup() {
   # The player first, then the display it draws on.
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; wait "${pids[i]}" 2>/dev/null || true; done
   kv_stop_session
-  [ -n "${KEEP_WORK:-}" ] || rm -rf "$work" 2>/dev/null || true
+  [ -n "${KEEP_WORK:-}" ] && echo "kept $work" >&2 || rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
 fail() {
@@ -49,9 +49,10 @@ for _ in $(seq 1 150); do
 done
 [ -n "$wid" ] || fail "no player window"
 for _ in $(seq 1 150); do
-  grep -q 'Teletext\|Run' "$work/data/kavello/kavello.log" 2>/dev/null && break
+  grep -q 'Setting video window' "$work/data/kavello/kavello.log" 2>/dev/null && break
   sleep 0.2
 done
+grep -q 'Setting video window' "$work/data/kavello/kavello.log" || fail "the stream was not opened"
 sleep 3  # a few seconds of playback: every page has gone by
 xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
 eval "$(xdotool getwindowgeometry --shell "$wid")"
@@ -66,6 +67,7 @@ dark_share() {
 }
 
 shot before
+grep -q 'End of playlist' "$work/data/kavello/kavello.log" && fail "the stream ended before the keys (too slow a start?)"
 xdotool key t
 sleep 2
 shot opaque
@@ -86,14 +88,23 @@ shot page101
 xdotool key s
 for _ in $(seq 1 50); do [ -f "$work/saved/P101-S3F7F.ttx" ] && break; sleep 0.2; done
 grep -q "News of the day" "$work/saved/P101-S3F7F.ttx" 2>/dev/null || fail "1 0 1 and S did not save page 101"
+# Paused, Control+T makes the page opaque again: the still picture is composed anew with
+# the page over it, and that must reach the screen too.
+xdotool key space
+sleep 1
+xdotool key ctrl+t
+sleep 2
+shot paused
 
 mkdir -p "$shots"
-cp "$work/before.png" "$work/opaque.png" "$work/transparent.png" "$work/saved.png" "$work/page101.png" "$shots/"
+cp "$work/before.png" "$work/opaque.png" "$work/transparent.png" "$work/saved.png" "$work/page101.png" "$work/paused.png" "$shots/"
 before=$(dark_share before)
 opaque=$(dark_share opaque)
 transparent=$(dark_share transparent)
-echo "dark share of the lower half: before $before%, opaque $opaque%, transparent $transparent%"
+paused=$(dark_share paused)
+echo "dark share of the lower half: before $before%, opaque $opaque%, transparent $transparent%, paused opaque $paused%"
 [ "$before" -lt 50 ] || fail "the picture is dark before T ($before%)"
 [ "$opaque" -gt 90 ] || fail "the opaque page does not cover the picture ($opaque%)"
 [ "$transparent" -lt 50 ] || fail "the transparent page hides the picture ($transparent%)"
+[ "$paused" -gt 90 ] || fail "paused, the opaque page does not cover the picture ($paused%)"
 echo "xvfb teletext: ok (shots in $shots)"
