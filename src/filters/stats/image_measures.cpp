@@ -171,8 +171,15 @@ int CountNonZeroAC(const uint8_t block[64]) {
   return CountBlock(rows, Thresholds());
 }
 
-// Built for AVX2 as well, chosen at load time where the processor has it.
-__attribute__((target_clones("avx2", "default"))) TImageMeasures MeasurePicture(const TLumaPicture& pic) {
+// Built for AVX2 as well, chosen at load time where the processor has it. Not in a
+// ThreadSanitizer build: the sanitizer instruments the load-time chooser, which the loader
+// runs before the sanitizer is set up, and the program would crash before main.
+#if defined(__SANITIZE_THREAD__)
+#define KV_MEASURE_CLONES
+#else
+#define KV_MEASURE_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+KV_MEASURE_CLONES TImageMeasures MeasurePicture(const TLumaPicture& pic) {
   TImageMeasures m;
   if (!pic.data || pic.width <= 0 || pic.height <= 0) return m;
   MeasureLevels(pic, m);
