@@ -6,6 +6,8 @@
 #
 # usage: bench/analyze/run.sh [BUILD_DIR]      (default: build)
 #   SECONDS_OF_CLIP=600 (the clip's length), RUNS=3
+#   CLIP=FILE        use this clip instead of making one (it is not deleted)
+#   BEFORE=PROGRAM   an earlier kavello build, measured in the same run for a before/after
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
@@ -19,10 +21,17 @@ trap 'rm -rf "$work"' EXIT
 export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" HOME="$work"
 unset DISPLAY WAYLAND_DISPLAY || true
 
-clip="$work/hd.mkv"
-echo "making a ${length}-s 1920x1080 H.264 clip..." >&2
-ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=$length" \
-  -c:v libx264 -preset ultrafast -b:v 8M -g 50 -pix_fmt yuv420p "$clip"
+if [[ -n ${CLIP:-} ]]; then
+  # The tables go beside the clip: analyse a link to it in the work folder.
+  ln -s "$(cd "$(dirname "$CLIP")" && pwd)/$(basename "$CLIP")" "$work/hd.mkv"
+  clip="$work/hd.mkv"
+  length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$clip" | cut -d. -f1)
+else
+  clip="$work/hd.mkv"
+  echo "making a ${length}-s 1920x1080 H.264 clip..." >&2
+  ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=$length" \
+    -c:v libx264 -preset ultrafast -b:v 8M -g 50 -pix_fmt yuv420p "$clip"
+fi
 
 # best WALL USER+SYS of a command over the runs, output discarded
 measure() {
@@ -50,12 +59,22 @@ read -r k1w k1c < <(measure "$program" --analyze --no-image "$clip")
 read -r p1w p1c < <(measure ffprobe -v error -show_entries packet=pts_time,dts_time,size,flags -of csv "$clip")
 read -r k2w k2c < <(measure "$program" --analyze "$clip")
 read -r p2w p2c < <(measure ffmpeg -nostdin -v error -threads 0 -i "$clip" -f null -)
+if [[ -n ${BEFORE:-} ]]; then
+  read -r b1w b1c < <(measure "$BEFORE" --analyze --no-image "$clip")
+  read -r b2w b2c < <(measure "$BEFORE" --analyze "$clip")
+fi
 frames=$("$program" --analyze --no-image "$clip" | sed -E 's/.*: ([0-9]+) frames.*/\1/')
 
-echo "clip: ${length} s of 1920x1080 H.264 at 8 Mbit/s, $frames frames; best of $runs; $(nproc) cores"
+echo "clip: ${length} s of 1920x1080 H.264 at 8 Mbit/s, $frames frames; best of $runs; $(nproc) cores; load: $(cut -d' ' -f1-3 /proc/loadavg)"
 row "kavello --analyze --no-image" "$k1w" "$k1c"
 row "ffprobe -show_entries packet=pts_time,dts_time,size,flags" "$p1w" "$p1c"
 echo "  ratio (kavello / ffprobe): wall $(ratio "$k1w" "$p1w"), cpu $(ratio "$k1c" "$p1c")   target: wall <= 1"
 row "kavello --analyze (luma and DCT measures)" "$k2w" "$k2c"
 row "ffmpeg -threads 0 -i CLIP -f null -" "$p2w" "$p2c"
 echo "  ratio (kavello / ffmpeg): wall $(ratio "$k2w" "$p2w"), cpu $(ratio "$k2c" "$p2c")   target: wall <= 1.2"
+if [[ -n ${BEFORE:-} ]]; then
+  row "before: kavello --analyze --no-image" "$b1w" "$b1c"
+  echo "  ratio (before / ffprobe): wall $(ratio "$b1w" "$p1w"), cpu $(ratio "$b1c" "$p1c")"
+  row "before: kavello --analyze" "$b2w" "$b2c"
+  echo "  ratio (before / ffmpeg): wall $(ratio "$b2w" "$p2w"), cpu $(ratio "$b2c" "$p2c")"
+fi

@@ -133,7 +133,12 @@ HRESULT TEffectPage::Deactivate() {
 }
 
 HRESULT TEffectPage::Apply() {
-  if (effect_) effect_->SetValues(values_);
+  if (effect_) {
+    effect_->SetValues(values_);
+    // Kept for the next instances and runs. A hive that cannot be written loses only that:
+    // the values apply now all the same, so the page does not refuse to close.
+    effect_->SaveValues();
+  }
   original_ = values_;
   dirty_ = false;
   if (site_) site_->OnStatusChange(false);

@@ -3,8 +3,9 @@
 // Builds one control per parameter row of the effect's catalogue entry (a slider with its
 // value, a check box for a switch, a list for a choice), named after the row's key. Every
 // change goes to the filter at once (IKavelloEffect::SetValues), so the picture or sound
-// changes while playing; Apply/OK keeps the values, Cancel (Deactivate while dirty) puts
-// back the values the page found. User-interface thread only.
+// changes while playing; Apply/OK keeps the values (also for the next runs:
+// IKavelloEffect::SaveValues), Cancel (Deactivate while dirty) puts back the values the
+// page found. User-interface thread only.
 #pragma once
 
 #include <vector>

@@ -62,7 +62,8 @@ bool TFrameTable::AddFrame(const TSampleRecord* r) {
     return false;
   }
   ++nextIndex_;
-  if (MPEGMode() && !r->IsSyncPoint && n > 0) {
+  const bool untimed = r->StartTime == 0 && r->StopTime == 0;
+  if (MPEGMode() && !r->IsSyncPoint && untimed && n > 0) {
     // The sample continues the previous frame. Its bytes also count in the total (and
     // may make that frame the largest), so that the total is the sum of the table.
     TFrameEntry& previous = entries_[n - 1];

@@ -76,7 +76,11 @@ class TFrameTable {
   // Allocates the entries on first use (kept for the table's life) and clears the count,
   // the totals and the extremes. Not while streaming.
   void ResetAnalysis();
-  // Samples that are not sync points continue the previous frame (MPEG-1/2 files).
+  // MPEG-1/2 files: a sample that is not a sync point and carries no time (the statistics
+  // filter reports such a sample with start and stop 0) continues the previous frame, as
+  // a splitter delivering stream packets sends the pieces of a picture after the first.
+  // A whole picture of its own (every sample of a splitter that delivers whole frames:
+  // timed, whether key frame or not) stays a frame.
   void SetMPEGMode(bool on) { mpegMode_.store(on, std::memory_order_relaxed); }
   bool MPEGMode() const { return mpegMode_.load(std::memory_order_relaxed); }
 

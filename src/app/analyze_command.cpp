@@ -68,8 +68,9 @@ struct TEventSignal {
 
 enum class TRunEnd { Complete, StreamError, Stalled };
 
-// Drains the graph's events; true when the run ended (how, in *end).
-bool RunEnded(TCOMPlay& player, TRunEnd* end) {
+// Drains the graph's events; true when the run ended (how, in *end; a stream error's text
+// in *error).
+bool RunEnded(TCOMPlay& player, TRunEnd* end, std::string* error) {
   if (!player.MediaEvent) return false;
   bool ended = false;
   int32_t code = 0;
@@ -78,8 +79,10 @@ bool RunEnded(TCOMPlay& player, TRunEnd* end) {
     if (code == EC_COMPLETE && !ended) {
       *end = TRunEnd::Complete;
       ended = true;
-    } else if (code == EC_ERRORABORT || code == EC_USERABORT || code == EC_STREAM_ERROR_STOPPED) {
+    } else if (code == EC_ERRORABORTEX || code == EC_ERRORABORT || code == EC_USERABORT ||
+               code == EC_STREAM_ERROR_STOPPED) {
       *end = TRunEnd::StreamError;
+      *error = TCOMPlay::StreamErrorText(code, p1, p2);
       ended = true;
     }
     player.MediaEvent->FreeEventParams(code, p1, p2);
@@ -88,7 +91,7 @@ bool RunEnded(TCOMPlay& player, TRunEnd* end) {
 }
 
 TRunEnd RunToEnd(TCOMPlay& player, TEventSignal& events, const TFrameTable& table, const std::string& name,
-                 std::FILE* err, bool progress) {
+                 std::FILE* err, bool progress, std::string* error) {
   player.UseClock = false;
   player.Play();
   int32_t lastCount = -1;
@@ -96,7 +99,7 @@ TRunEnd RunToEnd(TCOMPlay& player, TEventSignal& events, const TFrameTable& tabl
   TRunEnd end = TRunEnd::Complete;
   for (;;) {
     events.Wait(std::chrono::milliseconds(200));
-    if (RunEnded(player, &end)) break;
+    if (RunEnded(player, &end, error)) break;
     const int32_t count = table.Count();
     const auto now = std::chrono::steady_clock::now();
     if (count != lastCount) {
@@ -165,7 +168,8 @@ int RunAnalyzeCommand(const std::vector<std::string>& args, const std::string& c
       table->SetMPEGMode(IsMPEGFormatName(player.VideoCodec));
       table->ResetAnalysis();
       analysing = true;
-      const TRunEnd end = RunToEnd(player, events, *table, file, err, progress);
+      std::string streamError;
+      const TRunEnd end = RunToEnd(player, events, *table, file, err, progress, &streamError);
       analysing = false;
       player.Stop();
 
@@ -187,7 +191,7 @@ int RunAnalyzeCommand(const std::vector<std::string>& args, const std::string& c
         line += ", no table: no video frames";
       }
       if (totals.Full) line += ", frame table full: only the first " + std::to_string(table->Capacity()) + " frames";
-      if (end == TRunEnd::StreamError) line += ", stopped by a stream error";
+      if (end == TRunEnd::StreamError) line += ", stopped by a stream error: " + streamError;
       if (end == TRunEnd::Stalled) line += ", given up: no progress";
       std::fprintf(out, "%s\n", line.c_str());
       std::fflush(out);

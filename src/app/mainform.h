@@ -337,6 +337,10 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // End of stream while analysing: saves a batch file's table and starts the next file.
   // True when a batch was walked (*started: the next file runs).
   bool AnalyzeEndOfStream(bool* started);
+  // After the graph's events were drained: true when a stream error stopped the file being
+  // analysed; it is logged and the graph paused, so that the file ends as at its end of
+  // stream (a batch saves its table and goes on with the next file).
+  bool AnalysisStoppedByError();
   // A click in the analyzer's chart: the analysis ends and playback goes there.
   void AnalyzerSeek(int32_t ms);
 

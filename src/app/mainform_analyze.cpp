@@ -104,6 +104,16 @@ bool TMainForm::AnalyzeEndOfStream(bool* started) {
   return true;
 }
 
+bool TMainForm::AnalysisStoppedByError() {
+  if (!Player || Player->LastStreamError.empty()) return false;
+  const std::string error = std::move(Player->LastStreamError);
+  Player->LastStreamError.clear();
+  if (!AnalyzeMode) return false;
+  Debug.TextOut("Analysis of " + CurrentFile + " stopped by a stream error: " + error);
+  // What the frames up to the error show is kept: the file ends here.
+  return Player->Pause();
+}
+
 void TMainForm::AnalyzerSeek(int32_t ms) {
   if (!Player) return;
   AnalyzeMode = false;

@@ -237,7 +237,9 @@ void TMainForm::MMOpenDirClick() {
 }
 
 void TMainForm::GraphEvent() {
-  if (!Player || !Player->HandleGraphEvents()) return;
+  if (!Player) return;
+  const bool complete = Player->HandleGraphEvents();
+  if (!AnalysisStoppedByError() && !complete) return;
   if (Player->State == psPaused) {
     bool started = false;
     const bool batch = AnalyzeEndOfStream(&started);

@@ -249,8 +249,14 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   void SetRate(double rate);
   double GetRate();
   // Drains the graph's event queue (every event is freed); true when the end of the stream
-  // was among them, after which the graph is paused on the last frame.
+  // was among them, after which the graph is paused on the last frame. A stream error among
+  // them (EC_ERRORABORT, EC_ERRORABORTEX, EC_STREAM_ERROR_STOPPED) leaves its text in
+  // LastStreamError for the caller to take; the graph is left as it is.
   bool HandleGraphEvents();
+  std::string LastStreamError;
+  // The text of a stream error event before FreeEventParams: the user's text and the
+  // developer's detail of EC_ERRORABORTEX, else the event and its result code.
+  static std::string StreamErrorText(int32_t code, intptr_t param1, intptr_t param2);
   bool SetMute(bool on);
   uint32_t GetColorKey();
   std::string GetVideoInputFormatName();

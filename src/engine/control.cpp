@@ -99,6 +99,15 @@ double TCOMPlay::GetRate() {
   return rate;
 }
 
+std::string TCOMPlay::StreamErrorText(int32_t code, intptr_t param1, intptr_t param2) {
+  if (code == EC_ERRORABORTEX && param2) {
+    const auto* text = reinterpret_cast<const TEventErrorText*>(param2);
+    return text->userText + " (" + text->detail + ")";
+  }
+  const std::string what = code == EC_STREAM_ERROR_STOPPED ? "stream error" : "playback aborted";
+  return what + " " + HResultText(static_cast<HRESULT>(param1));
+}
+
 bool TCOMPlay::HandleGraphEvents() {
   if (!MediaEvent) return false;
   bool complete = false;
@@ -108,6 +117,8 @@ bool TCOMPlay::HandleGraphEvents() {
     if (code == EC_COMPLETE) {
       Pause();
       complete = true;
+    } else if (code == EC_ERRORABORTEX || code == EC_ERRORABORT || code == EC_STREAM_ERROR_STOPPED) {
+      LastStreamError = StreamErrorText(code, p1, p2);
     }
     MediaEvent->FreeEventParams(code, p1, p2);
   }

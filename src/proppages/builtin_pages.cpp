@@ -7,6 +7,7 @@
 #include <QTableWidget>
 
 #include <mutex>
+#include <vector>
 
 #include "filters/info/filter_info.h"
 #include "platform/com/class_registry.h"
@@ -18,97 +19,116 @@ namespace {
 QString Text(const std::string& s) { return s.empty() ? QStringLiteral("-") : QString::fromStdString(s); }
 QString Size(int32_t w, int32_t h) { return w > 0 && h > 0 ? QStringLiteral("%1x%2").arg(w).arg(h) : QStringLiteral("-"); }
 
-// Binds the page to interface I of its object.
-template <class I>
-class TPageOf : public TInfoPage {
+// A page of read-only rows over one info interface I, whose getter fills an Info record.
+// Each row is a caption, the label's object name (tests find it) and how the record reads
+// there; a page with more than rows (a setting, a table) adds them in BuildExtra/UpdateExtra.
+template <class I, class Info>
+class TRowsPage : public TInfoPage {
  public:
-  using TInfoPage::TInfoPage;
+  struct TRow {
+    const char* caption;
+    const char* name;
+    QString (*text)(const Info&);
+  };
+  using TGetter = HRESULT (I::*)(Info*);
+
+  TRowsPage(const char* title, TGetter getter, std::vector<TRow> rows)
+      : TInfoPage(title), getter_(getter), rows_(std::move(rows)) {}
 
  protected:
   bool Bind(IUnknown* object) override {
     return SUCCEEDED(object->QueryInterface(I::kIid, info_.PutVoid())) && info_;
   }
   void Unbind() override { info_.Reset(); }
+  void Build(QWidget* root, QFormLayout* form) override {
+    labels_.clear();
+    for (const TRow& row : rows_) labels_.push_back(AddRow(root, form, row.caption, row.name));
+    BuildExtra(root, form);
+  }
+  void Update() override {
+    Info info;
+    if (!Read(&info)) return;
+    for (size_t i = 0; i < rows_.size(); ++i) labels_[i]->setText(rows_[i].text(info));
+    UpdateExtra(info);
+  }
+  virtual void BuildExtra(QWidget*, QFormLayout*) {}
+  virtual void UpdateExtra(const Info&) {}
+  bool Read(Info* info) { return info_ && SUCCEEDED((info_.Get()->*getter_)(info)); }
+
   ComPtr<I> info_;
+
+ private:
+  TGetter getter_;
+  std::vector<TRow> rows_;
+  std::vector<QLabel*> labels_;
 };
 
-class TVideoDecoderPage final : public TPageOf<IVideoDecoderInfo> {
+QString Dash(bool empty, const QString& text) { return empty ? QStringLiteral("-") : text; }
+QString Kbits(int64_t bitrate) {
+  return Dash(bitrate <= 0, QStringLiteral("%1 kbit/s").arg(bitrate / 1000));
+}
+
+class TVideoDecoderPage final : public TRowsPage<IVideoDecoderInfo, TVideoDecoderInfo> {
  public:
-  TVideoDecoderPage() : TPageOf("Video decoder") {}
+  TVideoDecoderPage()
+      : TRowsPage("Video decoder", &IVideoDecoderInfo::GetVideoDecoderInfo,
+                  {{"Codec:", "Codec", [](const TVideoDecoderInfo& i) { return Text(i.Codec); }},
+                   {"Picture size:", "PictureSize", [](const TVideoDecoderInfo& i) { return Size(i.Width, i.Height); }},
+                   {"Threads in use:", "ThreadsInUse",
+                    [](const TVideoDecoderInfo& i) { return Dash(i.ThreadsInUse <= 0, QString::number(i.ThreadsInUse)); }},
+                   {"Frames decoded:", "FramesDecoded", [](const TVideoDecoderInfo& i) { return Count(i.FramesDecoded); }},
+                   {"Frames dropped:", "FramesDropped", [](const TVideoDecoderInfo& i) { return Count(i.FramesDropped); }},
+                   {"Output format:", "OutputFormat", [](const TVideoDecoderInfo& i) { return Text(i.OutputFormat); }}}) {}
 
  protected:
-  void Build(QWidget* root, QFormLayout* form) override {
-    codec_ = AddRow(root, form, "Codec:", "Codec");
-    size_ = AddRow(root, form, "Picture size:", "PictureSize");
-    threads_ = AddRow(root, form, "Threads in use:", "ThreadsInUse");
-    decoded_ = AddRow(root, form, "Frames decoded:", "FramesDecoded");
-    dropped_ = AddRow(root, form, "Frames dropped:", "FramesDropped");
-    output_ = AddRow(root, form, "Output format:", "OutputFormat");
+  void BuildExtra(QWidget* root, QFormLayout* form) override {
     setting_ = new QSpinBox(root);
     setting_->setObjectName("ThreadSetting");
     setting_->setRange(0, 16);
     setting_->setSpecialValueText("One per core");
     form->addRow("Decoding threads (next file):", setting_);
     TVideoDecoderInfo info;
-    if (info_ && SUCCEEDED(info_->GetVideoDecoderInfo(&info))) setting_->setValue(info.ThreadSetting);
+    if (Read(&info)) setting_->setValue(info.ThreadSetting);
     QObject::connect(setting_, &QSpinBox::valueChanged, root, [this](int) { MarkDirty(); });
-  }
-  void Update() override {
-    TVideoDecoderInfo info;
-    if (!info_ || FAILED(info_->GetVideoDecoderInfo(&info))) return;
-    codec_->setText(Text(info.Codec));
-    size_->setText(Size(info.Width, info.Height));
-    threads_->setText(info.ThreadsInUse > 0 ? QString::number(info.ThreadsInUse) : QStringLiteral("-"));
-    decoded_->setText(Count(info.FramesDecoded));
-    dropped_->setText(Count(info.FramesDropped));
-    output_->setText(Text(info.OutputFormat));
   }
   HRESULT ApplySetting() override { return info_ ? info_->SetThreadSetting(setting_->value()) : E_UNEXPECTED; }
 
  private:
-  QLabel *codec_ = nullptr, *size_ = nullptr, *threads_ = nullptr, *decoded_ = nullptr, *dropped_ = nullptr,
-         *output_ = nullptr;
   QSpinBox* setting_ = nullptr;
 };
 
-class TAudioDecoderPage final : public TPageOf<IAudioDecoderInfo> {
+class TAudioDecoderPage final : public TRowsPage<IAudioDecoderInfo, TAudioDecoderInfo> {
  public:
-  TAudioDecoderPage() : TPageOf("Audio decoder") {}
-
- protected:
-  void Build(QWidget* root, QFormLayout* form) override {
-    codec_ = AddRow(root, form, "Codec:", "Codec");
-    input_ = AddRow(root, form, "Input format:", "InputFormat");
-    output_ = AddRow(root, form, "Output format:", "OutputFormat");
-    decoded_ = AddRow(root, form, "Frames decoded:", "FramesDecoded");
-  }
-  void Update() override {
-    TAudioDecoderInfo info;
-    if (!info_ || FAILED(info_->GetAudioDecoderInfo(&info))) return;
-    codec_->setText(Text(info.Codec));
-    QString in = QStringLiteral("%1 Hz, %2 channels").arg(info.InputRate).arg(info.InputChannels);
-    if (info.InputBitrate > 0) in += QStringLiteral(", %1 kbit/s").arg(info.InputBitrate / 1000);
-    input_->setText(info.Codec.empty() ? QStringLiteral("-") : in);
-    output_->setText(info.OutputFormat.empty() ? QStringLiteral("-")
-                                               : QStringLiteral("%1, %2 Hz, %3 channels")
-                                                     .arg(QString::fromStdString(info.OutputFormat))
-                                                     .arg(info.OutputRate)
-                                                     .arg(info.OutputChannels));
-    decoded_->setText(Count(info.FramesDecoded));
-  }
+  TAudioDecoderPage()
+      : TRowsPage("Audio decoder", &IAudioDecoderInfo::GetAudioDecoderInfo,
+                  {{"Codec:", "Codec", [](const TAudioDecoderInfo& i) { return Text(i.Codec); }},
+                   {"Input format:", "InputFormat", &Input},
+                   {"Output format:", "OutputFormat", &Output},
+                   {"Frames decoded:", "FramesDecoded", [](const TAudioDecoderInfo& i) { return Count(i.FramesDecoded); }}}) {}
 
  private:
-  QLabel *codec_ = nullptr, *input_ = nullptr, *output_ = nullptr, *decoded_ = nullptr;
+  static QString Input(const TAudioDecoderInfo& i) {
+    QString in = QStringLiteral("%1 Hz, %2 channels").arg(i.InputRate).arg(i.InputChannels);
+    if (i.InputBitrate > 0) in += QStringLiteral(", %1 kbit/s").arg(i.InputBitrate / 1000);
+    return Dash(i.Codec.empty(), in);
+  }
+  static QString Output(const TAudioDecoderInfo& i) {
+    return Dash(i.OutputFormat.empty(), QStringLiteral("%1, %2 Hz, %3 channels")
+                                            .arg(QString::fromStdString(i.OutputFormat))
+                                            .arg(i.OutputRate)
+                                            .arg(i.OutputChannels));
+  }
 };
 
-class TDemuxPage final : public TPageOf<IDemuxInfo> {
+class TDemuxPage final : public TRowsPage<IDemuxInfo, TDemuxInfo> {
  public:
-  TDemuxPage() : TPageOf("Demultiplexer") {}
+  TDemuxPage()
+      : TRowsPage("Demultiplexer", &IDemuxInfo::GetDemuxInfo,
+                  {{"Container:", "Container", [](const TDemuxInfo& i) { return Text(i.Container); }},
+                   {"Bit rate:", "Bitrate", [](const TDemuxInfo& i) { return Kbits(i.Bitrate); }}}) {}
 
  protected:
-  void Build(QWidget* root, QFormLayout* form) override {
-    container_ = AddRow(root, form, "Container:", "Container");
-    bitrate_ = AddRow(root, form, "Bit rate:", "Bitrate");
+  void BuildExtra(QWidget* root, QFormLayout* form) override {
     streams_ = new QTableWidget(0, 6, root);
     streams_->setObjectName("Streams");
     streams_->setHorizontalHeaderLabels({"#", "Type", "Codec", "Language", "Bit rate", "Pin"});
@@ -118,83 +138,56 @@ class TDemuxPage final : public TPageOf<IDemuxInfo> {
     streams_->setMinimumWidth(460);
     form->addRow(streams_);
   }
-  void Update() override {
-    TDemuxInfo info;
-    if (!info_ || FAILED(info_->GetDemuxInfo(&info))) return;
-    container_->setText(Text(info.Container));
-    bitrate_->setText(info.Bitrate > 0 ? QStringLiteral("%1 kbit/s").arg(info.Bitrate / 1000) : QStringLiteral("-"));
+  void UpdateExtra(const TDemuxInfo& info) override {
     streams_->setRowCount(static_cast<int>(info.Streams.size()));
     for (int r = 0; r < static_cast<int>(info.Streams.size()); ++r) {
       const TDemuxStreamInfo& s = info.Streams[static_cast<size_t>(r)];
-      const QString cells[] = {QString::number(s.Index), Text(s.Kind), Text(s.Codec), Text(s.Language),
-                               s.Bitrate > 0 ? QStringLiteral("%1 kbit/s").arg(s.Bitrate / 1000) : QStringLiteral("-"),
-                               Text(s.PinName)};
+      const QString cells[] = {QString::number(s.Index), Text(s.Kind),      Text(s.Codec),
+                               Text(s.Language),         Kbits(s.Bitrate), Text(s.PinName)};
       for (int c = 0; c < 6; ++c) streams_->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
     streams_->resizeColumnsToContents();
   }
 
  private:
-  QLabel *container_ = nullptr, *bitrate_ = nullptr;
   QTableWidget* streams_ = nullptr;
 };
 
-class TAudioRendererPage final : public TPageOf<IAudioRendererInfo> {
+class TAudioRendererPage final : public TRowsPage<IAudioRendererInfo, TAudioRendererInfo> {
  public:
-  TAudioRendererPage() : TPageOf("Audio renderer") {}
-
- protected:
-  void Build(QWidget* root, QFormLayout* form) override {
-    sink_ = AddRow(root, form, "Sink:", "Sink");
-    format_ = AddRow(root, form, "Format:", "Format");
-    latency_ = AddRow(root, form, "Latency:", "Latency");
-    buffer_ = AddRow(root, form, "Buffered:", "Buffered");
-    volume_ = AddRow(root, form, "Volume:", "Volume");
-  }
-  void Update() override {
-    TAudioRendererInfo info;
-    if (!info_ || FAILED(info_->GetAudioRendererInfo(&info))) return;
-    sink_->setText(QString::fromStdString(info.Sink) + (info.Connected ? QString() : QStringLiteral(" (no sound server)")));
-    format_->setText(Text(info.Format));
-    latency_->setText(info.Format.empty() ? QStringLiteral("-") : QStringLiteral("%1 ms").arg(info.LatencyUs / 1000.0, 0, 'f', 1));
-    buffer_->setText(info.Format.empty() ? QStringLiteral("-") : QStringLiteral("%1 bytes").arg(info.BufferedBytes));
-    volume_->setText(info.Muted ? QStringLiteral("muted")
-                                : QStringLiteral("%1 dB").arg(info.Volume / 100.0, 0, 'f', 2));
-  }
-
- private:
-  QLabel *sink_ = nullptr, *format_ = nullptr, *latency_ = nullptr, *buffer_ = nullptr, *volume_ = nullptr;
+  TAudioRendererPage()
+      : TRowsPage("Audio renderer", &IAudioRendererInfo::GetAudioRendererInfo,
+                  {{"Sink:", "Sink",
+                    [](const TAudioRendererInfo& i) {
+                      return QString::fromStdString(i.Sink) + (i.Connected ? QString() : QStringLiteral(" (no sound server)"));
+                    }},
+                   {"Format:", "Format", [](const TAudioRendererInfo& i) { return Text(i.Format); }},
+                   {"Latency:", "Latency",
+                    [](const TAudioRendererInfo& i) {
+                      return Dash(i.Format.empty(), QStringLiteral("%1 ms").arg(i.LatencyUs / 1000.0, 0, 'f', 1));
+                    }},
+                   {"Buffered:", "Buffered",
+                    [](const TAudioRendererInfo& i) {
+                      return Dash(i.Format.empty(), QStringLiteral("%1 bytes").arg(i.BufferedBytes));
+                    }},
+                   {"Volume:", "Volume",
+                    [](const TAudioRendererInfo& i) {
+                      return i.Muted ? QStringLiteral("muted") : QStringLiteral("%1 dB").arg(i.Volume / 100.0, 0, 'f', 2);
+                    }}}) {}
 };
 
-class TVideoRendererPage final : public TPageOf<IVideoRendererInfo> {
+class TVideoRendererPage final : public TRowsPage<IVideoRendererInfo, TVideoRendererInfo> {
  public:
-  TVideoRendererPage() : TPageOf("Video renderer") {}
-
- protected:
-  void Build(QWidget* root, QFormLayout* form) override {
-    size_ = AddRow(root, form, "Picture size:", "PictureSize");
-    input_ = AddRow(root, form, "Input format:", "InputFormat");
-    presenter_ = AddRow(root, form, "Presenter:", "Presenter");
-    drawn_ = AddRow(root, form, "Frames drawn:", "FramesDrawn");
-    dropped_ = AddRow(root, form, "Frames dropped:", "FramesDropped");
-    late_ = AddRow(root, form, "Frames late:", "FramesLate");
-    lateness_ = AddRow(root, form, "Average lateness:", "AverageLateness");
-  }
-  void Update() override {
-    TVideoRendererInfo info;
-    if (!info_ || FAILED(info_->GetVideoRendererInfo(&info))) return;
-    size_->setText(Size(info.Width, info.Height));
-    input_->setText(Text(info.InputFormat));
-    presenter_->setText(Text(info.Presenter));
-    drawn_->setText(Count(info.FramesDrawn));
-    dropped_->setText(Count(info.FramesDropped));
-    late_->setText(Count(info.FramesLate));
-    lateness_->setText(QStringLiteral("%1 ms").arg(info.AverageLatenessUs / 1000.0, 0, 'f', 1));
-  }
-
- private:
-  QLabel *size_ = nullptr, *input_ = nullptr, *presenter_ = nullptr, *drawn_ = nullptr, *dropped_ = nullptr,
-         *late_ = nullptr, *lateness_ = nullptr;
+  TVideoRendererPage()
+      : TRowsPage("Video renderer", &IVideoRendererInfo::GetVideoRendererInfo,
+                  {{"Picture size:", "PictureSize", [](const TVideoRendererInfo& i) { return Size(i.Width, i.Height); }},
+                   {"Input format:", "InputFormat", [](const TVideoRendererInfo& i) { return Text(i.InputFormat); }},
+                   {"Presenter:", "Presenter", [](const TVideoRendererInfo& i) { return Text(i.Presenter); }},
+                   {"Frames drawn:", "FramesDrawn", [](const TVideoRendererInfo& i) { return Count(i.FramesDrawn); }},
+                   {"Frames dropped:", "FramesDropped", [](const TVideoRendererInfo& i) { return Count(i.FramesDropped); }},
+                   {"Frames late:", "FramesLate", [](const TVideoRendererInfo& i) { return Count(i.FramesLate); }},
+                   {"Average lateness:", "AverageLateness",
+                    [](const TVideoRendererInfo& i) { return QStringLiteral("%1 ms").arg(i.AverageLatenessUs / 1000.0, 0, 'f', 1); }}}) {}
 };
 
 template <class T>

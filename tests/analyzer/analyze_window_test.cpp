@@ -1,8 +1,9 @@
 // "Open file to analyze" as a user runs it, on a real (virtual) X display the test starts:
 // the main window's menu command, the file dialog, the analyzer window whose chart fills
 // while the file runs unclocked, Save with its dialog, and the same table from
-// `kavello --analyze` byte for byte; a batch of two files saves both tables by itself; a
-// click in the chart ends the analysis. Skipped without Xvfb.
+// `kavello --analyze` byte for byte; a batch of two files saves both tables by itself, also
+// when a stream error stops the first; a click in the chart ends the analysis. Skipped
+// without Xvfb.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +29,10 @@
 
 #include "analyzer/StatForm.h"
 #include "app/mainform.h"
+#include "debugsup/debugsup.h"
+#include "filters/stats/statistics_filter.h"
+#include "filters/video/picture_formats.h"
+#include "platform/com/class_registry.h"
 #include "platform/module/program_directory.h"
 #include "platform/ui/messagebox.h"
 
@@ -101,6 +106,8 @@ class AnalyzeWindowTest : public ::testing::Test {
     ASSERT_EQ(std::system((ff + "-t 60 -c:v libx264 -preset ultrafast -g 50 -pix_fmt yuv420p '" + (m / "clip60.mkv").string() + "'").c_str()), 0);
     ASSERT_EQ(std::system((ff + "-t 2 -c:v mpeg4 -q:v 5 '" + (m / "a.avi").string() + "'").c_str()), 0);
     ASSERT_EQ(std::system((ff + "-t 3 -c:v libx264 -preset ultrafast '" + (m / "b.mkv").string() + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=176x144:rate=25 -t 4 "
+                           "-c:v mpeg4 '" + (m / "broken.avi").string() + "'").c_str()), 0);
     SetProgramDirectoryForTesting(KAVELLO_PROGRAM_DIR);
     static TXvfb xvfb;
     if (!xvfb.Start()) return;
@@ -218,6 +225,58 @@ TEST_F(AnalyzeWindowTest, BatchOfTwoFiles_savesEachTableBesideItsFile) {
   EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 51);  // header + 2 s at 25 frames/s
   EXPECT_EQ(std::count(b.begin(), b.end(), '\n'), 76);
   EXPECT_EQ(form_->StatForm->Table().Count(), 75);  // the window shows the last file
+}
+
+// A filter that dies in the middle of a file, as a faulty plug-in or source may: the
+// statistics filter on decoded pictures, failing from the 20th 176x144 picture on and
+// passing nothing on after that, not even the end of stream, so that only the graph's
+// error event tells the window. (None of the damaged clips makes our own filters fail:
+// they end their streams early instead, and a failed filter of ours still passes the end
+// of stream on.)
+class TFailingPictureStatistics : public TStatisticsFilter {
+ public:
+  HRESULT TransformInPlace(IMediaSample* sample) override {
+    std::optional<video::TPictureGeometry> g = video::ReadPictureType(InputPin()->CurrentMediaType());
+    if (g && g->width == 176 && ++pictures_ >= 20) return E_FAIL;
+    return TStatisticsFilter::TransformInPlace(sample);
+  }
+  HRESULT EndOfStream() override { return pictures_ >= 20 ? S_OK : TStatisticsFilter::EndOfStream(); }
+
+ private:
+  std::atomic<int> pictures_{0};
+};
+
+TEST_F(AnalyzeWindowTest, BatchWhoseFirstFileStopsWithAStreamError_logsItAndGoesOnWithTheNext) {
+  TClassRegistration failing;
+  failing.clsid = CLSID_StatisticsFilter;
+  failing.friendlyName = "Statistics Filter";
+  failing.merit = MERIT_DO_NOT_USE;
+  failing.inputTypes = {{GUID_NULL, GUID_NULL}};
+  failing.outputTypes = {{GUID_NULL, GUID_NULL}};
+  failing.factory = [](const IID& iid, void** out) { return CreateComObject<TFailingPictureStatistics>(iid, out); };
+  ClassRegistry().RegisterFilter(std::move(failing));
+  const fs::path log = root_ / "debug.log";
+  Debug.SetFileName(log.string());
+  Debug.Enabled = true;
+  fs::remove(root_ / "media/broken.cvs");
+  fs::remove(root_ / "media/b.cvs");
+
+  form_->AnalyzeFiles({Media("broken.avi"), Media("b.mkv")});
+  const bool ended = RunUntil([&] { return !form_->AnalyzeMode; });
+  Debug.Enabled = false;
+  RegisterStatisticsFilter();  // the real one again
+  ASSERT_TRUE(ended) << "the batch waits after the stream error";
+  EXPECT_EQ(form_->CurrentFile, Media("b.mkv"));
+  // The broken file's table holds what was analysed before the error; the next is whole.
+  const std::string broken = ReadAll(root_ / "media/broken.cvs");
+  EXPECT_GE(std::count(broken.begin(), broken.end(), '\n'), 2);
+  const std::string b = ReadAll(root_ / "media/b.cvs");
+  EXPECT_EQ(std::count(b.begin(), b.end(), '\n'), 76);
+  const std::string logged = ReadAll(log);
+  EXPECT_NE(logged.find("Analysis of " + Media("broken.avi") + " stopped by a stream error: Playback stopped because a filter failed."),
+            std::string::npos)
+      << logged;
+  EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(AnalyzeWindowTest, ClickInTheChart_endsTheAnalysisAndSeeks_andStopEndsItToo) {

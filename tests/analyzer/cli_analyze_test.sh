@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # `kavello --analyze` as a script runs it, without a display: over every generated clip its
 # frame count and byte total must equal ffprobe's packet list of the first video stream
-# (MPEG-1/2 after the merge rule: a packet that is not a key frame adds to the frame
-# before it), each table must be written beside its clip with one line per frame; the
+# (MPEG-1/2 after the merge rule: a packet with neither a key-frame flag nor a time adds to
+# the frame before it; whole timed P and B pictures stay frames), each table must be
+# written beside its clip with one line per frame; the
 # picture measures appear without --no-image; damaged clips end without a crash or hang;
-# a missing file gives exit code 1 and its reason on standard error.
+# a file of more frames than the table holds says so; a missing file gives exit code 1 and
+# its reason on standard error.
 # Usage: cli_analyze_test.sh PROGRAM_DIR CLIPS_DIR
 set -euo pipefail
 trap 'echo "cli analyze test: command failed at line $LINENO: $BASH_COMMAND" >&2' ERR
@@ -37,6 +39,7 @@ cat "$work/err.txt" >&2
 [[ $code == 0 ]] || fail "exit code $code"
 
 checked=0
+mpeg_checked=0
 for f in "${files[@]}"; do
   line=$(grep -F "$f: " "$work/out.txt") || fail "no line for $f"
   frames=$(sed -E 's/.*: ([0-9]+) frames, .*/\1/' <<< "$line")
@@ -44,8 +47,16 @@ for f in "${files[@]}"; do
   codec=$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 "$f" | sed -n 1p | tr -d ",")
   merge=0
   [[ $codec == mpeg1video || $codec == mpeg2video ]] && merge=1
-  read -r want_frames want_bytes < <(ffprobe -v error -select_streams v:0 -show_entries packet=size,flags -of csv=p=0 "$f" |
-    awk -F, -v merge=$merge '$1 > 0 { b += $1; if (!merge || n == 0 || index($2, "K")) n++ } END { print n + 0, b + 0 }')
+  read -r want_frames want_bytes < <(ffprobe -v error -select_streams v:0 -show_entries packet=pts,dts,size,flags -of csv=p=0 "$f" |
+    awk -F, -v merge=$merge 'NF >= 4 && $3 > 0 {
+      b += $3; untimed = $1 == "N/A" && $2 == "N/A"
+      if (!merge || n == 0 || index($4, "K") || !untimed) n++ } END { print n + 0, b + 0 }')
+  if [[ $merge == 1 ]]; then
+    # The MPEG files of the set are whole timed frames: the merge must leave every packet.
+    packets=$(ffprobe -v error -select_streams v:0 -show_entries packet=size -of csv=p=0 "$f" | awk -F, '$1 > 0' | wc -l)
+    [[ $want_frames == "$packets" ]] || fail "$(basename "$f"): $want_frames frames after the merge, $packets packets"
+    mpeg_checked=$((mpeg_checked + 1))
+  fi
   [[ $frames == "$want_frames" && $bytes == "$want_bytes" ]] ||
     fail "$(basename "$f"): $frames frames $bytes bytes, ffprobe says $want_frames frames $want_bytes bytes"
   table="${f%.*}.cvs"
@@ -55,7 +66,8 @@ for f in "${files[@]}"; do
     fail "$(basename "$f"): table header"
   checked=$((checked + 1))
 done
-echo "frame counts and bytes agree with ffprobe on $checked clips"
+echo "frame counts and bytes agree with ffprobe on $checked clips ($mpeg_checked MPEG-1/2)"
+[[ $mpeg_checked -ge 3 ]] || fail "only $mpeg_checked MPEG-1/2 clips"
 
 # Picture measures: every frame of a decoded clip has a luma average between 16 and 235.
 one="$work/mkv_h264_aac.mkv"
@@ -73,6 +85,14 @@ for f in "$clips"/*.trunc.* "$clips"/*.flip.*; do
   [[ $code -le 1 ]] || fail "$(basename "$f"): exit code $code"
   rm -f "$work/damaged" "$work/damaged.cvs"
 done
+
+# More frames than the table holds (tiny pictures, so that it is quick): recording stops at
+# the capacity and the file's line says so; the table has the capacity's lines.
+ffmpeg -nostdin -v error -y -f lavfi -i color=c=gray:s=16x16:r=1000 -t 210.001 -c:v mpeg4 -g 1000 "$work/many.avi"
+"$program" --analyze --no-image "$work/many.avi" > "$work/out3.txt" || fail "capacity: exit code $?"
+grep -q "many.avi: 210000 frames, .*, frame table full: only the first 210000 frames" "$work/out3.txt" ||
+  fail "capacity: $(cat "$work/out3.txt")"
+[[ $(wc -l < "$work/many.cvs") == 210001 ]] || fail "capacity: table lines"
 
 # A missing file: exit code 1, the reason on standard error, the other file still done.
 code=0

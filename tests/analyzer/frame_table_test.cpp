@@ -67,21 +67,33 @@ TEST(FrameTable, AddFrame_dropsRecordsOutOfOrderUntilTheIndexAgreesAgain) {
   EXPECT_EQ(t.Entry(1).TimestampOut, 400001);
 }
 
-TEST(FrameTable, MPEGMode_mergesContinuationsIntoThePreviousFrame_butStoresAFirstOne) {
+// An untimed piece of a picture, as a splitter of stream packets sends after the first.
+TSampleRecord Continuation(int32_t index, int64_t bytes) {
+  TSampleRecord r = Sample(index, 0, bytes, false);
+  r.StartTime = r.StopTime = 0;
+  return r;
+}
+
+TEST(FrameTable, MPEGMode_mergesUntimedContinuations_keepsWholeFrames_andStoresAFirstOne) {
   TFrameTable t(100);
   t.ResetAnalysis();
   t.SetMPEGMode(true);
-  EXPECT_TRUE(Add(t, Sample(0, 0, 10, false)));  // nothing to merge into: frame 0
+  EXPECT_TRUE(Add(t, Continuation(0, 10)));  // nothing to merge into: frame 0
   EXPECT_TRUE(Add(t, Sample(1, 400000, 500, true)));
-  EXPECT_TRUE(Add(t, Sample(2, 800000, 70, false)));
-  EXPECT_TRUE(Add(t, Sample(3, 1200000, 30, false)));
+  EXPECT_TRUE(Add(t, Continuation(2, 70)));
+  EXPECT_TRUE(Add(t, Continuation(3, 30)));
   EXPECT_TRUE(Add(t, Sample(4, 1600000, 40, true)));  // numbered by samples, not frames
-  ASSERT_EQ(t.Count(), 3);
+  // Timed P and B pictures (whole frames from our splitter) are frames of their own.
+  EXPECT_TRUE(Add(t, Sample(5, 2000000, 20, false)));
+  EXPECT_TRUE(Add(t, Continuation(6, 5)));
+  ASSERT_EQ(t.Count(), 4);
   EXPECT_EQ(t.Entry(0).Bytes, 10);
   EXPECT_EQ(t.Entry(1).Bytes, 600);
   EXPECT_EQ(t.Entry(2).Bytes, 40);
+  EXPECT_EQ(t.Entry(3).Bytes, 25);
+  EXPECT_FALSE(t.Entry(3).IsSyncPoint);
   // The total is the sum of the table, and the merged frame is the largest.
-  EXPECT_EQ(t.Totals().TotalBytes, 650);
+  EXPECT_EQ(t.Totals().TotalBytes, 675);
   EXPECT_EQ(t.Totals().LargestBytes, 600);
 }
 
@@ -275,7 +287,8 @@ TEST(FrameTable, CallbacksOnTwoStreamingThreadsWhileTheReaderReads) {
   gate = true;
   std::atomic<bool> samplesDone{false}, imagesDone{false};
   std::thread samples([&] {
-    for (int i = 0; i < kFrames; ++i) CallSample(Sample(i, int64_t(i) * 400000, 1 + i % 7, i % 3 != 2));
+    for (int i = 0; i < kFrames; ++i)
+      CallSample(i % 3 != 2 ? Sample(i, int64_t(i) * 400000, 1 + i % 7) : Continuation(i, 1 + i % 7));
     samplesDone = true;
   });
   std::thread images([&] {

@@ -63,6 +63,57 @@ TEST(ImageMeasures, FastDctCountsAsTheTextbookDct) {
   EXPECT_GT(compared, 300);
 }
 
+// A picture as decoders give them: flat areas, nearly flat ones (a few levels off by one or
+// two, around where the flat-block shortcut stops applying), edges and texture. Every
+// block's count must be the textbook DCT's, and the picture's DCT triple follows from them.
+TEST(ImageMeasures, PictureOfFlatAndBusyBlocksCountsAsTheTextbookDct) {
+  const int w = 8 * 25, h = 8 * 16;  // an odd count of blocks across: pairs and a last one
+  std::vector<uint8_t> luma(size_t(w) * h);
+  std::mt19937 random(11);
+  for (int by = 0; by < h / 8; ++by)
+    for (int bx = 0; bx < w / 8; ++bx) {
+      const int kind = (bx + by * 5) % 7, base = 30 + (bx * 37 + by * 11) % 190;
+      // One level off by 18..35 in a corner: the least change that can make a term
+      // non-zero (about 25, at the first diagonal frequency).
+      const int spike = (18 + (bx * 3 + by) % 18) * ((bx + by) % 2 ? 1 : -1), corner = (bx % 2) * 7 + (by % 2) * 56;
+      const int touched = 1 + (bx + by) % 24;  // nearly flat: this many levels moved by 1 or 2
+      for (int i = 0; i < 64; ++i) {
+        const int x = bx * 8 + i % 8, y = by * 8 + i / 8;
+        int v = base;
+        if (kind == 1 && i < touched) v += (i % 2 ? 2 : -1);
+        if (kind == 2 && i % 8 >= 4) v += 60;                 // a vertical edge
+        if (kind == 3) v += int(random() % 40) - 20;          // texture
+        if (kind == 4 && int(random() % 64) < touched) v += 1;  // sparse one-level noise
+        if (kind == 5 && i == corner) v += spike;
+        luma[size_t(y) * w + x] = static_cast<uint8_t>(std::clamp(v, 0, 255));
+      }
+    }
+  int lo = 64, hi = 0, sum = 0, borderlines = 0;
+  for (int by = 0; by < h / 8; ++by)
+    for (int bx = 0; bx < w / 8; ++bx) {
+      uint8_t block[64];
+      for (int i = 0; i < 64; ++i) block[i] = luma[size_t(by * 8 + i / 8) * w + bx * 8 + i % 8];
+      bool borderline = false;
+      const int n = ReferenceCount(block, &borderline);
+      const int fast = stats::CountNonZeroAC(block);
+      if (borderline) ++borderlines;  // float and double may round differently here
+      else EXPECT_EQ(fast, n) << "block " << bx << "," << by;
+      lo = std::min(lo, fast), hi = std::max(hi, fast), sum += fast;
+    }
+  const auto m = MeasurePicture({luma.data(), w, h, w, TLumaLayout::Planar});
+  int64_t levels = 0;
+  for (uint8_t v : luma) levels += v;
+  EXPECT_EQ(m.HistogramAverage, levels * 1000 / int64_t(luma.size()));
+  EXPECT_EQ(m.HistogramMin, *std::min_element(luma.begin(), luma.end()) * 1000);
+  EXPECT_EQ(m.HistogramMax, *std::max_element(luma.begin(), luma.end()) * 1000);
+  EXPECT_EQ(m.DCTMin, lo * 1000);
+  EXPECT_EQ(m.DCTMax, hi * 1000);
+  EXPECT_EQ(m.DCTAverage, int64_t(sum) * 1000 / ((w / 8) * (h / 8)));
+  EXPECT_EQ(lo, 0);
+  EXPECT_GT(hi, 10);
+  EXPECT_LT(borderlines, 8);
+}
+
 struct TPicture {
   int w, h;
   std::vector<uint8_t> y;
@@ -110,6 +161,13 @@ TEST(ImageMeasures, FlatGreyCheckerboardGradientAndNoise) {
   EXPECT_GE(n.DCTAverage, 35000);
   EXPECT_GE(n.DCTMax, 50000);
   EXPECT_LE(n.DCTMax, 63000);
+
+  // Levels right of and below the last whole block count as well (the DCT leaves them out).
+  const auto edges = MeasurePicture(Make(21, 13, [](int x, int y) { return x == 20 ? 250 : y == 12 ? 3 : 100; }).Planar());
+  EXPECT_EQ(edges.HistogramMax, 250000);
+  EXPECT_EQ(edges.HistogramMin, 3000);
+  EXPECT_EQ(edges.HistogramAverage, 100036);  // (13 x 250 + 20 x 3 + 240 x 100) / 273
+  EXPECT_EQ(edges.DCTMax, 0);
 
   // Partial blocks at the edges are left out; a picture smaller than a block has no DCT.
   const auto small = MeasurePicture(Make(7, 7, [](int x, int y) { return (x + y) % 2 ? 255 : 0; }).Planar());
@@ -176,7 +234,7 @@ struct TFilterHarness {
   }
 };
 
-TEST(StatisticsFilter, ReportsPictureMeasuresWithTheSampleIndex) {
+TEST(StatisticsFilter, ReportsPictureMeasuresWithTheSampleIndex_allBeforeTheEndOfStream) {
   const video::TPictureFormatRow* yv12 = video::FindPictureFormat(MEDIASUBTYPE_YV12);
   ASSERT_NE(yv12, nullptr);
   const int w = 32, h = 16;
@@ -191,7 +249,18 @@ TEST(StatisticsFilter, ReportsPictureMeasuresWithTheSampleIndex) {
   ASSERT_EQ(harness.Source->Deliver(picture, 400000, 800000), S_OK);
   // A short sample (a damaged decoder) is counted but never read past its end.
   ASSERT_EQ(harness.Source->Deliver(std::vector<uint8_t>(100, 0), 800000, 1200000), S_OK);
-  ASSERT_EQ(g_images.size(), 2u);
+  // More pictures than the measuring queue and the source's buffers hold, each of its own
+  // level: the worker reports every one, in order, before the end of stream goes on.
+  for (int k = 3; k < 15; ++k) {
+    std::fill(picture.begin(), picture.begin() + w * h, static_cast<uint8_t>(10 * k));
+    ASSERT_EQ(harness.Source->Deliver(picture, k * 400000LL, (k + 1) * 400000LL), S_OK);
+  }
+  ASSERT_EQ(harness.Source->EndOfStream(), S_OK);
+  ASSERT_EQ(g_images.size(), 14u);
+  for (int k = 3; k < 15; ++k) {
+    EXPECT_EQ(g_images[size_t(k - 1)].FrameIndex, k);
+    EXPECT_EQ(g_images[size_t(k - 1)].HistogramAverage, 10000 * k);
+  }
   EXPECT_EQ(g_images[0].FrameIndex, 0);
   EXPECT_EQ(g_images[0].HistogramAverage, 128000);
   EXPECT_EQ(g_images[0].DCTMax, 0);

@@ -11,12 +11,14 @@ set -euo pipefail
 trap 'echo "xvfb acceptance: command failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 program_dir="$1"
 work=$(mktemp -d)
+. "$(dirname "$0")/../lib/session.sh"
 pids=()
 player=""
 cleanup() {
   [ -n "$player" ] && kill -9 "$player" 2>/dev/null || true
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  kv_stop_session
   if [ -n "${KEEP_SHOTS:-}" ]; then cp "$work"/*.png "$KEEP_SHOTS"/ 2>/dev/null || true; fi
   rm -rf "$work" 2>/dev/null || true
 }
@@ -38,20 +40,10 @@ ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=640x360:rate=25" -t 12 \
   -c:v libx264 -pix_fmt yuv420p "$work/clip.mkv" || fail "cannot make the clip"
 printf '1\n00:00:01,000 --> 00:00:09,000\nHello\n' > "$work/clip.srt"
 
-exec 3> >(cat > "$work/displayfd")
-Xvfb -displayfd 3 -noreset -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
+kv_start_xvfb
 
-mkdir -p "$work/config/kavello" "$work/data" "$work/runtime"
-chmod 700 "$work/runtime"
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"Version"="2.3.0.0"\r\n' \
-  > "$work/config/kavello/user.reg"
-export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" HOME="$work"
-export QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/no-sound-server"
-unset DBUS_SESSION_BUS_ADDRESS || true
+kv_player_home
+export PULSE_SERVER="unix:$work/no-sound-server"
 xset s 600 600
 
 cd "$work"

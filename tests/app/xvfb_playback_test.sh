@@ -8,11 +8,12 @@ set -euo pipefail
 trap 'echo "xvfb test: command failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 program_dir="$1"
 work=$(mktemp -d)
+. "$(dirname "$0")/../lib/session.sh"
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  [ -f "$work/pulse/pulse/pid" ] && kill "$(cat "$work/pulse/pulse/pid")" 2>/dev/null || true
+  kv_stop_session
   rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -28,30 +29,11 @@ ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=640x360:rate=25" \
   -c:v libx264 -pix_fmt yuv420p -c:a libvorbis "$work/clip.mkv" || fail "cannot make the clip"
 
 # A private sound server with a null sink.
-mkdir -p "$work/pulse"
-env -u PULSE_SERVER HOME="$work/pulse" XDG_RUNTIME_DIR="$work/pulse" XDG_CONFIG_HOME="$work/pulse/config" \
-  pulseaudio -n --daemonize=yes --use-pid-file=yes --exit-idle-time=-1 --disallow-exit \
-  --log-target="file:$work/pulse/server.log" \
-  -L "module-null-sink sink_name=kv_test sink_properties=device.description=KavelloTest" \
-  -L "module-native-protocol-unix auth-anonymous=1" || fail "pulseaudio did not start"
-export PULSE_SERVER="unix:$work/pulse/pulse/native"
-for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+kv_start_pulse
 
-# A virtual display; Xvfb picks a free number.
-exec 3> >(cat > "$work/displayfd")
-Xvfb -displayfd 3 -noreset -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
+kv_start_xvfb
 
-mkdir -p "$work/config/kavello" "$work/data" "$work/runtime"
-chmod 700 "$work/runtime"
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"Version"="2.3.0.0"\r\n' \
-  > "$work/config/kavello/user.reg"
-export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" HOME="$work"
-export QT_QPA_PLATFORM=xcb
-unset DBUS_SESSION_BUS_ADDRESS || true
+kv_player_home
 
 parec -d kv_test.monitor --format=s16le --rate=48000 --channels=2 > "$work/sink.raw" &
 pids+=($!)

@@ -8,11 +8,11 @@ set -euo pipefail
 trap 'echo "xvfb test: command failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 program_dir="$1"
 work=$(mktemp -d)
-xvfb_pid=""
+. "$(dirname "$0")/../lib/session.sh"
 player_pid=""
 cleanup() {
   [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  kv_stop_session
   rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -22,25 +22,13 @@ fail() {
   exit 1
 }
 
-# Xvfb picks a free display number itself and writes it to the pipe.
-exec 3> >(cat > "$work/displayfd")
-Xvfb -displayfd 3 -noreset -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
-for _ in $(seq 1 100); do xset q >/dev/null 2>&1 && break; sleep 0.1; done
-xset q >/dev/null 2>&1 || fail "Xvfb did not start"
+kv_start_xvfb
 
 # A screen saver setting of our own, to see it restored exactly.
 xset s 600 30
 before=$(xset q | grep -A2 'Screen Saver' | grep timeout)
 
-mkdir -p "$work/config" "$work/data" "$work/runtime"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" HOME="$work"
-export QT_QPA_PLATFORM=xcb
-unset DBUS_SESSION_BUS_ADDRESS || true
+kv_player_home first-run
 
 "$program_dir/kavello" /log >"$work/player.out" 2>&1 &
 player_pid=$!

@@ -7,21 +7,14 @@ set -euo pipefail
 binary="$1"
 shot="$2"
 work=$(mktemp -d)
-xpid=""
+. "$(dirname "$0")/../lib/session.sh"
 cleanup() {
-  [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
-  [ -n "$xpid" ] && wait "$xpid" 2>/dev/null || true
+  kv_stop_session
   rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
 
-exec 3> >(cat > "$work/displayfd")
-Xvfb -displayfd 3 -noreset -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xpid=$!
-exec 3>&-
-for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-[ -s "$work/displayfd" ] || { echo "FAIL: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
+kv_start_xvfb 1280x800x24
 export QT_QPA_PLATFORM=xcb HOME="$work" KAVELLO_OPENFILES_SHOT="$shot"
 rm -f "$shot"
 timeout 200 "$binary" --gtest_filter='OpenFilesInMainWindow.UnderX*' | tee "$work/run.log"

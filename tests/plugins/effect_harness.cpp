@@ -1,6 +1,7 @@
 #include "effect_harness.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/com/class_registry.h"
@@ -105,6 +106,11 @@ class THarness::Sink : public TBaseRenderer {
 
 bool LoadShippedEffects() {
   static const bool loaded = [] {
+    // Effects read and keep their settings in the registry: a folder of this process's own,
+    // never the user's (and never another test's running beside it).
+    char folder[] = "/tmp/kavello-effects-XXXXXX";
+    if (!mkdtemp(folder)) return false;
+    setenv("XDG_CONFIG_HOME", folder, 1);
     CoInitialize();
     ClassRegistry().LoadFilterModules(std::string(KAVELLO_PROGRAM_DIR) + "/Components/Filters");
     return true;

@@ -19,7 +19,8 @@ struct TCaptured {
   REFERENCE_TIME start = 0, stop = 0;
 };
 
-// Loads Components/Filters of the build tree once; true when the effects are registered.
+// Loads Components/Filters of the build tree once, with XDG_CONFIG_HOME pointed at a new
+// private folder (where the effects keep their settings); true when they are registered.
 bool LoadShippedEffects();
 // Creates a registered filter by friendly name (legacy filter category); null if none.
 ComPtr<IBaseFilter> CreateByName(const std::string& friendlyName);

@@ -8,6 +8,7 @@
 #include "effect_harness.h"
 #include "filters/effects/effect_settings.h"
 #include "filters/video/picture_formats.h"
+#include "platform/registry/registry.h"
 
 namespace kv::test {
 namespace {
@@ -109,6 +110,50 @@ TEST_F(EffectsTest, Picture_brightnessRaisesMeanLuma_grayscaleMakesChromaFlat) {
       for (size_t i = w * h; i < f.data.size(); ++i) ASSERT_NEAR(f.data[i], 128, 1) << "chroma byte " << i;
     }
   }
+}
+
+TEST_F(EffectsTest, Picture_atNeutralValues_passesThePictureUnchanged) {
+  const int w = 64, h = 48;
+  std::vector<std::vector<uint8_t>> frames(3, I420Frame(w, h, 37, 201, 90));
+  THarness harness;
+  std::string error;
+  ASSERT_TRUE(harness.Run(Effect("Kavello Picture", {0, 1, 1, 1, 0}).Get(), I420Type(w, h), frames, 400000, &error))
+      << error;
+  auto out = harness.Output();
+  ASSERT_EQ(out.size(), frames.size());
+  for (size_t i = 0; i < out.size(); ++i) EXPECT_EQ(out[i].data, frames[i]) << "frame " << i;
+}
+
+// What a damaged or hand-edited hive holds for an effect gives the defaults or the nearest
+// allowed values, never a refused chain or a crash; the effect still works.
+TEST_F(EffectsTest, StoredSettings_damagedValuesGiveDefaults_outOfRangeOnesAreClamped) {
+  {
+    registry::TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Tessaland\\Kavello\\Effects\\Kavello Picture", true));
+    reg.WriteString("brightness", "very bright");
+    reg.WriteFloat("contrast", 99);
+    reg.WriteFloat("saturation", std::nan(""));
+    reg.WriteFloat("gamma", 2.5);
+  }
+  ComPtr<IBaseFilter> f = CreateByName("Kavello Picture");
+  ComPtr<IKavelloEffect> settings;
+  ASSERT_TRUE(f && SUCCEEDED(f->QueryInterface(IKavelloEffect::kIid, settings.PutVoid())));
+  std::vector<double> values;
+  settings->GetValues(&values);
+  EXPECT_EQ(values, (std::vector<double>{0, 2, 1, 2.5, 0}));
+  // Saved values are what the next instance starts from.
+  settings->SetValues({0.5, 1, 1, 1, 1});
+  ASSERT_EQ(settings->SaveValues(), S_OK);
+  ComPtr<IKavelloEffect> next;
+  ASSERT_TRUE(SUCCEEDED(CreateByName("Kavello Picture")->QueryInterface(IKavelloEffect::kIid, next.PutVoid())));
+  next->GetValues(&values);
+  EXPECT_EQ(values, (std::vector<double>{0.5, 1, 1, 1, 1}));
+  registry::TRegistry reg;
+  reg.DeleteKey("Software\\Tessaland\\Kavello\\Effects");  // the other tests start from the defaults
+  const int w = 16, h = 16;
+  THarness harness;
+  std::string error;
+  EXPECT_TRUE(harness.Run(f.Get(), I420Type(w, h), {I420Frame(w, h, 100, 128, 128)}, 400000, &error)) << error;
 }
 
 TEST_F(EffectsTest, Rotate_quarterTurnSwapsWidthAndHeight_halfTurnKeepsThem) {

@@ -26,6 +26,8 @@
 #include <fstream>
 
 #include "app/mainform.h"
+#include "filters/effects/effect_settings.h"
+#include "platform/registry/registry.h"
 #include "platform/module/program_directory.h"
 #include "platform/ui/messagebox.h"
 #include "plugins/pluginsform.h"
@@ -107,6 +109,24 @@ class PluginsMainFormTest : public ::testing::Test {
   }
   static std::string ShotPath(const char* name) {
     return std::string(KAVELLO_TEST_OUTPUT_DIR) + "/" + QGuiApplication::platformName().toStdString() + "_" + name;
+  }
+
+  // Filters > Video > Configure, "name" double-clicked into the first free slot, OK.
+  void AddVideoPlugin(const QString& name) {
+    QTimer::singleShot(0, form_.get(), [&] {
+      QTest::qWait(100);
+      auto* dialog = qobject_cast<TPluginsForm*>(QApplication::activeModalWidget());
+      ASSERT_TRUE(dialog);
+      auto items = dialog->FiltersList->findItems(name, Qt::MatchExactly);
+      ASSERT_EQ(items.size(), 1);
+      const QPoint p = dialog->FiltersList->visualItemRect(items[0]).center();
+      QWidget* view = dialog->FiltersList->viewport();
+      QTest::mousePress(view, Qt::LeftButton, {}, p);
+      QTest::mouseDClick(view, Qt::LeftButton, {}, p);
+      QTest::mouseRelease(view, Qt::LeftButton, {}, p);
+      QTest::mouseClick(dialog->findChild<QDialogButtonBox*>("Buttons")->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    form_->Action("VidFiltersConfigure")->trigger();
   }
 
   static inline fs::path root_;
@@ -202,6 +222,26 @@ TEST_F(PluginsMainFormTest, ConfigureAddsPictureWhilePlaying_andItsPageBrightens
   EXPECT_FALSE(vid1->isVisible());
   EXPECT_FALSE(player->VideoPlugins[0]);
   EXPECT_EQ(player->State, psRunning);
+
+  // The page's OK kept the settings for the next runs, under the player's registry key...
+  {
+    registry::TRegistry reg;
+    ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Tessaland\\Kavello\\Effects\\Kavello Picture"));
+    EXPECT_NEAR(reg.ReadFloat("brightness").value_or(-9), 0.4, 1e-6);
+    EXPECT_NEAR(reg.ReadFloat("contrast").value_or(-9), 1.0, 1e-6);
+  }
+  // ...and the plug-in put back into the chain starts from them: bright at once.
+  AddVideoPlugin("Kavello Picture");
+  ASSERT_TRUE(player->VideoPlugins[0]);
+  ComPtr<effects::IKavelloEffect> settings;
+  ASSERT_TRUE(SUCCEEDED(player->VideoPlugins[0]->QueryInterface(effects::IKavelloEffect::kIid, settings.PutVoid())));
+  std::vector<double> values;
+  settings->GetValues(&values);
+  ASSERT_FALSE(values.empty());
+  EXPECT_NEAR(values[0], 0.4, 1e-6);
+  Play(1000);
+  EXPECT_EQ(player->State, psRunning);
+  EXPECT_GT(MeanLuma(Shot()), MeanLuma(before) + 30);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 
+#include "app/mainform_fixture.h"
 #include "app/mainform.h"
 #include "osd/osdunit.h"
 #include "platform/module/program_directory.h"
@@ -21,28 +22,14 @@
 namespace kv {
 namespace {
 
-namespace fs = std::filesystem;
-
-class TeletextMainFormTest : public ::testing::Test {
+class TeletextMainFormTest : public MainWindowHarness {
  protected:
   static void SetUpTestSuite() {
-    char tmpl[] = "/tmp/kavello-ttx-form-XXXXXX";
-    root_ = mkdtemp(tmpl);
-    fs::create_directories(root_ / "config/kavello");
-    fs::create_directories(root_ / "runtime");
-    fs::permissions(root_ / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-    fs::create_directories(root_ / "saved");
-    fs::create_directories(root_ / "media");
-    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
-    setenv("PULSE_SERVER", "unix:/nonexistent", 1);
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    std::string saved = (root_ / "saved").string();
-    std::ofstream(root_ / "config/kavello/user.reg")
-        << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
-        << "\"Version\"=\"2.3.0.0\"\r\n\"MultipleInst\"=dword:00000001\r\n\r\n"
-        << "[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Player]\r\n"
+    MakeHome("kavello-ttx-form");
+    const std::string saved = (root_ / "saved").string();
+    fs::create_directories(saved);
+    std::ofstream(root_ / "config/kavello/user.reg", std::ios::app)
+        << "\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Player]\r\n"
         << "\"VideoRenderer\"=\"Video Mixing Renderer 7\"\r\n\r\n"
         << "[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Teletext]\r\n"
         << "\"Directory\"=\"" << saved << "\"\r\n\"SaveAs\"=dword:00000001\r\n\"Filename\"=dword:00000002\r\n";
@@ -51,34 +38,7 @@ class TeletextMainFormTest : public ::testing::Test {
     o.audio = false;
     o.seconds = 8;
     ASSERT_TRUE(test::WriteTeletextTs((root_ / "media/news.ts").string(), o));
-    SetProgramDirectoryForTesting(KAVELLO_PROGRAM_DIR);
-    static int argc = 1;
-    static char arg0[] = "teletext_mainform_test";
-    static char* argv[] = {arg0, nullptr};
-    app_ = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-  void SetUp() override {
-    previous_ = ui::SetMessageBoxHandler([](const std::string& text, const std::string&) { messages_.push_back(text); });
-    form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
-    ASSERT_TRUE(form_->ShowMainForm());
-    form_->show();
-    QApplication::processEvents();
-  }
-  void TearDown() override {
-    form_->close();
-    form_.reset();
-    ui::SetMessageBoxHandler(previous_);
-  }
-  template <class F>
-  bool RunUntil(F done, int limitMs = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
+    StartApplication();
   }
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(form_.get(), key, modifiers);
@@ -89,12 +49,6 @@ class TeletextMainFormTest : public ::testing::Test {
     form_->Player->Teletext->GetPage(&page, &subpage);
     return page;
   }
-
-  static inline fs::path root_;
-  static inline QApplication* app_ = nullptr;
-  static inline std::vector<std::string> messages_;
-  ui::MessageBoxHandler previous_;
-  std::unique_ptr<TMainForm> form_;
 };
 
 TEST_F(TeletextMainFormTest, TShowsThePage_digitsSelect_ControlTMakesItTransparent_SSavesThePage) {
@@ -107,7 +61,7 @@ TEST_F(TeletextMainFormTest, TShowsThePage_digitsSelect_ControlTMakesItTranspare
   EXPECT_TRUE(item->isEnabled());
   EXPECT_FALSE(item->isChecked());
   const std::string probe = (root_ / "probe.ttx").string();
-  ASSERT_TRUE(RunUntil([&] { return player->Teletext->SavePages(32, 0, 0, probe.c_str()) == S_OK; }))
+  ASSERT_TRUE(RunUntil([&] { return player->Teletext->SavePages(32, 0, 0, probe.c_str()) == S_OK; }, 30000))
       << "page 100 never arrived";
 
   Key(Qt::Key_5);  // hidden: the digit does nothing

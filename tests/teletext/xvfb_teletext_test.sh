@@ -12,10 +12,12 @@ program_dir="$1"
 writer="$2"
 shots="$3"
 work=$(mktemp -d)
+. "$(dirname "$0")/../lib/session.sh"
 pids=()
 cleanup() {
   # The player first, then the display it draws on.
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; wait "${pids[i]}" 2>/dev/null || true; done
+  kv_stop_session
   [ -n "${KEEP_WORK:-}" ] || rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -27,20 +29,13 @@ fail() {
 
 "$writer" "$work/news.ts" --no-audio --seconds 20 || fail "cannot write the stream"
 
-exec 3> >(cat > "$work/displayfd")
-Xvfb -displayfd 3 -noreset -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
+kv_start_xvfb
 
-mkdir -p "$work/config/kavello" "$work/data" "$work/runtime" "$work/saved"
-chmod 700 "$work/runtime"
+kv_player_home
+mkdir -p "$work/saved"
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"Version"="2.3.0.0"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Position]\r\n"Panel"=dword:00000000\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Player]\r\n"VideoRenderer"="Video Mixing Renderer 7"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello\\Teletext]\r\n"Directory"="%s"\r\n"SaveAs"=dword:00000001\r\n"Filename"=dword:00000002\r\n' \
   "$work/saved" > "$work/config/kavello/user.reg"
-export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" HOME="$work"
-export QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/no-sound-server"
-unset DBUS_SESSION_BUS_ADDRESS || true
+export PULSE_SERVER="unix:$work/no-sound-server"
 
 cd "$work"
 "$program_dir/kavello" /log "$work/data/kavello/kavello.log" news.ts &

@@ -90,7 +90,7 @@ HRESULT TAudioEffectFilter::DeliverFrame(AVFrame* frame) {
     }
     sample->SetSyncPoint(true);
     sample->SetDiscontinuity(TakeDiscontinuity());
-    hr = OutputPin()->Deliver(sample.Get());
+    hr = DeliverSample(sample.Get());
     if (hr != S_OK) return hr;
     remaining -= count;
     done += count;

@@ -77,6 +77,8 @@ const TEffectDesc kEffects[] = {
       {"grayscale", "Grayscale", TParamKind::Switch, 0, 1, 0, 1, {}, ""}},
      [](const std::vector<double>& v) {
        double saturation = v[4] != 0 ? 0 : v[2];
+       // eq at these values copies the picture unchanged: leave it out (same picture, less work).
+       if (v[0] == 0 && v[1] == 1 && saturation == 1 && v[3] == 1) return std::string("null");
        return "eq=brightness=" + N(v[0]) + ":contrast=" + N(v[1]) + ":saturation=" + N(saturation) +
               ":gamma=" + N(v[3]);
      },

@@ -39,8 +39,9 @@ struct TEffectDesc {
   // Video: whether these values turn the picture by a quarter (width and height swap).
   std::function<bool(const std::vector<double>& values)> SwapsSize;
   // The chain keeps earlier pictures after it has given out the picture of an input (a
-  // deinterlacer looks at its neighbours). Pictures of such chains are copied in; the others
-  // work on the input sample's own memory.
+  // deinterlacer looks at its neighbours). Such chains keep the input samples too, so the
+  // filter asks the upstream allocator for more buffers and copies pictures in only when it
+  // does not get them; the others always work on the input sample's own memory.
   bool HoldsFrames = false;
 };
 

@@ -1,22 +1,14 @@
 #include "filters/effects/effect_filter.h"
 
-#include <map>
+#include "filters/effects/effect_store.h"
 
 namespace kv::effects {
 namespace {
 
-// The values last set for each effect class: a new instance (the chain rebuilt after the
-// dialog or a reconnect) starts where the user left the previous one.
-std::mutex lastValuesMutex;  // guards LastValues()
-std::map<CLSID, std::vector<double>>& LastValues() {
-  static std::map<CLSID, std::vector<double>> values;
-  return values;
-}
-
+// A new instance (the chain rebuilt after the dialog, a reconnect, the next run) starts
+// where the user last applied the page.
 std::vector<double> StartValues(const TEffectDesc& desc) {
-  std::lock_guard lock(lastValuesMutex);
-  auto it = LastValues().find(desc.Clsid);
-  return it != LastValues().end() ? it->second : DefaultValues(desc);
+  return LoadEffectValues(desc).value_or(DefaultValues(desc));
 }
 
 }  // namespace
@@ -26,9 +18,14 @@ TEffectFilter::TEffectFilter(const TEffectDesc& desc)
       desc_(desc),
       values_(StartValues(desc)),
       in_(av_frame_alloc()),
-      out_(av_frame_alloc()) {}
+      out_(av_frame_alloc()) {
+  // Three queued pictures let the next effect (or the renderer) work on one while this one
+  // makes the next; the output allocator holds enough buffers for that (video_effect_filter).
+  if (desc.Video) queue_ = std::make_unique<TOutputQueue>(OutputPin(), 3);
+}
 
 TEffectFilter::~TEffectFilter() {
+  if (queue_) queue_->Stop();
   graph_.Close();
   av_frame_free(&in_);
   av_frame_free(&out_);
@@ -65,12 +62,12 @@ HRESULT TEffectFilter::SetValues(const std::vector<double>& values) {
     if (clamped == values_) return S_OK;
     values_ = clamped;
   }
-  {
-    std::lock_guard lock(lastValuesMutex);
-    LastValues()[desc_.Clsid] = std::move(clamped);
-  }
   changed_ = true;
   return S_OK;
+}
+
+HRESULT TEffectFilter::SaveValues() {
+  return StoreEffectValues(desc_, Values()) ? S_OK : E_FAIL;
 }
 
 std::vector<double> TEffectFilter::Values() {
@@ -118,6 +115,17 @@ HRESULT TEffectFilter::Drain() {
   return hr;
 }
 
+HRESULT TEffectFilter::ReceiveSample(IMediaSample* in) {
+  // The base would take an output buffer first; the chain's output goes into buffers of
+  // its own (DeliverFrame), so none is held while libavfilter works.
+  HRESULT hr = Transform(in, nullptr);
+  if (FAILED(hr)) {
+    ReportStreamingError(hr, "Playback stopped because a filter failed.", "transform failed " + HResultText(hr));
+    return hr;
+  }
+  return S_OK;
+}
+
 HRESULT TEffectFilter::Transform(IMediaSample* in, IMediaSample*) {
   if (!EnsureGraph()) return failed_ ? E_FAIL : S_FALSE;
   av_frame_unref(in_);
@@ -133,22 +141,48 @@ HRESULT TEffectFilter::Transform(IMediaSample* in, IMediaSample*) {
   return FAILED(hr) && !IsFlushingOrStopped() ? hr : S_FALSE;
 }
 
+HRESULT TEffectFilter::DeliverSample(IMediaSample* sample) {
+  return queue_ ? queue_->Receive(sample) : OutputPin()->Deliver(sample);
+}
+
 HRESULT TEffectFilter::EndOfStream() {
   if (!IsFlushingOrStopped()) Drain();
   resetPending_ = true;
+  if (queue_) return OutputPin()->IsConnected() ? queue_->EndOfStream() : S_OK;
   return TTransformFilter::EndOfStream();
+}
+
+HRESULT TEffectFilter::BeginFlush() {
+  if (!queue_) return TTransformFilter::BeginFlush();
+  queue_->BeginFlush();  // drops what is queued and passes the flush on
+  return S_OK;
 }
 
 HRESULT TEffectFilter::EndFlush() {
   resetPending_ = true;
   discontinuity_ = true;
-  return TTransformFilter::EndFlush();
+  if (!queue_) return TTransformFilter::EndFlush();
+  queue_->EndFlush();
+  return S_OK;
 }
 
 HRESULT TEffectFilter::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
   resetPending_ = true;
   discontinuity_ = true;
-  return TTransformFilter::NewSegment(start, stop, rate);
+  if (!queue_) return TTransformFilter::NewSegment(start, stop, rate);
+  return OutputPin()->IsConnected() ? queue_->NewSegment(start, stop, rate) : S_OK;
+}
+
+HRESULT TEffectFilter::Pause() {
+  // The thread runs before any sample can arrive.
+  if (queue_ && state() == State_Stopped && OutputPin()->IsConnected()) queue_->Start();
+  return TTransformFilter::Pause();
+}
+
+HRESULT TEffectFilter::Stop() {
+  // Downstream filters are stopped first, so the thread is not held by a renderer's wait.
+  if (queue_) queue_->Stop();
+  return TTransformFilter::Stop();
 }
 
 HRESULT TEffectFilter::StopStreaming() {

@@ -18,7 +18,10 @@
 //   threads:        OpenGraph, FrameFromSample and DeliverFrame run on the upstream
 //                   streaming thread with no lock held; the graph and the frames belong to
 //                   that thread alone. valuesMutex_ guards values_; the flags are atomics
-//                   set from any thread.
+//                   set from any thread. A video effect's output pin delivers through its
+//                   own thread (output_queue.h), so that the effects of a chain work on
+//                   successive pictures at once: DeliverFrame hands its samples to
+//                   DeliverSample, and the stream events go the same way.
 #pragma once
 
 #include <atomic>
@@ -29,6 +32,7 @@
 #include "filters/effects/effect_catalogue.h"
 #include "filters/effects/effect_settings.h"
 #include "filters/effects/lavfi_graph.h"
+#include "platform/graph/output_queue.h"
 #include "platform/graph/property_page.h"
 #include "platform/graph/transform_filter.h"
 
@@ -47,13 +51,18 @@ class TEffectFilter : public TTransformFilter, public ISpecifyPropertyPages, pub
   HRESULT GetEffectClass(CLSID* clsid) override;
   HRESULT GetValues(std::vector<double>* values) override;
   HRESULT SetValues(const std::vector<double>& values) override;
+  HRESULT SaveValues() override;
   bool NeedsReconnect() override { return false; }
 
+  HRESULT ReceiveSample(IMediaSample* in) override;
   HRESULT Transform(IMediaSample* in, IMediaSample* out) override;
   HRESULT EndOfStream() override;
+  HRESULT BeginFlush() override;
   HRESULT EndFlush() override;
   HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
   HRESULT StopStreaming() override;
+  HRESULT Pause() override;
+  HRESULT Stop() override;
 
   const TEffectDesc& Desc() const { return desc_; }
 
@@ -68,6 +77,8 @@ class TEffectFilter : public TTransformFilter, public ISpecifyPropertyPages, pub
   // The pass-through chain of this media kind ("null" or "anull").
   std::string PassThrough() const { return desc_.Video ? "null" : "anull"; }
   std::vector<double> Values();
+  // Passes a finished sample downstream (through the output thread when there is one).
+  HRESULT DeliverSample(IMediaSample* sample);
   // The next delivered sample starts a discontinuity (after a flush or a graph rebuild).
   bool TakeDiscontinuity() { return discontinuity_.exchange(false); }
 
@@ -86,6 +97,8 @@ class TEffectFilter : public TTransformFilter, public ISpecifyPropertyPages, pub
   TLavfiGraph graph_;    // streaming thread only
   AVFrame* in_ = nullptr;
   AVFrame* out_ = nullptr;
+  // Video: the output pin's delivery thread; null for audio (cheap, delivered in line).
+  std::unique_ptr<TOutputQueue> queue_;
 };
 
 }  // namespace kv::effects

@@ -18,6 +18,10 @@ struct IKavelloEffect : IUnknown {
   virtual HRESULT GetEffectClass(CLSID* clsid) = 0;
   virtual HRESULT GetValues(std::vector<double>* values) = 0;
   virtual HRESULT SetValues(const std::vector<double>& values) = 0;
+  // Keeps the current values for every later instance of this effect, in this run and the
+  // next ones (effect_store.h); the property page calls it when the user applies. A new
+  // instance starts from the values last kept, else from the defaults.
+  virtual HRESULT SaveValues() = 0;
   // True when the values set would change the output picture's size (a quarter turn),
   // which the current connection cannot carry: the chain must be connected again. Until
   // then the filter keeps the last values that fit.

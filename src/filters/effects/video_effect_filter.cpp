@@ -14,7 +14,11 @@ namespace {
 
 constexpr uint32_t kInterlaced = 0x1;       // AMINTERLACE_IsInterlaced
 constexpr uint32_t kField1First = 0x4;      // AMINTERLACE_Field1First
-constexpr int32_t kOutputBuffers = 4;
+// The output thread's queue (3), the picture downstream holds, and the one being written.
+constexpr int32_t kOutputBuffers = 6;
+// Pictures a deinterlacer keeps (the one before, the one it works on, the one after) and
+// the one libavfilter is being handed.
+constexpr int32_t kHeldInputSamples = 4;
 
 // Plane pointers of a picture laid out as the media type fixes it (libav's plane order).
 void PicturePlanes(const video::TPictureGeometry& g, uint8_t* buffer, uint8_t* data[4], int linesize[4]) {
@@ -113,6 +117,14 @@ HRESULT TVideoEffectFilter::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR
   return actual.cbBuffer >= g->imageSize ? S_OK : E_FAIL;
 }
 
+HRESULT TVideoEffectFilter::GetInputAllocatorRequirements(ALLOCATOR_PROPERTIES* props) {
+  // A chain that keeps earlier pictures keeps their samples: the upstream filter needs
+  // buffers beyond those (its own, and what this filter's queue holds) not to wait forever.
+  if (!Desc().HoldsFrames) return E_NOTIMPL;
+  props->cBuffers = std::max(props->cBuffers, kHeldInputSamples + kOutputBuffers);
+  return S_OK;
+}
+
 bool TVideoEffectFilter::OutputSwapped() {
   auto gi = video::ReadPictureType(InputPin()->CurrentMediaType());
   auto go = video::ReadPictureType(OutputPin()->CurrentMediaType());
@@ -139,6 +151,10 @@ bool TVideoEffectFilter::OpenGraph(TLavfiGraph& graph, const std::string& chain,
   }
   in_ = *gi;
   out_ = *go;
+  referenceInput_ = !Desc().HoldsFrames;
+  ALLOCATOR_PROPERTIES upstream;
+  if (IMemAllocator* a = InputPin()->Allocator(); a && SUCCEEDED(a->GetProperties(&upstream)))
+    referenceInput_ = referenceInput_ || upstream.cBuffers >= kHeldInputSamples + 2;
   TTypeExtras e = ExtrasOf(InputPin()->CurrentMediaType());
   interlaced_ = (e.interlaceFlags & kInterlaced) != 0;
   topFieldFirst_ = (e.interlaceFlags & kField1First) != 0 || !interlaced_;
@@ -154,9 +170,10 @@ bool TVideoEffectFilter::FrameFromSample(IMediaSample* sample, AVFrame* frame) {
   uint8_t* buffer = nullptr;
   if (FAILED(sample->GetPointer(&buffer)) || !buffer || sample->GetActualDataLength() < in_.imageSize) return false;
   PicturePlanes(in_, buffer, frame->data, frame->linesize);
-  if (!Desc().HoldsFrames) {
-    // The chain is done with the picture before Transform returns: libavfilter takes the
-    // sample's memory as it is (a reference on the sample) instead of a copy.
+  if (referenceInput_) {
+    // libavfilter takes the sample's memory as it is (a reference on the sample) instead of
+    // a copy: chains that keep earlier pictures keep their samples, which the upstream
+    // allocator was asked to allow for (GetInputAllocatorRequirements).
     sample->AddRef();
     frame->buf[0] = av_buffer_create(
         buffer, static_cast<size_t>(sample->GetSize()),
@@ -189,7 +206,7 @@ HRESULT TVideoEffectFilter::DeliverFrame(AVFrame* frame) {
   }
   sample->SetSyncPoint(true);
   sample->SetDiscontinuity(TakeDiscontinuity());
-  return OutputPin()->Deliver(sample.Get());
+  return DeliverSample(sample.Get());
 }
 
 }  // namespace kv::effects

@@ -23,6 +23,7 @@ class TVideoEffectFilter final : public TEffectFilter {
   HRESULT CheckTransform(const MediaType& in, const MediaType& out) override;
   HRESULT GetOutputType(int position, MediaType* type) override;
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
+  HRESULT GetInputAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override;
   bool NeedsReconnect() override;
 
   // The output type for an input type and values (exposed for the tests of the swap).
@@ -39,6 +40,10 @@ class TVideoEffectFilter final : public TEffectFilter {
   // Streaming thread: the connected layouts, read when the graph is built.
   video::TPictureGeometry in_{}, out_{};
   bool interlaced_ = false, topFieldFirst_ = true;
+  // Input pictures are handed to libavfilter by reference, not copied: always for chains
+  // that let go of them within Transform, and for the others when the upstream allocator
+  // has buffers enough for the samples they keep.
+  bool referenceInput_ = true;
   int64_t frameDuration_ = 0;
   video::TPictureWriter writer_;
 };

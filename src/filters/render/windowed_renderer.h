@@ -58,6 +58,7 @@ class TWindowedRenderer : public TBaseRenderer,
   HRESULT DoRenderSample(IMediaSample* sample) override;
   void OnReceiveFirstSample(IMediaSample* sample) override;
   bool DropsLateSamples() const override;
+  bool SkipsSamplesBeforeStart() const override { return true; }
   int GetPinCount() override;
   TBasePin* GetPin(int n) override;
   HRESULT Pause() override;

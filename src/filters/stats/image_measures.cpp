@@ -5,6 +5,13 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace kv::stats {
 
 namespace {
@@ -25,8 +32,16 @@ constexpr int kLumaTable[8][8] = {
 // a(0) = 1 and a(k) = sqrt(2) cos(k pi / 16). A coefficient rounds to non-zero when
 // |F / Q| >= 1/2, that is |F'| >= Q 8 a(u) a(v) / 2. thresholds[u] holds, lane v, that
 // bound for horizontal frequency u; the DC threshold is infinite (DC is not counted).
+//
+// flatSad: a block whose levels f differ from some constant c by a sum of absolute
+// differences S = sum |f - c| has no non-zero AC coefficient when S < flatSad. Why: an AC
+// basis function sums to zero over the block, so F(u, v) = 1/4 C(u) C(v) sum (f - c) cos cos,
+// and |F(u, v)| <= 1/4 C(u) C(v) S (C(0) = 1/sqrt 2, else 1). The coefficient rounds to zero
+// when that is below Q(u, v) / 2, for every AC term when S < min 2 Q(u, v) / (C(u) C(v)),
+// which is 24 for the table above (at u = v = 1). Exact: no rounding is involved.
 struct TThresholds {
   V8f byU[8];
+  int flatSad = 0;
   TThresholds() {
     double a[8];
     a[0] = 1.0;
@@ -34,6 +49,12 @@ struct TThresholds {
     for (int u = 0; u < 8; ++u)
       for (int v = 0; v < 8; ++v)
         byU[u][v] = (u == 0 && v == 0) ? INFINITY : static_cast<float>(kLumaTable[v][u] * 8.0 * a[u] * a[v] / 2.0);
+    double bound = INFINITY;
+    for (int u = 0; u < 8; ++u)
+      for (int v = 0; v < 8; ++v)
+        if (u || v) bound = std::min(bound, 2.0 * kLumaTable[v][u] / ((u ? 1.0 : M_SQRT1_2) * (v ? 1.0 : M_SQRT1_2)));
+    // S is whole: S < bound exactly when S < ceil(bound).
+    flatSad = static_cast<int>(std::ceil(bound));
   }
 };
 
@@ -111,96 +132,250 @@ inline int LumaOfBGRA(const uint8_t* p) { return ((66 * p[2] + 129 * p[1] + 25 *
 
 inline const uint8_t* Row(const TLumaPicture& pic, int y) { return pic.data + pic.rowBytes * y; }
 
-// Loads block (bx, by) as eight rows of floats.
-__attribute__((always_inline)) inline void LoadBlock(const TLumaPicture& pic, int bx, int by, V8f rows[8]) {
+// Eight luma levels of one block row, eight bytes from p.
+__attribute__((always_inline)) inline void RowToFloats(const uint8_t* p, V8f& out) {
+  // Eight bytes to eight 32-bit lanes by shifts (one variable shift with AVX2).
+  uint32_t half[2];
+  std::memcpy(half, p, 8);
+  const V8u w = {half[0], half[0], half[0], half[0], half[1], half[1], half[1], half[1]};
+  const V8u shifts = {0, 8, 16, 24, 0, 8, 16, 24};
+  out = __builtin_convertvector((V8i)((w >> shifts) & 0xffu), V8f);
+}
+
+// The count of the block at p, transformed.
+__attribute__((always_inline)) inline int CountTransformed(const uint8_t* p, ptrdiff_t stride, const TThresholds& t) {
+  V8f rows[8];
+  for (int r = 0; r < 8; ++r) RowToFloats(p + stride * r, rows[r]);
+  return CountBlock(rows, t);
+}
+
+// Running luma levels: sum, smallest and largest.
+struct TLevels {
+  uint64_t sum = 0;
+  int lo = 255, hi = 0;
+};
+
+// The levels of the whole blocks, taken from the registers the blocks are loaded into.
+struct TBlockLevels {
+#if defined(__SSE2__)
+  __m128i lo = _mm_set1_epi8(-1), hi = _mm_setzero_si128(), sum = _mm_setzero_si128();
+  void AddTo(TLevels& l) const {
+    alignas(16) uint8_t los[16], his[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(los), lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(his), hi);
+    for (int k = 0; k < 16; ++k) {
+      l.lo = std::min<int>(l.lo, los[k]);
+      l.hi = std::max<int>(l.hi, his[k]);
+    }
+    l.sum += static_cast<uint64_t>(_mm_cvtsi128_si64(sum)) + static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(sum, 8)));
+  }
+#else
+  TLevels levels;
+  void AddTo(TLevels& l) const {
+    l.sum += levels.sum;
+    l.lo = std::min(l.lo, levels.lo);
+    l.hi = std::max(l.hi, levels.hi);
+  }
+#endif
+};
+
+// One block of 8-bit levels at p, rows `stride` bytes apart: adds its levels to `levels`
+// and returns its count.
+__attribute__((always_inline)) inline int MeasureBlock(const uint8_t* p, ptrdiff_t stride, const TThresholds& t,
+                                                       TBlockLevels& levels) {
+  // The sum of |f - m| over the block, m its mean rounded to the nearest level.
+#if defined(__SSE2__)
+  __m128i two[4];  // two rows each
+  for (int r = 0; r < 4; ++r)
+    two[r] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride * (2 * r))),
+                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride * (2 * r + 1))));
+  levels.lo = _mm_min_epu8(levels.lo, _mm_min_epu8(_mm_min_epu8(two[0], two[1]), _mm_min_epu8(two[2], two[3])));
+  levels.hi = _mm_max_epu8(levels.hi, _mm_max_epu8(_mm_max_epu8(two[0], two[1]), _mm_max_epu8(two[2], two[3])));
+  const __m128i zero = _mm_setzero_si128();
+  __m128i sums = _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(two[0], zero), _mm_sad_epu8(two[1], zero)),
+                               _mm_add_epi64(_mm_sad_epu8(two[2], zero), _mm_sad_epu8(two[3], zero)));
+  levels.sum = _mm_add_epi64(levels.sum, sums);
+  const int total = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+  const __m128i mean = _mm_set1_epi8(static_cast<char>((total + 32) >> 6));
+  sums = _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(two[0], mean), _mm_sad_epu8(two[1], mean)),
+                       _mm_add_epi64(_mm_sad_epu8(two[2], mean), _mm_sad_epu8(two[3], mean)));
+  const int sad = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+#else
+  int total = 0;
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) {
+      const int v = p[stride * r + c];
+      total += v;
+      levels.levels.lo = std::min(levels.levels.lo, v);
+      levels.levels.hi = std::max(levels.levels.hi, v);
+    }
+  levels.levels.sum += static_cast<uint64_t>(total);
+  const int mean = (total + 32) >> 6;
+  int sad = 0;
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) sad += std::abs(p[stride * r + c] - mean);
+#endif
+  // Most blocks of real pictures are (nearly) flat: no need to transform them.
+  return sad < t.flatSad ? 0 : CountTransformed(p, stride, t);
+}
+
+// Block (bx, by) of the picture.
+__attribute__((always_inline)) inline int MeasureBlockOf(const TLumaPicture& pic, int bx, int by,
+                                                         const TThresholds& t, TBlockLevels& levels) {
+  if (pic.layout == TLumaLayout::Planar) return MeasureBlock(Row(pic, by * 8) + bx * 8, pic.rowBytes, t, levels);
+  uint8_t block[64];
   for (int r = 0; r < 8; ++r) {
     const uint8_t* row = Row(pic, by * 8 + r);
-    if (pic.layout == TLumaLayout::Planar) {
-      // Eight bytes to eight 32-bit lanes by shifts (one variable shift with AVX2).
-      uint32_t half[2];
-      std::memcpy(half, row + bx * 8, 8);
-      const V8u w = {half[0], half[0], half[0], half[0], half[1], half[1], half[1], half[1]};
-      const V8u shifts = {0, 8, 16, 24, 0, 8, 16, 24};
-      rows[r] = __builtin_convertvector((V8i)((w >> shifts) & 0xffu), V8f);
-    } else if (pic.layout == TLumaLayout::YUY2) {
-      for (int c = 0; c < 8; ++c) rows[r][c] = row[(bx * 8 + c) * 2];
-    } else {
-      for (int c = 0; c < 8; ++c) rows[r][c] = static_cast<float>(LumaOfBGRA(row + (bx * 8 + c) * 4));
-    }
+    for (int c = 0; c < 8; ++c)
+      block[r * 8 + c] = static_cast<uint8_t>(pic.layout == TLumaLayout::YUY2 ? row[(bx * 8 + c) * 2]
+                                                                              : LumaOfBGRA(row + (bx * 8 + c) * 4));
+  }
+  return MeasureBlock(block, 8, t, levels);
+}
+
+// The levels of row y from column x0 to the row's end (what no whole block covers).
+__attribute__((always_inline)) inline void AddRowEnd(const TLumaPicture& pic, int y, int x0, TLevels& l) {
+  const uint8_t* row = Row(pic, y);
+  for (int x = x0; x < pic.width; ++x) {
+    const int v = pic.layout == TLumaLayout::Planar ? row[x]
+                  : pic.layout == TLumaLayout::YUY2 ? row[x * 2]
+                                                    : LumaOfBGRA(row + x * 4);
+    l.sum += static_cast<uint64_t>(v);
+    l.lo = std::min(l.lo, v);
+    l.hi = std::max(l.hi, v);
   }
 }
 
-__attribute__((always_inline)) inline void MeasureLevels(const TLumaPicture& pic, TImageMeasures& m) {
-  uint64_t sum = 0;
-  int lo = 255, hi = 0;
-  for (int y = 0; y < pic.height; ++y) {
-    const uint8_t* row = Row(pic, y);
-    uint32_t rowSum = 0;
-    int rowLo = 255, rowHi = 0;
-    if (pic.layout == TLumaLayout::Planar) {
-      for (int x = 0; x < pic.width; ++x) {
-        const int v = row[x];
-        rowSum += v;
-        rowLo = std::min(rowLo, v);
-        rowHi = std::max(rowHi, v);
-      }
-    } else {
-      for (int x = 0; x < pic.width; ++x) {
-        const int v = pic.layout == TLumaLayout::YUY2 ? row[x * 2] : LumaOfBGRA(row + x * 4);
-        rowSum += v;
-        rowLo = std::min(rowLo, v);
-        rowHi = std::max(rowHi, v);
-      }
-    }
-    sum += rowSum;
-    lo = std::min(lo, rowLo);
-    hi = std::max(hi, rowHi);
+// The counts of the blocks: their sum, smallest and largest.
+struct TCounts {
+  uint64_t total = 0;
+  int lo = 64, hi = 0;
+  void Add(int n) {
+    total += static_cast<uint64_t>(n);
+    lo = std::min(lo, n);
+    hi = std::max(hi, n);
   }
-  const uint64_t pixels = uint64_t(pic.width) * uint64_t(pic.height);
-  m.HistogramAverage = static_cast<int32_t>(sum * 1000 / pixels);
-  m.HistogramMax = hi * 1000;
-  m.HistogramMin = lo * 1000;
+};
+
+// Every whole block, one at a time, for any layout.
+__attribute__((always_inline)) inline void MeasureEachBlock(const TLumaPicture& pic, int bw, int bh,
+                                                            const TThresholds& t, TLevels& levels, TCounts& counts) {
+  TBlockLevels blockLevels;
+  for (int by = 0; by < bh; ++by)
+    for (int bx = 0; bx < bw; ++bx) counts.Add(MeasureBlockOf(pic, bx, by, t, blockLevels));
+  blockLevels.AddTo(levels);
 }
+
+// Built plainly and for AVX2 (the float DCT then works on eight lanes at once); the caller
+// chooses at run time. (Not target_clones: its load-time resolver runs before a sanitizer's
+// runtime is ready.)
+void MeasureBlocks(const TLumaPicture& pic, int bw, int bh, const TThresholds& t, TLevels& levels, TCounts& counts) {
+  MeasureEachBlock(pic, bw, bh, t, levels, counts);
+}
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void MeasureBlocksAvx2(const TLumaPicture& pic, int bw, int bh, const TThresholds& t,
+                                                        TLevels& levels, TCounts& counts) {
+  MeasureEachBlock(pic, bw, bh, t, levels, counts);
+}
+#endif
+
+#if defined(__x86_64__)
+// Planar pictures on AVX2: two neighbouring blocks at a time, each row of the pair one
+// 16-byte load, two rows to a register; the flat-block test and the levels of both
+// blocks in the same instructions.
+__attribute__((target("avx2"))) void MeasurePlanarBlocksAvx2(const TLumaPicture& pic, int bw, int bh,
+                                                              const TThresholds& t, TLevels& levels,
+                                                              TCounts& counts) {
+  const ptrdiff_t stride = pic.rowBytes;
+  const __m256i zero = _mm256_setzero_si256(), half = _mm256_set1_epi64x(32);
+  // Byte 0 of each 64-bit lane to the lane's eight bytes (within each 128-bit half).
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 8, 8, 8, 8, 8, 8, 8, 8,  //
+                                          0, 0, 0, 0, 0, 0, 0, 0, 8, 8, 8, 8, 8, 8, 8, 8);
+  __m256i lo = _mm256_set1_epi8(-1), hi = zero, sum = zero;
+  TBlockLevels single;  // the last block of a strip of odd width
+  for (int by = 0; by < bh; ++by) {
+    const uint8_t* strip = Row(pic, by * 8);
+    int bx = 0;
+    for (; bx + 2 <= bw; bx += 2) {
+      const uint8_t* p = strip + bx * 8;
+      // two[r]: row 2r (low half) and row 2r + 1 (high half), each block A's eight
+      // levels then block B's.
+      __m256i two[4];
+      for (int r = 0; r < 4; ++r)
+        two[r] = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride * (2 * r)))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride * (2 * r + 1))), 1);
+      lo = _mm256_min_epu8(lo, _mm256_min_epu8(_mm256_min_epu8(two[0], two[1]), _mm256_min_epu8(two[2], two[3])));
+      hi = _mm256_max_epu8(hi, _mm256_max_epu8(_mm256_max_epu8(two[0], two[1]), _mm256_max_epu8(two[2], two[3])));
+      // 64-bit lanes: A's even rows, B's even rows, A's odd rows, B's odd rows.
+      const __m256i sums =
+          _mm256_add_epi64(_mm256_add_epi64(_mm256_sad_epu8(two[0], zero), _mm256_sad_epu8(two[1], zero)),
+                           _mm256_add_epi64(_mm256_sad_epu8(two[2], zero), _mm256_sad_epu8(two[3], zero)));
+      sum = _mm256_add_epi64(sum, sums);
+      // Lanes 0 and 1 (and again 2 and 3): A's and B's totals, then their rounded means.
+      const __m256i totals = _mm256_add_epi64(sums, _mm256_permute2x128_si256(sums, sums, 1));
+      const __m256i mean = _mm256_shuffle_epi8(_mm256_srli_epi64(_mm256_add_epi64(totals, half), 6), spread);
+      __m256i sads =
+          _mm256_add_epi64(_mm256_add_epi64(_mm256_sad_epu8(two[0], mean), _mm256_sad_epu8(two[1], mean)),
+                           _mm256_add_epi64(_mm256_sad_epu8(two[2], mean), _mm256_sad_epu8(two[3], mean)));
+      sads = _mm256_add_epi64(sads, _mm256_permute2x128_si256(sads, sads, 1));
+      const __m128i both = _mm256_castsi256_si128(sads);
+      const int sadA = _mm_cvtsi128_si32(both), sadB = _mm_cvtsi128_si32(_mm_srli_si128(both, 8));
+      counts.Add(sadA < t.flatSad ? 0 : CountTransformed(p, stride, t));
+      counts.Add(sadB < t.flatSad ? 0 : CountTransformed(p + 8, stride, t));
+    }
+    if (bx < bw) counts.Add(MeasureBlock(strip + bx * 8, stride, t, single));
+  }
+  alignas(32) uint8_t los[32], his[32];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(los), lo);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(his), hi);
+  for (int k = 0; k < 32; ++k) {
+    levels.lo = std::min<int>(levels.lo, los[k]);
+    levels.hi = std::max<int>(levels.hi, his[k]);
+  }
+  alignas(32) uint64_t sums[4];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(sums), sum);
+  levels.sum += sums[0] + sums[1] + sums[2] + sums[3];
+  single.AddTo(levels);
+}
+#endif
 
 }  // namespace
 
 int CountNonZeroAC(const uint8_t block[64]) {
-  TLumaPicture pic{block, 8, 8, 8, TLumaLayout::Planar};
-  V8f rows[8];
-  LoadBlock(pic, 0, 0, rows);
-  return CountBlock(rows, Thresholds());
+  TBlockLevels unused;
+  return MeasureBlock(block, 8, Thresholds(), unused);
 }
 
-// Built for AVX2 as well, chosen at load time where the processor has it. Not in a
-// ThreadSanitizer build: the sanitizer instruments the load-time chooser, which the loader
-// runs before the sanitizer is set up, and the program would crash before main.
-#if defined(__SANITIZE_THREAD__)
-#define KV_MEASURE_CLONES
-#else
-#define KV_MEASURE_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
-KV_MEASURE_CLONES TImageMeasures MeasurePicture(const TLumaPicture& pic) {
+// One pass over the picture: each whole block gives its levels and its count; the columns
+// right of the last whole block and the rows below the last one are read for levels only.
+TImageMeasures MeasurePicture(const TLumaPicture& pic) {
   TImageMeasures m;
   if (!pic.data || pic.width <= 0 || pic.height <= 0) return m;
-  MeasureLevels(pic, m);
   const int bw = pic.width / 8, bh = pic.height / 8;
-  if (bw == 0 || bh == 0) return m;
-  uint64_t total = 0;
-  int lo = 64, hi = 0;
-  V8f rows[8];
   const TThresholds& thresholds = Thresholds();
-  for (int by = 0; by < bh; ++by) {
-    for (int bx = 0; bx < bw; ++bx) {
-      LoadBlock(pic, bx, by, rows);
-      const int n = CountBlock(rows, thresholds);
-      total += static_cast<uint64_t>(n);
-      lo = std::min(lo, n);
-      hi = std::max(hi, n);
-    }
+  TLevels levels;
+  TCounts counts;
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2 && pic.layout == TLumaLayout::Planar) MeasurePlanarBlocksAvx2(pic, bw, bh, thresholds, levels, counts);
+  else if (avx2) MeasureBlocksAvx2(pic, bw, bh, thresholds, levels, counts);
+  else MeasureBlocks(pic, bw, bh, thresholds, levels, counts);
+#else
+  MeasureBlocks(pic, bw, bh, thresholds, levels, counts);
+#endif
+  if (bw * 8 < pic.width)
+    for (int y = 0; y < bh * 8; ++y) AddRowEnd(pic, y, bw * 8, levels);
+  for (int y = bh * 8; y < pic.height; ++y) AddRowEnd(pic, y, 0, levels);
+  const uint64_t pixels = uint64_t(pic.width) * uint64_t(pic.height);
+  m.HistogramAverage = static_cast<int32_t>(levels.sum * 1000 / pixels);
+  m.HistogramMax = levels.hi * 1000;
+  m.HistogramMin = levels.lo * 1000;
+  if (bw > 0 && bh > 0) {
+    m.DCTAverage = static_cast<int32_t>(counts.total * 1000 / (uint64_t(bw) * uint64_t(bh)));
+    m.DCTMax = counts.hi * 1000;
+    m.DCTMin = counts.lo * 1000;
   }
-  m.DCTAverage = static_cast<int32_t>(total * 1000 / (uint64_t(bw) * uint64_t(bh)));
-  m.DCTMax = hi * 1000;
-  m.DCTMin = lo * 1000;
   return m;
 }
 

@@ -10,6 +10,8 @@ namespace kv {
 
 TStatisticsFilter::TStatisticsFilter() : TTransformFilter(CLSID_StatisticsFilter, TTransformMode::InPlace) {}
 
+TStatisticsFilter::~TStatisticsFilter() { StopMeasuring(); }
+
 HRESULT TStatisticsFilter::NonDelegatingQueryInterface(const IID& iid, void** out) {
   if (iid == IStatistics::kIid) return GetInterface(static_cast<IStatistics*>(this), out);
   return TTransformFilter::NonDelegatingQueryInterface(iid, out);
@@ -48,31 +50,126 @@ std::optional<TStatisticsFilter::TPictureLayout> TStatisticsFilter::LumaLayoutOf
 
 HRESULT TStatisticsFilter::StartStreaming() {
   std::optional<TPictureLayout> layout = LumaLayoutOf(InputPin()->CurrentMediaType());
-  std::lock_guard<std::mutex> lock(countersMutex_);
-  frameIndex_ = 0;
-  picture_ = layout;
-  // A new run starts a new window: the last one's end time says nothing about this one.
-  lastStop_ = 0;
-  window_.Clear();
+  {
+    std::lock_guard<std::mutex> lock(countersMutex_);
+    frameIndex_ = 0;
+    picture_ = layout;
+    // A new run starts a new window: the last one's end time says nothing about this one.
+    lastStop_ = 0;
+    window_.Clear();
+  }
+  if (layout && !measureThread_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(measureMutex_);
+      measureStop_ = false;
+      measureFlushing_ = false;
+    }
+    measureThread_ = std::thread([this] { MeasureMain(); });
+  }
   return S_OK;
 }
 
-void TStatisticsFilter::MeasureAndReport(IMediaSample* sample, const TPictureLayout& layout, int32_t index,
-                                         TStatCallback callback) {
+HRESULT TStatisticsFilter::StopStreaming() {
+  StopMeasuring();
+  return S_OK;
+}
+
+void TStatisticsFilter::StopMeasuring() {
+  {
+    std::lock_guard<std::mutex> lock(measureMutex_);
+    measureStop_ = true;
+    DropQueuedLocked();
+  }
+  measureChanged_.notify_all();
+  // The worker finishes the picture it holds (its record is reported before stop returns).
+  if (measureThread_.joinable()) measureThread_.join();
+}
+
+void TStatisticsFilter::DropQueuedLocked() {
+  for (; queued_ > 0; --queued_, queueHead_ = (queueHead_ + 1) % kMeasureQueue) {
+    queue_[static_cast<size_t>(queueHead_)].sample->Release();
+    queue_[static_cast<size_t>(queueHead_)].sample = nullptr;
+  }
+}
+
+bool TStatisticsFilter::QueuePicture(IMediaSample* sample, const TPictureLayout& layout, int32_t index,
+                                     TStatCallback callback) {
+  std::unique_lock<std::mutex> lock(measureMutex_);
+  if (!measureThread_.joinable()) return false;
+  measureChanged_.wait(lock, [this] { return queued_ < kMeasureQueue || measureStop_ || measureFlushing_; });
+  if (measureStop_ || measureFlushing_) return false;
+  sample->AddRef();
+  queue_[static_cast<size_t>((queueHead_ + queued_) % kMeasureQueue)] = {sample, layout, index, callback};
+  ++queued_;
+  lock.unlock();
+  measureChanged_.notify_all();
+  return true;
+}
+
+void TStatisticsFilter::MeasureMain() {
+  std::unique_lock<std::mutex> lock(measureMutex_);
+  for (;;) {
+    measureChanged_.wait(lock, [this] { return queued_ > 0 || measureStop_; });
+    if (measureStop_) break;  // the queue was dropped by whoever asked to stop
+    const TPendingPicture picture = queue_[static_cast<size_t>(queueHead_)];
+    queue_[static_cast<size_t>(queueHead_)].sample = nullptr;
+    queueHead_ = (queueHead_ + 1) % kMeasureQueue;
+    --queued_;
+    measuring_ = true;
+    lock.unlock();
+    measureChanged_.notify_all();  // room for the streaming thread
+    MeasureAndReport(picture);
+    picture.sample->Release();
+    lock.lock();
+    measuring_ = false;
+    measureChanged_.notify_all();  // an end of stream may be waiting for the worker to go idle
+  }
+}
+
+HRESULT TStatisticsFilter::EndOfStream() {
+  {
+    // Every picture before the end is reported before the end goes on.
+    std::unique_lock<std::mutex> lock(measureMutex_);
+    measureChanged_.wait(lock, [this] { return (queued_ == 0 && !measuring_) || measureStop_ || measureFlushing_; });
+  }
+  return TTransformFilter::EndOfStream();
+}
+
+HRESULT TStatisticsFilter::BeginFlush() {
+  {
+    std::lock_guard<std::mutex> lock(measureMutex_);
+    measureFlushing_ = true;
+    DropQueuedLocked();
+  }
+  measureChanged_.notify_all();
+  return TTransformFilter::BeginFlush();
+}
+
+HRESULT TStatisticsFilter::EndFlush() {
+  {
+    std::lock_guard<std::mutex> lock(measureMutex_);
+    measureFlushing_ = false;
+  }
+  return TTransformFilter::EndFlush();
+}
+
+void TStatisticsFilter::MeasureAndReport(const TPendingPicture& pending) {
+  const TPictureLayout& layout = pending.layout;
+  IMediaSample* sample = pending.sample;
   uint8_t* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data || sample->GetActualDataLength() < layout.imageSize) return;
   stats::TLumaPicture picture{data + layout.firstRowOffset, layout.width, layout.height, layout.rowBytes,
                               layout.layout};
   const stats::TImageMeasures m = stats::MeasurePicture(picture);
   TImageRecord record;
-  record.FrameIndex = index;
+  record.FrameIndex = pending.index;
   record.HistogramAverage = m.HistogramAverage;
   record.HistogramMax = m.HistogramMax;
   record.HistogramMin = m.HistogramMin;
   record.DCTAverage = m.DCTAverage;
   record.DCTMax = m.DCTMax;
   record.DCTMin = m.DCTMin;
-  callback(&record);
+  pending.callback(&record);
 }
 
 void TStatisticsFilter::CountLocked(bool timed, int64_t start, int64_t stop, int64_t bytes) {
@@ -108,7 +205,7 @@ HRESULT TStatisticsFilter::TransformInPlace(IMediaSample* sample) {
     picture = picture_;
   }
   if (TStatCallback image = imageCallback_.load(); image && picture)
-    MeasureAndReport(sample, *picture, record.FrameIndex, image);
+    QueuePicture(sample, *picture, record.FrameIndex, image);
   TStatCallback callback = sampleCallback_.load();
   if (callback) {
     record.StartTime = timed ? start : 0;

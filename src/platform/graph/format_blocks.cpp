@@ -1,47 +1,39 @@
 #include "platform/graph/format_blocks.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "platform/graph/media_guids.h"
 
 namespace kv {
 namespace {
 
+// Each fixed layout is listed once, field by field in block order (Fields below); the
+// writer and the reader walk the same list, so the two directions cannot disagree.
 class Writer {
  public:
-  void U16(uint16_t v) { Put(v, 2); }
-  void U32(uint32_t v) { Put(v, 4); }
-  void I32(int32_t v) { Put(static_cast<uint32_t>(v), 4); }
-  void I64(int64_t v) { Put(static_cast<uint64_t>(v), 8); }
-  void F32(float f) {
-    uint32_t v;
-    std::memcpy(&v, &f, 4);
-    U32(v);
+  template <class... T>
+  void operator()(const T&... fields) {
+    (Put(fields), ...);
   }
   void Bytes(const std::vector<uint8_t>& b) { out.insert(out.end(), b.begin(), b.end()); }
-  void Rect(const RECT& r) {
-    I32(r.left);
-    I32(r.top);
-    I32(r.right);
-    I32(r.bottom);
-  }
-  void Bmi(const BITMAPINFOHEADER& b) {
-    U32(b.biSize);
-    I32(b.biWidth);
-    I32(b.biHeight);
-    U16(b.biPlanes);
-    U16(b.biBitCount);
-    U32(b.biCompression);
-    U32(b.biSizeImage);
-    I32(b.biXPelsPerMeter);
-    I32(b.biYPelsPerMeter);
-    U32(b.biClrUsed);
-    U32(b.biClrImportant);
-  }
   std::vector<uint8_t> out;
 
  private:
-  void Put(uint64_t v, int n) {
+  void Put(uint16_t v) { Le(v, 2); }
+  void Put(uint32_t v) { Le(v, 4); }
+  void Put(int32_t v) { Le(static_cast<uint32_t>(v), 4); }
+  void Put(int64_t v) { Le(static_cast<uint64_t>(v), 8); }
+  void Put(float f) {
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    Le(v, 4);
+  }
+  template <class T>
+  void Put(const T& compound) {
+    Fields(*this, compound);
+  }
+  void Le(uint64_t v, int n) {
     for (int i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
   }
 };
@@ -50,122 +42,89 @@ class Writer {
 class Reader {
  public:
   Reader(const std::vector<uint8_t>& b, size_t at = 0) : b_(b), at_(at) {}
-  uint64_t Get(int n) {
-    uint64_t v = 0;
-    for (int i = 0; i < n; ++i) v |= uint64_t(b_[at_ + i]) << (8 * i);
-    at_ += n;
+  template <class... T>
+  void operator()(T&... fields) {
+    (Get(fields), ...);
+  }
+  template <class T>
+  T Read() {
+    T v{};
+    Get(v);
     return v;
   }
-  uint16_t U16() { return static_cast<uint16_t>(Get(2)); }
-  uint32_t U32() { return static_cast<uint32_t>(Get(4)); }
-  int32_t I32() { return static_cast<int32_t>(U32()); }
-  int64_t I64() { return static_cast<int64_t>(Get(8)); }
-  float F32() {
-    uint32_t v = U32();
-    float f;
-    std::memcpy(&f, &v, 4);
-    return f;
-  }
+  uint16_t U16() { return Read<uint16_t>(); }
+  uint32_t U32() { return Read<uint32_t>(); }
+  int64_t I64() { return Read<int64_t>(); }
   std::vector<uint8_t> Bytes(size_t n) {
     std::vector<uint8_t> v(b_.begin() + at_, b_.begin() + at_ + n);
     at_ += n;
     return v;
   }
-  RECT Rect() {
-    RECT r;
-    r.left = I32();
-    r.top = I32();
-    r.right = I32();
-    r.bottom = I32();
-    return r;
-  }
-  BITMAPINFOHEADER Bmi() {
-    BITMAPINFOHEADER b;
-    b.biSize = U32();
-    b.biWidth = I32();
-    b.biHeight = I32();
-    b.biPlanes = U16();
-    b.biBitCount = U16();
-    b.biCompression = U32();
-    b.biSizeImage = U32();
-    b.biXPelsPerMeter = I32();
-    b.biYPelsPerMeter = I32();
-    b.biClrUsed = U32();
-    b.biClrImportant = U32();
-    return b;
-  }
   size_t at() const { return at_; }
 
  private:
+  void Get(uint16_t& v) { v = static_cast<uint16_t>(Le(2)); }
+  void Get(uint32_t& v) { v = static_cast<uint32_t>(Le(4)); }
+  void Get(int32_t& v) { v = static_cast<int32_t>(static_cast<uint32_t>(Le(4))); }
+  void Get(int64_t& v) { v = static_cast<int64_t>(Le(8)); }
+  void Get(float& f) {
+    uint32_t v = static_cast<uint32_t>(Le(4));
+    std::memcpy(&f, &v, 4);
+  }
+  template <class T>
+  void Get(T& compound) {
+    Fields(*this, compound);
+  }
+  uint64_t Le(int n) {
+    uint64_t v = 0;
+    for (int i = 0; i < n; ++i) v |= uint64_t(b_[at_ + i]) << (8 * i);
+    at_ += n;
+    return v;
+  }
   const std::vector<uint8_t>& b_;
   size_t at_;
 };
 
-void WriteVih(Writer& w, const VIDEOINFOHEADER& v) {
-  w.Rect(v.rcSource);
-  w.Rect(v.rcTarget);
-  w.U32(v.dwBitRate);
-  w.U32(v.dwBitErrorRate);
-  w.I64(v.AvgTimePerFrame);
-  w.Bmi(v.bmiHeader);
+// The layouts. V is the struct or its const (the writer reads it, the reader fills it).
+template <class IO, class V>
+  requires std::is_same_v<std::remove_const_t<V>, RECT>
+void Fields(IO& io, V& r) {
+  io(r.left, r.top, r.right, r.bottom);
 }
-VIDEOINFOHEADER ReadVih(Reader& r) {
-  VIDEOINFOHEADER v;
-  v.rcSource = r.Rect();
-  v.rcTarget = r.Rect();
-  v.dwBitRate = r.U32();
-  v.dwBitErrorRate = r.U32();
-  v.AvgTimePerFrame = r.I64();
-  v.bmiHeader = r.Bmi();
-  return v;
+template <class IO, class V>
+  requires std::is_same_v<std::remove_const_t<V>, BITMAPINFOHEADER>
+void Fields(IO& io, V& b) {
+  io(b.biSize, b.biWidth, b.biHeight, b.biPlanes, b.biBitCount, b.biCompression, b.biSizeImage, b.biXPelsPerMeter,
+     b.biYPelsPerMeter, b.biClrUsed, b.biClrImportant);
 }
-void WriteVih2(Writer& w, const VIDEOINFOHEADER2& v) {
-  w.Rect(v.rcSource);
-  w.Rect(v.rcTarget);
-  w.U32(v.dwBitRate);
-  w.U32(v.dwBitErrorRate);
-  w.I64(v.AvgTimePerFrame);
-  w.U32(v.dwInterlaceFlags);
-  w.U32(v.dwCopyProtectFlags);
-  w.U32(v.dwPictAspectRatioX);
-  w.U32(v.dwPictAspectRatioY);
-  w.U32(v.dwControlFlags);
-  w.U32(v.dwReserved2);
-  w.Bmi(v.bmiHeader);
+template <class IO, class V>
+  requires std::is_same_v<std::remove_const_t<V>, VIDEOINFOHEADER>
+void Fields(IO& io, V& v) {
+  io(v.rcSource, v.rcTarget, v.dwBitRate, v.dwBitErrorRate, v.AvgTimePerFrame, v.bmiHeader);
 }
-VIDEOINFOHEADER2 ReadVih2(Reader& r) {
-  VIDEOINFOHEADER2 v;
-  v.rcSource = r.Rect();
-  v.rcTarget = r.Rect();
-  v.dwBitRate = r.U32();
-  v.dwBitErrorRate = r.U32();
-  v.AvgTimePerFrame = r.I64();
-  v.dwInterlaceFlags = r.U32();
-  v.dwCopyProtectFlags = r.U32();
-  v.dwPictAspectRatioX = r.U32();
-  v.dwPictAspectRatioY = r.U32();
-  v.dwControlFlags = r.U32();
-  v.dwReserved2 = r.U32();
-  v.bmiHeader = r.Bmi();
-  return v;
+template <class IO, class V>
+  requires std::is_same_v<std::remove_const_t<V>, VIDEOINFOHEADER2>
+void Fields(IO& io, V& v) {
+  io(v.rcSource, v.rcTarget, v.dwBitRate, v.dwBitErrorRate, v.AvgTimePerFrame, v.dwInterlaceFlags,
+     v.dwCopyProtectFlags, v.dwPictAspectRatioX, v.dwPictAspectRatioY, v.dwControlFlags, v.dwReserved2, v.bmiHeader);
 }
-void WriteVorbis(Writer& w, const VORBISFORMAT& v) {
-  w.U32(v.nChannels);
-  w.U32(v.nSamplesPerSec);
-  w.U32(v.nMinBitsPerSec);
-  w.U32(v.nAvgBitsPerSec);
-  w.U32(v.nMaxBitsPerSec);
-  w.F32(v.fQuality);
+template <class IO, class V>
+  requires std::is_same_v<std::remove_const_t<V>, VORBISFORMAT>
+void Fields(IO& io, V& v) {
+  io(v.nChannels, v.nSamplesPerSec, v.nMinBitsPerSec, v.nAvgBitsPerSec, v.nMaxBitsPerSec, v.fQuality);
 }
-VORBISFORMAT ReadVorbis(Reader& r) {
-  VORBISFORMAT v;
-  v.nChannels = r.U32();
-  v.nSamplesPerSec = r.U32();
-  v.nMinBitsPerSec = r.U32();
-  v.nAvgBitsPerSec = r.U32();
-  v.nMaxBitsPerSec = r.U32();
-  v.fQuality = r.F32();
-  return v;
+// WAVEFORMATEX without cbSize and its extra bytes (a plain WAVEFORMAT has none).
+template <class IO, class V>
+  requires std::is_same_v<std::remove_const_t<V>, WAVEFORMATEX>
+void Fields(IO& io, V& f) {
+  io(f.wFormatTag, f.nChannels, f.nSamplesPerSec, f.nAvgBytesPerSec, f.nBlockAlign, f.wBitsPerSample);
+}
+
+template <class T>
+std::vector<uint8_t> Write(const T& v) {
+  Writer w;
+  w(v);
+  return std::move(w.out);
 }
 
 MediaType Make(const GUID& major, const GUID& sub, const GUID& format, std::vector<uint8_t> block) {
@@ -179,21 +138,11 @@ MediaType Make(const GUID& major, const GUID& sub, const GUID& format, std::vect
 
 }  // namespace
 
-std::vector<uint8_t> BuildFormatBlock(const VIDEOINFOHEADER& v) {
-  Writer w;
-  WriteVih(w, v);
-  return std::move(w.out);
-}
-std::vector<uint8_t> BuildFormatBlock(const VIDEOINFOHEADER2& v) {
-  Writer w;
-  WriteVih2(w, v);
-  return std::move(w.out);
-}
+std::vector<uint8_t> BuildFormatBlock(const VIDEOINFOHEADER& v) { return Write(v); }
+std::vector<uint8_t> BuildFormatBlock(const VIDEOINFOHEADER2& v) { return Write(v); }
 std::vector<uint8_t> BuildFormatBlock(const MPEG1VIDEOINFO& v) {
   Writer w;
-  WriteVih(w, v.hdr);
-  w.U32(v.dwStartTimeCode);
-  w.U32(static_cast<uint32_t>(v.sequenceHeader.size()));
+  w(v.hdr, v.dwStartTimeCode, static_cast<uint32_t>(v.sequenceHeader.size()));
   w.Bytes(v.sequenceHeader);
   // bSequenceHeader[1] is part of the fixed layout even when empty.
   if (v.sequenceHeader.empty()) w.out.resize(kMpeg1VideoInfoFixedSize, 0);
@@ -201,12 +150,7 @@ std::vector<uint8_t> BuildFormatBlock(const MPEG1VIDEOINFO& v) {
 }
 std::vector<uint8_t> BuildFormatBlock(const MPEG2VIDEOINFO& v) {
   Writer w;
-  WriteVih2(w, v.hdr);
-  w.U32(v.dwStartTimeCode);
-  w.U32(static_cast<uint32_t>(v.sequenceHeader.size()));
-  w.U32(v.dwProfile);
-  w.U32(v.dwLevel);
-  w.U32(v.dwFlags);
+  w(v.hdr, v.dwStartTimeCode, static_cast<uint32_t>(v.sequenceHeader.size()), v.dwProfile, v.dwLevel, v.dwFlags);
   w.Bytes(v.sequenceHeader);
   // dwSequenceHeader[1]: at least one 32-bit slot, and the tail padded to whole slots.
   size_t tail = std::max<size_t>(4, (v.sequenceHeader.size() + 3) / 4 * 4);
@@ -215,46 +159,33 @@ std::vector<uint8_t> BuildFormatBlock(const MPEG2VIDEOINFO& v) {
 }
 std::vector<uint8_t> BuildFormatBlock(const WAVEFORMATEX& f) {
   Writer w;
-  w.U16(f.wFormatTag);
-  w.U16(f.nChannels);
-  w.U32(f.nSamplesPerSec);
-  w.U32(f.nAvgBytesPerSec);
-  w.U16(f.nBlockAlign);
-  w.U16(f.wBitsPerSample);
-  w.U16(static_cast<uint16_t>(f.extra.size()));
+  w(f, static_cast<uint16_t>(f.extra.size()));
   w.Bytes(f.extra);
   return std::move(w.out);
 }
-std::vector<uint8_t> BuildFormatBlock(const VORBISFORMAT& v) {
-  Writer w;
-  WriteVorbis(w, v);
-  return std::move(w.out);
-}
+std::vector<uint8_t> BuildFormatBlock(const VORBISFORMAT& v) { return Write(v); }
 std::vector<uint8_t> BuildFormatBlock(const VORBISFORMAT2& v) {
   Writer w;
-  WriteVorbis(w, v.info);
-  for (auto& h : v.headers) w.U32(static_cast<uint32_t>(h.size()));
+  w(v.info);
+  for (auto& h : v.headers) w(static_cast<uint32_t>(h.size()));
   for (auto& h : v.headers) w.Bytes(h);
   return std::move(w.out);
 }
 
 std::optional<VIDEOINFOHEADER> ReadVideoInfoHeader(const std::vector<uint8_t>& b) {
   if (b.size() < kVideoInfoSize) return std::nullopt;
-  Reader r(b);
-  return ReadVih(r);
+  return Reader(b).Read<VIDEOINFOHEADER>();
 }
 std::optional<VIDEOINFOHEADER2> ReadVideoInfoHeader2(const std::vector<uint8_t>& b) {
   if (b.size() < kVideoInfo2Size) return std::nullopt;
-  Reader r(b);
-  return ReadVih2(r);
+  return Reader(b).Read<VIDEOINFOHEADER2>();
 }
 std::optional<MPEG1VIDEOINFO> ReadMpeg1VideoInfo(const std::vector<uint8_t>& b) {
   if (b.size() < kMpeg1VideoInfoFixedSize) return std::nullopt;
   Reader r(b);
   MPEG1VIDEOINFO v;
-  v.hdr = ReadVih(r);
-  v.dwStartTimeCode = r.U32();
-  uint32_t n = r.U32();
+  uint32_t n = 0;
+  r(v.hdr, v.dwStartTimeCode, n);
   if (n > b.size() - r.at()) return std::nullopt;
   v.sequenceHeader = r.Bytes(n);
   return v;
@@ -263,12 +194,8 @@ std::optional<MPEG2VIDEOINFO> ReadMpeg2VideoInfo(const std::vector<uint8_t>& b) 
   if (b.size() < kMpeg2VideoInfoFixedSize) return std::nullopt;
   Reader r(b);
   MPEG2VIDEOINFO v;
-  v.hdr = ReadVih2(r);
-  v.dwStartTimeCode = r.U32();
-  uint32_t n = r.U32();
-  v.dwProfile = r.U32();
-  v.dwLevel = r.U32();
-  v.dwFlags = r.U32();
+  uint32_t n = 0;
+  r(v.hdr, v.dwStartTimeCode, n, v.dwProfile, v.dwLevel, v.dwFlags);
   if (n > b.size() - r.at()) return std::nullopt;
   v.sequenceHeader = r.Bytes(n);
   return v;
@@ -278,12 +205,7 @@ std::optional<WAVEFORMATEX> ReadWaveFormatEx(const std::vector<uint8_t>& b) {
   if (b.size() < 16) return std::nullopt;
   Reader r(b);
   WAVEFORMATEX f;
-  f.wFormatTag = r.U16();
-  f.nChannels = r.U16();
-  f.nSamplesPerSec = r.U32();
-  f.nAvgBytesPerSec = r.U32();
-  f.nBlockAlign = r.U16();
-  f.wBitsPerSample = r.U16();
+  r(f);
   if (b.size() >= kWaveFormatExFixedSize) {
     uint16_t n = r.U16();
     if (n > b.size() - r.at()) return std::nullopt;
@@ -293,15 +215,14 @@ std::optional<WAVEFORMATEX> ReadWaveFormatEx(const std::vector<uint8_t>& b) {
 }
 std::optional<VORBISFORMAT> ReadVorbisFormat(const std::vector<uint8_t>& b) {
   if (b.size() < kVorbisFormatSize) return std::nullopt;
-  Reader r(b);
-  return ReadVorbis(r);
+  return Reader(b).Read<VORBISFORMAT>();
 }
 std::optional<VORBISFORMAT2> ReadVorbisFormat2(const std::vector<uint8_t>& b) {
   if (b.size() < kVorbisFormat2FixedSize) return std::nullopt;
   Reader r(b);
   VORBISFORMAT2 v;
-  v.info = ReadVorbis(r);
-  uint32_t sizes[3] = {r.U32(), r.U32(), r.U32()};
+  uint32_t sizes[3] = {};
+  r(v.info, sizes[0], sizes[1], sizes[2]);
   for (int i = 0; i < 3; ++i) {
     if (sizes[i] > b.size() - r.at()) return std::nullopt;
     v.headers[i] = r.Bytes(sizes[i]);

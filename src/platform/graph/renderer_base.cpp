@@ -70,6 +70,8 @@ HRESULT TBaseRenderer::Pause() {
       completeSent_ = false;
       presented_ = false;
       firstAfterStart_ = true;
+      reachedStart_ = false;
+      beforeStart_.Reset();
       consecutiveDrops_ = 0;
     } else if (old == State_Running) {
       ready_ = true;  // it has been presenting; pausing shows what it has
@@ -103,6 +105,7 @@ HRESULT TBaseRenderer::Stop() {
     ready_ = false;
     endOfStream_ = false;
     completeSent_ = false;
+    beforeStart_.Reset();
     wake_.notify_all();
     readyChanged_.notify_all();
   }
@@ -194,6 +197,15 @@ HRESULT TBaseRenderer::ReceiveSample(IMediaSample* sample) {
   std::unique_lock lock(renderMutex_);
   if (flushing_) return S_FALSE;
   if (state() == State_Stopped) return VFW_E_WRONG_STATE;
+  if (SkipsSamplesBeforeStart() && !reachedStart_) {
+    REFERENCE_TIME start = 0, stop = 0;
+    if (sample->GetTime(&start, &stop) == S_OK && stop <= 0) {
+      beforeStart_ = ComPtr<IMediaSample>(sample);  // kept in case nothing follows
+      return S_OK;
+    }
+    reachedStart_ = true;
+    beforeStart_.Reset();
+  }
   holding_ = true;
   if (state() == State_Paused && !ready_) {
     // Present the preroll first, then complete the pause: when the graph's Pause is
@@ -240,6 +252,15 @@ HRESULT TBaseRenderer::ReceiveEndOfStream() {
   std::unique_lock lock(renderMutex_);
   if (flushing_) return S_FALSE;
   if (state() == State_Stopped) return VFW_E_WRONG_STATE;
+  if (ComPtr<IMediaSample> last = std::move(beforeStart_); last && !reachedStart_) {
+    // The stream ended before its start: what came last is better than nothing.
+    reachedStart_ = true;
+    lock.unlock();
+    ReceiveSample(last.Get());
+    lock.lock();
+    if (flushing_) return S_FALSE;
+    if (state() == State_Stopped) return VFW_E_WRONG_STATE;
+  }
   endOfStream_ = true;
   ready_ = true;
   readyChanged_.notify_all();
@@ -258,6 +279,7 @@ void TBaseRenderer::SendCompleteIfDue(std::unique_lock<std::mutex>& lock) {
 void TBaseRenderer::BeginFlushing() {
   std::lock_guard lock(renderMutex_);
   flushing_ = true;
+  beforeStart_.Reset();
   wake_.notify_all();
 }
 
@@ -268,6 +290,8 @@ void TBaseRenderer::EndFlushing() {
   completeSent_ = false;
   presented_ = false;
   firstAfterStart_ = true;
+  reachedStart_ = false;
+  beforeStart_.Reset();
   consecutiveDrops_ = 0;
   if (state() == State_Paused) ready_ = false;  // a new preroll sample is needed
   readyChanged_.notify_all();

@@ -9,6 +9,10 @@
 //     dropped instead when DropsLateSamples() says so (video), at most
 //     kMaxConsecutiveDrops in a row and never the first sample after a flush or Run.
 //   - Running without a clock: renders at once (analysis runs as fast as it can).
+//   - Samples that end before the segment starts (a seek to the nearest key frame starts
+//     the stream early) are passed over when SkipsSamplesBeforeStart() says so (video):
+//     the paused picture after a seek is the one at the seek position, not the key frame.
+//     The last one passed over is presented after all if the stream ends before any other.
 //   - End of stream: counts as ready; EC_COMPLETE goes to the graph when running and the
 //     last sample is done (or at Run, when it arrived while paused).
 //   - BeginFlush or Stop releases the held sample and wakes the waiting thread at once.
@@ -19,6 +23,7 @@
 //   may override:   OnReceiveFirstSample(sample) (preroll in pause, streaming thread, no
 //                   lock); SetMediaType(type) (connection time); OnStartStreaming /
 //                   OnStopStreaming (state thread, no lock); DropsLateSamples();
+//                   SkipsSamplesBeforeStart();
 //                   OnBeginFlush / OnEndFlush / OnNewSegment (delivering thread, no lock).
 //   threads:        renderMutex_ guards the waiting sample, the flags and the advise;
 //                   the clock's callback takes it; DoRenderSample is never called under it.
@@ -72,6 +77,8 @@ class TBaseRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IRen
   virtual HRESULT OnStartStreaming() { return S_OK; }
   virtual HRESULT OnStopStreaming() { return S_OK; }
   virtual bool DropsLateSamples() const { return false; }
+  // Whether samples wholly before the segment start are passed over (see the top).
+  virtual bool SkipsSamplesBeforeStart() const { return false; }
   // Stream events, on the thread that delivers them, no lock held.
   virtual void OnBeginFlush() {}
   virtual void OnEndFlush() {}
@@ -117,6 +124,8 @@ class TBaseRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IRen
   bool endOfStream_ = false;
   bool completeSent_ = false;
   bool firstAfterStart_ = true; // never drop the first sample after Run/flush
+  bool reachedStart_ = false;   // a sample reaching the segment start came since stop/flush
+  ComPtr<IMediaSample> beforeStart_;  // the last sample passed over before the start
   bool adviseFired_ = false;
   uintptr_t adviseCookie_ = 0;
   ComPtr<IReferenceClock> adviseClock_;

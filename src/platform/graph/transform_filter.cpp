@@ -35,6 +35,11 @@ HRESULT TTransformInputPin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop
   return transform_->NewSegment(start, stop, rate);
 }
 
+HRESULT TTransformInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) {
+  if (!props) return E_POINTER;
+  return transform_->GetInputAllocatorRequirements(props);
+}
+
 TTransformOutputPin::TTransformOutputPin(TTransformFilter* filter, std::string name)
     : TBaseOutputPin(filter, std::move(name)), transform_(filter) {}
 

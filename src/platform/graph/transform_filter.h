@@ -35,6 +35,7 @@ class TTransformInputPin : public TBaseInputPin {
   HRESULT BeginFlush() override;
   HRESULT EndFlush() override;
   HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
+  HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override;
 
  private:
   TTransformFilter* transform_;
@@ -64,6 +65,9 @@ class TTransformFilter : public TBaseFilter {
   virtual HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request);
   virtual HRESULT Transform(IMediaSample* in, IMediaSample* out) { return E_NOTIMPL; }
   virtual HRESULT TransformInPlace(IMediaSample* sample) { return S_OK; }
+  // What the input pin asks of the upstream allocator (a filter that keeps input samples
+  // after Receive asks for more buffers); E_NOTIMPL asks nothing.
+  virtual HRESULT GetInputAllocatorRequirements(ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
   virtual HRESULT StartStreaming() { return S_OK; }
   virtual HRESULT StopStreaming() { return S_OK; }
   // Stream events from the input pin; the defaults pass them to the output pin.
@@ -81,8 +85,9 @@ class TTransformFilter : public TBaseFilter {
   TTransformInputPin* InputPin() { return input_.get(); }
   TTransformOutputPin* OutputPin() { return output_.get(); }
 
-  // The streaming path; called by the input pin.
-  HRESULT ReceiveSample(IMediaSample* sample);
+  // The streaming path; called by the input pin. A filter that makes its own output
+  // samples may replace it (it then gets no buffer prepared for it).
+  virtual HRESULT ReceiveSample(IMediaSample* sample);
   bool IsFlushingOrStopped();
 
  private:
