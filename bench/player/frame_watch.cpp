@@ -14,13 +14,28 @@
 //   frame_watch seeks N FPS DURATION -- CMD...  N seeks sent with $SEEK_CMD (printf pattern, %s =
 //                                               seconds), half playing, half after $PAUSE_CMD:
 //                                               ms from each command to a frame within 2 s before
-//                                               to 0.5 s after the target
+//                                               to 0.5 s after the target. With $SEEK_REL_CMD
+//                                               instead, each seek is relative: %s = the distance
+//                                               from the position $POS_CMD prints (else the frame
+//                                               on screen) to the target, written as playerctl
+//                                               takes it ("3.200+", "1.500-"); a frame up to 2 s
+//                                               after the target counts then.
+//                                               With $SEEK_SOCKET, the command is written as a
+//                                               line to that Unix socket instead of run.
+//                                               Targets whose window holds the frame on screen
+//                                               are drawn again (no seek is found "done" at once).
+//   frame_watch av SECONDS SINK FPS -- CMD...   A/V offset: when each whole second's frame (the
+//                                               clip beeps at every whole second) first shows,
+//                                               against the beep's onset recorded from SINK's
+//                                               monitor with parec, both on the monotonic clock
 // The player is ended with SIGTERM (then SIGKILL) when frame_watch is done with it.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <dirent.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +45,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -288,8 +304,93 @@ void End(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
+// parec on the sink's monitor, read on a thread: every sample and when each chunk came. The
+// null sink renders its audio in blocks, each when its first sample is due, so the chunks
+// that arrive after a pause in the stream of chunks place the sample counter on the
+// monotonic clock (their median, to stand clear of a late wake-up).
+class Monitor {
+ public:
+  static constexpr int kRate = 48000;
+  ~Monitor() { Stop(); }
+  bool Start(const std::string& sink) {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(fds[1], 1);
+      close(fds[0]);
+      close(fds[1]);
+      const std::string device = sink + ".monitor";
+      execlp("parec", "parec", "-d", device.c_str(), "--format=s16le", "--rate=48000", "--channels=1",
+             "--latency-msec=5", "--raw", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    fd_ = fds[0];
+    reader_ = std::thread([this] { Read(); });
+    return pid_ > 0;
+  }
+  void Stop() {
+    if (pid_ > 0) kill(pid_, SIGTERM);
+    if (reader_.joinable()) reader_.join();
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    if (fd_ >= 0) close(fd_);
+    pid_ = -1;
+    fd_ = -1;
+  }
+  // Monotonic ms (since `zero`) of every beep's onset: the first sample above a quarter of
+  // the loudest after half a second below it.
+  std::vector<double> Onsets(Clock::time_point zero) const {
+    std::vector<double> origins;
+    for (size_t i = 1; i < chunks_.size(); ++i)
+      if (chunks_[i].arrival - chunks_[i - 1].arrival > 0.002)  // the first chunk of a block
+        origins.push_back(chunks_[i].arrival - static_cast<double>(chunks_[i].first) / kRate);
+    std::vector<double> onsets;
+    if (origins.empty()) return onsets;
+    std::nth_element(origins.begin(), origins.begin() + origins.size() / 2, origins.end());
+    const double origin = origins[origins.size() / 2] - std::chrono::duration<double>(zero.time_since_epoch()).count();
+    int peak = 0;
+    for (int16_t v : samples_) peak = std::max(peak, std::abs(static_cast<int>(v)));
+    const int threshold = std::max(200, peak / 4);
+    size_t lastLoud = 0;
+    bool any = false;
+    for (size_t i = 0; i < samples_.size(); ++i) {
+      if (std::abs(static_cast<int>(samples_[i])) <= threshold) continue;
+      if (!any || i - lastLoud > kRate / 2) onsets.push_back((origin + static_cast<double>(i) / kRate) * 1000);
+      lastLoud = i;
+      any = true;
+    }
+    return onsets;
+  }
+
+ private:
+  void Read() {
+    std::vector<int16_t> buffer(480);
+    size_t carry = 0;
+    for (;;) {
+      const ssize_t n = read(fd_, reinterpret_cast<char*>(buffer.data()) + carry, buffer.size() * 2 - carry);
+      if (n <= 0) return;
+      const double t = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+      const size_t bytes = carry + static_cast<size_t>(n);
+      chunks_.push_back({t, samples_.size()});
+      samples_.insert(samples_.end(), buffer.begin(), buffer.begin() + static_cast<long>(bytes / 2));
+      carry = bytes % 2;
+      if (carry) reinterpret_cast<char*>(buffer.data())[0] = reinterpret_cast<char*>(buffer.data())[bytes - 1];
+    }
+  }
+  struct Chunk {
+    double arrival;  // monotonic seconds
+    size_t first;    // index of its first sample
+  };
+  std::vector<int16_t> samples_;
+  std::vector<Chunk> chunks_;
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::thread reader_;
+};
+
 int Usage() {
-  std::fprintf(stderr, "usage: frame_watch first-frame TIMEOUT | play SECONDS | seeks N FPS DURATION  -- CMD...\n");
+  std::fprintf(stderr, "usage: frame_watch first-frame TIMEOUT | play SECONDS | seeks N FPS DURATION | av SECONDS SINK FPS  -- CMD...\n");
   return 2;
 }
 
@@ -306,6 +407,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "frame_watch: no X display\n");
     return 2;
   }
+  Monitor monitor;  // the sound at the sink, for the av mode
+  if (mode == "av" && dash == 5) {
+    if (!monitor.Start(argv[3])) return std::puts("av_pairs 0"), 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // parec connected and recording
+  }
   const auto start = Clock::now();
   const pid_t player = Launch(argv + dash + 1);
 
@@ -315,6 +421,10 @@ int main(int argc, char** argv) {
     End(player);
     if (!ok) return std::puts("first_frame_ms NA"), 1;
     std::printf("first_frame_ms %.1f\n", ms);
+    if (watch.debug)  // on the monotonic clock, to line up with the player's own time stamps
+      std::fprintf(stderr, "frame_watch: started at %.1f ms, first frame at %.1f ms\n",
+                   std::chrono::duration<double, std::milli>(start.time_since_epoch()).count(),
+                   std::chrono::duration<double, std::milli>(start.time_since_epoch()).count() + ms);
     return 0;
   }
   if (mode == "play" && dash == 3) {
@@ -338,10 +448,12 @@ int main(int argc, char** argv) {
   if (mode == "seeks" && dash == 5) {
     const int n = std::atoi(argv[2]);
     const double fps = std::atof(argv[3]), duration = std::atof(argv[4]);
-    const char* seekCmd = std::getenv("SEEK_CMD");
+    const char* absCmd = std::getenv("SEEK_CMD");
+    const char* relCmd = std::getenv("SEEK_REL_CMD");
     const char* pauseCmd = std::getenv("PAUSE_CMD");
-    if (!seekCmd) return Usage();
-    if (!watch.WaitFor(player, 60000, [](long) { return true; })) {
+    if (!absCmd && !relCmd) return Usage();
+    long now = -1;
+    if (!watch.WaitFor(player, 60000, [](long) { return true; }, &now)) {
       End(player);
       return std::puts("seek_ms NA"), 1;
     }
@@ -353,12 +465,48 @@ int main(int argc, char** argv) {
         std::system(pauseCmd);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
       }
-      const double target = std::round(pick(random) * 10) / 10;
-      char command[512];
-      std::snprintf(command, sizeof command, seekCmd, std::to_string(target).c_str());
+      now = watch.Read();
+      double target = 0;
+      long lo = 0, hi = 0;
+      for (int draw = 0; draw < 100; ++draw) {
+        target = std::round(pick(random) * fps) / fps;  // a frame's own time: exact is off 0
+        lo = static_cast<long>((target - 2.0) * fps);
+        // A relative seek may take the key frame after the target (mpv takes the nearest).
+        hi = static_cast<long>((target + (relCmd ? 2.0 : 0.5)) * fps);
+        if (now < lo - fps || now > hi + fps) break;  // the frame on screen is no answer
+      }
+      char arg[64], command[512];
+      if (relCmd) {
+        // From where the player says it is ($POS_CMD prints seconds), else from the frame on
+        // screen: after a key-frame seek the two differ, and the player adds to its own.
+        double from = now >= 0 ? static_cast<double>(now) / fps : 0;
+        if (const char* posCmd = std::getenv("POS_CMD"))
+          if (FILE* p = popen(posCmd, "r")) {
+            double reported = 0;
+            if (std::fscanf(p, "%lf", &reported) == 1) from = reported;
+            pclose(p);
+          }
+        const double by = target - from;
+        std::snprintf(arg, sizeof arg, "%.3f%c", std::fabs(by), by < 0 ? '-' : '+');
+      } else {
+        std::snprintf(arg, sizeof arg, "%.3f", target);
+      }
+      std::snprintf(command, sizeof command, relCmd ? relCmd : absCmd, arg);
       const auto sent = Clock::now();
-      std::system(command);
-      const long lo = static_cast<long>((target - 2.0) * fps), hi = static_cast<long>((target + 0.5) * fps);
+      if (const char* socketPath = std::getenv("SEEK_SOCKET")) {
+        // The command is a line for the player's own control socket (mpv's JSON IPC).
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath);
+        if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+          const std::string line = std::string(command) + "\n";
+          if (write(fd, line.data(), line.size()) < 0) std::perror("frame_watch: seek socket");
+        }
+        if (fd >= 0) close(fd);
+      } else {
+        std::system(command);
+      }
       long landed = -1;
       const bool ok = watch.WaitFor(player, 5000, [&](long f) { return f >= lo && f <= hi; }, &landed);
       const double ms = MsSince(sent);
@@ -369,6 +517,59 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(700));
     }
     End(player);
+    return 0;
+  }
+  if (mode == "av" && dash == 5) {
+    const double seconds = std::atof(argv[2]), fps = std::atof(argv[4]);
+    const long perSecond = std::lround(fps);
+    std::map<long, double> shown;  // whole second -> ms its frame first showed
+    long f = -1;
+    if (watch.WaitFor(player, 60000, [](long) { return true; }, &f)) {
+      const auto playing = Clock::now();
+      while (MsSince(playing) < seconds * 1000 && !Exited(player)) {
+        if ((f = watch.Read()) >= 0 && f % perSecond == 0 && !shown.count(f / perSecond))
+          shown[f / perSecond] = MsSince(start);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+      }
+    }
+    End(player);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the last block reaches the monitor
+    monitor.Stop();
+    // Offsets: picture minus sound, ms (> 0: the picture came late), second by second.
+    std::vector<double> atSec, offsets;
+    const std::vector<double> onsets = monitor.Onsets(start);
+    for (const auto& [second, ms] : shown) {
+      if (second == 0) continue;  // the clip's first frame shows before anything plays
+      double best = 1e9;
+      for (double b : onsets)
+        if (std::fabs(ms - b) < std::fabs(best)) best = ms - b;
+      if (std::fabs(best) > 500) continue;
+      atSec.push_back(static_cast<double>(second));
+      offsets.push_back(best);
+      std::printf("av_at %ld offset_ms %+.1f\n", second, best);
+    }
+    if (offsets.size() < 5) return std::puts("av_pairs 0"), 1;
+    std::vector<double> sorted = offsets, mags;
+    std::sort(sorted.begin(), sorted.end());
+    for (double o : offsets) mags.push_back(std::fabs(o));
+    // Drift and steps in steady playback: from the third second on (a player settles its
+    // clock after the start); median and worst take every second.
+    const size_t settled = static_cast<size_t>(std::find_if(atSec.begin(), atSec.end(), [](double t) { return t >= 3; }) - atSec.begin());
+    double step = 0;
+    for (size_t i = settled + 1; i < offsets.size(); ++i)
+      step = std::max(step, std::fabs(offsets[i] - offsets[i - 1]) / std::max(1.0, atSec[i] - atSec[i - 1]));
+    // Drift: least-squares slope of offset over time, ms per second.
+    double mx = 0, my = 0;
+    const double count = static_cast<double>(offsets.size() - settled);
+    for (size_t i = settled; i < offsets.size(); ++i) mx += atSec[i], my += offsets[i];
+    mx /= count;
+    my /= count;
+    double sxy = 0, sxx = 0;
+    for (size_t i = settled; i < offsets.size(); ++i)
+      sxy += (atSec[i] - mx) * (offsets[i] - my), sxx += (atSec[i] - mx) * (atSec[i] - mx);
+    std::printf("av_pairs %zu\nav_med_ms %.1f\nav_worst_ms %.1f\nav_drift_ms_per_s %.2f\nav_step_ms %.1f\n",
+                offsets.size(), sorted[sorted.size() / 2], *std::max_element(mags.begin(), mags.end()),
+                sxx > 0 ? sxy / sxx : 0.0, step);
     return 0;
   }
   End(player);

@@ -9,15 +9,30 @@
 #                    number the clip draws in a strip along its top from the X display every
 #                    4 ms; every frame is on screen for 40 ms): the same count for all three
 #   first_ms         process start to the first frame of the clip on screen, median of RUNS
-#   seek_*_ms        MPRIS SetPosition (playerctl) to a frame near the target on screen, while
-#                    playing and while paused, median and p95 of SEEKS seeks per state; `off`
-#                    is the median landed-minus-target frame (0: exact seek, < 0: key frame)
-#   av_*_ms          (Kavello only) the offset between a flash frame on screen and its beep at
-#                    the sink, see av_probe.sh
+#   seek_exact_*     MPRIS SetPosition (playerctl position T) to a frame near the target on
+#                    screen, while playing and while paused, median and p95 of SEEKS seeks per
+#                    state; `off` is the median landed-minus-target frame (0: exact seek, < 0:
+#                    the key frame before)
+#   seek_key_*       the same with each player's key-frame seek: Kavello's MPRIS Seek
+#                    (playerctl position D+ / D-, D from the position it reports to the
+#                    target, read before the timed command), mpv's JSON IPC seek with
+#                    absolute+keyframes (written to its socket by frame_watch: no process
+#                    start, 10-30 ms in mpv's favour); VLC has none per command (its MPRIS
+#                    Seek is measured)
+#   av_*             A/V offset of the real program on a 20-s clip that beeps at every whole
+#                    second (bench/player/av_probe.sh runs this part alone): when each whole
+#                    second's frame first shows on screen minus its beep's onset at the null
+#                    sink's monitor (parec), both on the monotonic clock; > 0: picture late.
+#                    med: median offset, worst: largest |offset|; from the third second on
+#                    (after the start's settling): drift, the least-squares slope in ms per s,
+#                    and step, the largest change from one second to the next
 #
 # Error bounds: screen times carry frame_watch's polling interval (1 ms while waiting for a
-# first frame or a seek, plus the X server's reply); seek times also carry the start of the
-# playerctl process and one D-Bus round trip (the same for every player, ~10-30 ms here).
+# first frame or a seek, 0.5 ms in the A/V part, plus the X server's reply); seek times also
+# carry the start of the playerctl process and one D-Bus round trip (the same for every
+# player, ~10-30 ms here). Beep times carry the monitor's placement on the clock (the median
+# of the sink's block arrivals: +-1 ms) and the onset threshold (the beep's first quarter
+# period, < 0.3 ms); a relative seek's target carries the frame shown when it was sent.
 # Xvfb's own CPU (drawing what the players send it) is counted for nobody. On a shared,
 # loaded machine wall-clock figures are noisy; CPU seconds compared within one alternated run
 # are the firm ones.
@@ -27,8 +42,9 @@
 # installed here when missing (they are only the yardstick, not in the main install list).
 #
 # usage: bench/player/run.sh [BUILD_DIR]      (default: build)
-#   env: RUNS=3 (play and first-frame runs per player), SEEKS=10 (seeks per state),
-#        PLAYERS="kavello mpv vlc", CLIPS="hd sd", LOGS=DIR (keep the players' logs there)
+#   env: RUNS=3 (play, first-frame and A/V runs per player), SEEKS=10 (seeks per state and kind),
+#        PLAYERS="kavello mpv vlc", CLIPS="hd sd", PARTS="play first seek av" (which parts),
+#        LOGS=DIR (keep the players' logs there)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
@@ -40,12 +56,15 @@ RUNS=${RUNS:-3}
 SEEKS=${SEEKS:-10}
 PLAYERS=${PLAYERS:-"kavello mpv vlc"}
 CLIPS=${CLIPS:-"hd sd"}
+PARTS=${PARTS:-"play first seek av"}
+part() { [[ " $PARTS " == *" $1 "* ]]; }
 
 missing=()
 command -v mpv >/dev/null || missing+=(mpv)
 [[ -e /usr/lib/mpv-mpris/mpris.so ]] || missing+=(mpv-mpris)
 command -v cvlc >/dev/null || missing+=(vlc-bin vlc-plugin-base vlc-plugin-video-output)
 command -v playerctl >/dev/null || missing+=(playerctl)
+command -v parec >/dev/null || missing+=(pulseaudio-utils)
 command -v dbus-daemon >/dev/null || missing+=(dbus-daemon)
 [[ -x /usr/bin/time ]] || missing+=(time)
 command -v Xvfb >/dev/null || missing+=(xvfb)
@@ -60,25 +79,30 @@ fi
 clips="$build/bench/player-clips"
 mkdir -p "$clips"
 code="nullsrc=s=8x1:r=25:d=20,geq=lum='51*(1+mod(floor(N/pow(4\,X))\,4))':cb=128:cr=128"
-make_clip() {  # NAME WxH VIDEO_CODEC_ARGS... -- AUDIO_CODEC_ARGS...
-  local name=$1 size=$2; shift 2
+make_clip() {  # NAME WxH AUDIO_SOURCE VIDEO_CODEC_ARGS... -- AUDIO_CODEC_ARGS...
+  local name=$1 size=$2 audio=$3; shift 3
   [[ -s "$clips/$name" ]] && return
   local vargs=() ; while [[ $1 != -- ]]; do vargs+=("$1"); shift; done; shift
   local w=${size%x*} h=${size#*x}
   ffmpeg -nostdin -hide_banner -loglevel error -y \
-    -f lavfi -i "testsrc2=size=$size:rate=25:duration=20" -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" \
+    -f lavfi -i "testsrc2=size=$size:rate=25:duration=20" -f lavfi -i "$audio" \
     -filter_complex "$code,scale=$w:$((h / 8)):flags=neighbor[code];[0:v][code]overlay=0:0:shortest=1[v]" \
     -map "[v]" -map 1:a "${vargs[@]}" "$@" "$clips/tmp-$name" && mv "$clips/tmp-$name" "$clips/$name"
 }
-make_clip hd.mp4 1920x1080 -c:v libx264 -preset veryfast -b:v 8M -g 50 -pix_fmt yuv420p -- -c:a aac -b:a 160k
-make_clip sd.avi 720x576 -c:v mpeg4 -q:v 4 -g 50 -- -c:a libmp3lame -b:a 192k
+tone="sine=frequency=440:sample_rate=48000:duration=20"
+# A 1-kHz beep of 50 ms at every whole second, gated per sample (a filter's `enable` would
+# start it at the next 1024-sample audio frame, up to 21 ms late).
+beep="aevalsrc=exprs='sin(2*PI*1000*t)*lt(mod(t\\,1)\\,0.05)':s=48000:d=20"
+make_clip hd.mp4 1920x1080 "$tone" -c:v libx264 -preset veryfast -b:v 8M -g 50 -pix_fmt yuv420p -- -c:a aac -b:a 160k
+make_clip sd.avi 720x576 "$tone" -c:v mpeg4 -q:v 4 -g 50 -- -c:a libmp3lame -b:a 192k
+make_clip av.mp4 960x540 "$beep" -c:v libx264 -preset veryfast -b:v 3M -g 50 -pix_fmt yuv420p -- -c:a aac -b:a 160k
 declare -A clipfile=([hd]=hd.mp4 [sd]=sd.avi)
 
 work=$(mktemp -d /tmp/kavello-player-bench-XXXXXX)
 chmod 755 "$work"
 pids=()
 cleanup() {
-  [[ -n ${LOGS:-} ]] && mkdir -p "$LOGS" && cp "$work"/*.log "$work"/seeks-* "$work/results" "$work/kavello-own.log" "$LOGS/" 2>/dev/null || true
+  [[ -n ${LOGS:-} ]] && mkdir -p "$LOGS" && cp "$work"/*.log "$work"/seeks-* "$work"/av-* "$work/results" "$work/kavello-own.log" "$LOGS/" 2>/dev/null || true
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   [[ -f "$work/pulse/pid" ]] && kill "$(cat "$work/pulse/pid")" 2>/dev/null || true
   [[ -f "$work/dbus.pid" ]] && kill "$(cat "$work/dbus.pid")" 2>/dev/null || true
@@ -89,7 +113,7 @@ trap cleanup EXIT
 # One unprivileged user for the players, the bus and playerctl.
 as_user=()
 if [[ $(id -u) -eq 0 ]]; then as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups); fi
-cp "$clips/hd.mp4" "$clips/sd.avi" "$work/" && chmod 644 "$work"/hd.mp4 "$work"/sd.avi
+cp "$clips/hd.mp4" "$clips/sd.avi" "$clips/av.mp4" "$work/" && chmod 644 "$work"/hd.mp4 "$work"/sd.avi "$work"/av.mp4
 
 # Display: a private Xvfb large enough that a 1080p window placed for a smaller one (as Kavello
 # does without a window manager) still lies wholly on screen: frame_watch reads the screen.
@@ -138,7 +162,7 @@ player_cmd() {
   case $player in
     kavello) echo "$kavello" $([[ $mode == play ]] && echo --quit-at-end) "$clip" ;;
     mpv) echo mpv --no-config --vo=x11 --ao=pulse --script=/usr/lib/mpv-mpris/mpris.so \
-      $([[ $mode == hold ]] && echo --keep-open=yes) "$clip" ;;
+      $([[ $mode == hold ]] && echo --keep-open=yes --input-ipc-server="$work/bus/mpv.sock") "$clip" ;;
     vlc) echo cvlc --no-video-title-show -V x11 -A pulse --control=dbus \
       $([[ $mode == play ]] && echo --play-and-exit) "$clip" ;;
   esac
@@ -153,7 +177,7 @@ results="$work/results"
 put() { echo "$1 $2 $3" >>"$results"; }  # METRIC PLAYER VALUE
 
 # 1. CPU, peak RSS and drops of 20 s at 1x, alternating players.
-for clip in $CLIPS; do
+part play && for clip in $CLIPS; do
   for run in $(seq "$RUNS"); do
     for player in $PLAYERS; do
       fresh_home
@@ -172,7 +196,7 @@ for clip in $CLIPS; do
 done
 
 # 2. Start to first frame (1080p clip).
-for run in $(seq "$RUNS"); do
+part first && for run in $(seq "$RUNS"); do
   for player in $PLAYERS; do
     fresh_home
     # shellcheck disable=SC2046
@@ -183,29 +207,48 @@ for run in $(seq "$RUNS"); do
   done
 done
 
-# 3. Seeks while playing and while paused (1080p clip, MPRIS SetPosition).
-for player in $PLAYERS; do
-  fresh_home
+# 3. Seeks while playing and while paused (1080p clip). exact: MPRIS SetPosition for every
+# player. key: each player's own key-frame seek: Kavello's MPRIS Seek (its seek keys' route),
+# mpv's JSON IPC "seek T absolute+keyframes"; VLC offers no key-frame seek per command, so
+# its row is its MPRIS Seek again (`off` shows what each did).
+part seek && for player in $PLAYERS; do
   name=$(mpris_name "$player")
-  # shellcheck disable=SC2046
-  SEEK_CMD="${as_user[*]} playerctl -p $name position %s" PAUSE_CMD="${as_user[*]} playerctl -p $name pause" \
-    "$watch" seeks $((2 * SEEKS)) 25 20 -- "${as_user[@]}" $(player_cmd "$player" hd.mp4 hold) \
-    >"$work/seeks-$player" 2>>"$work/$player.log" || true
-  for state in playing paused; do
-    grep "^seek_ms $state " "$work/seeks-$player" | awk '$3 != "NA" {print $3}' >"$work/s" || true
-    put "seek_${state}_med_ms" "$player" "$(median <"$work/s" | awk '{if ($1 == "NA") print; else printf "%.0f", $1}')"
-    put "seek_${state}_p95_ms" "$player" "$(p95 <"$work/s" | awk '{if ($1 == "NA") print; else printf "%.0f", $1}')"
-    put "seek_${state}_off" "$player" "$(grep "^seek_ms $state " "$work/seeks-$player" | awk '$3 != "NA" {print $5}' | median)"
-    put "seek_${state}_failed" "$player" "$(grep -c "^seek_ms $state NA" "$work/seeks-$player" || true)"
+  for kind in exact key; do
+    fresh_home
+    unset SEEK_CMD SEEK_REL_CMD POS_CMD SEEK_SOCKET
+    if [[ $kind == exact ]]; then export SEEK_CMD="${as_user[*]} playerctl -p $name position %s"
+    elif [[ $player == mpv ]]; then export SEEK_SOCKET="$work/bus/mpv.sock" SEEK_CMD='{"command": ["seek", %s, "absolute+keyframes"]}'
+    else export SEEK_REL_CMD="${as_user[*]} playerctl -p $name position %s" POS_CMD="${as_user[*]} playerctl -p $name position"; fi
+    # shellcheck disable=SC2046
+    PAUSE_CMD="${as_user[*]} playerctl -p $name pause" \
+      "$watch" seeks $((2 * SEEKS)) 25 20 -- "${as_user[@]}" $(player_cmd "$player" hd.mp4 hold) \
+      >"$work/seeks-$kind-$player" 2>>"$work/$player.log" || true
+    for state in playing paused; do
+      grep "^seek_ms $state " "$work/seeks-$kind-$player" | awk '$3 != "NA" {print $3}' >"$work/s" || true
+      put "seek_${kind}_${state}_med_ms" "$player" "$(median <"$work/s" | awk '{if ($1 == "NA") print; else printf "%.0f", $1}')"
+      put "seek_${kind}_${state}_p95_ms" "$player" "$(p95 <"$work/s" | awk '{if ($1 == "NA") print; else printf "%.0f", $1}')"
+      put "seek_${kind}_${state}_off" "$player" "$(grep "^seek_ms $state " "$work/seeks-$kind-$player" | awk '$3 != "NA" {print $5}' | median)"
+      put "seek_${kind}_${state}_failed" "$player" "$(grep -c "^seek_ms $state NA" "$work/seeks-$kind-$player" || true)"
+    done
+    echo "seeks $kind $player: $(tr '\n' ';' <"$work/seeks-$kind-$player")" >&2
   done
-  echo "seeks $player: $(tr '\n' ';' <"$work/seeks-$player")" >&2
 done
+unset SEEK_CMD SEEK_REL_CMD POS_CMD SEEK_SOCKET
 
-# 4. A/V offset of the real program (Kavello only: the peers are the yardstick for cost).
-if [[ " $PLAYERS " == *" kavello "* && -x "$here/av_probe.sh" ]]; then
-  "$here/av_probe.sh" "$kavello" "$work" >"$work/av" 2>>"$work/kavello.log" || true
-  while read -r metric value; do put "$metric" kavello "$value"; done <"$work/av"
-fi
+# 4. A/V offset of the real programs (the beeping clip played to its end), alternating players.
+part av && for run in $(seq "$RUNS"); do
+  for player in $PLAYERS; do
+    fresh_home
+    # shellcheck disable=SC2046
+    "$watch" av 21 kv_bench 25 -- "${as_user[@]}" $(player_cmd "$player" av.mp4 play) >"$work/av-$run-$player" \
+      2>>"$work/$player.log" || true
+    for metric in av_med_ms av_worst_ms av_drift_ms_per_s av_step_ms; do
+      v=$(awk -v m="$metric" '$1 == m {print $2}' "$work/av-$run-$player")
+      [[ -n $v ]] && put "$metric" "$player" "$v"
+    done
+    echo "av $run $player: $(grep -v '^av_at' "$work/av-$run-$player" | tr '\n' ' ') offsets: $(awk '$1 == "av_at" {printf "%s ", $4}' "$work/av-$run-$player")" >&2
+  done
+done
 
 # The table: medians per metric and player; ratio = Kavello / the best (lowest) peer.
 echo
@@ -218,8 +261,11 @@ awk '{print $1}' "$results" | awk '!seen[$0]++' | while read -r metric; do
   done
   ratio=$(awk -v k="${row[0]}" -v a="${row[1]}" -v b="${row[2]}" -v m="$metric" 'BEGIN {
     best = ""; if (a != "NA") best = a; if (b != "NA" && (best == "" || b + 0 < best + 0)) best = b
-    if (k == "NA" || best == "" || m ~ /drops|off|failed|^av_/ || best + 0 == 0) { print "-"; exit }
+    if (m ~ /^av_/) {  # sizes of an error: compared as magnitudes
+      k = k < 0 ? -k : k; a = a < 0 ? -a : a; b = b < 0 ? -b : b
+      best = ""; if (a != "NA") best = a; if (b != "NA" && (best == "" || b + 0 < best + 0)) best = b }
+    if (k == "NA" || best == "" || m ~ /drops|off|failed/ || best + 0 == 0) { print "-"; exit }
     printf "%.2f", k / best }')
   printf "%-24s %10s %10s %10s %8s\n" "$metric" "${row[0]}" "${row[1]}" "${row[2]}" "$ratio"
 done
-echo "(cpu_s: user+sys s; rss_mib: peak MiB; *_ms: wall ms, median unless p95; ratio: Kavello / best peer)"
+echo "(cpu_s: user+sys s; rss_mib: peak MiB; *_ms: wall ms, median unless p95; ratio: Kavello / best peer, av_* by magnitude)"

@@ -267,7 +267,9 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   SubtitleHost = std::make_unique<TSubtitleHostAdapter>(*this);
   if (QAction* sub = Action("MMSubtitles"); sub && sub->menu())
     Subtitles = std::make_unique<TSubtitleController>(this, *SubtitleHost, sub->menu());
-  // 14, 15. Mixer and on-screen display.
+  // 14, 15. Mixer and on-screen display. The engine's modules load meanwhile (after the
+  // components: one library loads at a time in a process).
+  prefetch_.Start(ProgramDirectory());
   CreateMixer();
   CreateOSD();
   // 16. Menu checks from the settings.
@@ -421,18 +423,31 @@ void TMainForm::FormShow() {
   OpenfilesDialog();  // made once with the window, like the other forms
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
+  // The first tick's work (the file of the command line) need not wait for the timer's
+  // first interval once the window is up; the tick then finds it done.
+  QPointer<TMainForm> self(this);
+  QTimer::singleShot(0, this, [self]() {
+    if (self && self->FirstTick) {
+      self->FirstTick = false;
+      self->FirstTickWork();
+    }
+  });
+}
+
+void TMainForm::FirstTickWork() {
+  if (commandLine_.quitAtEnd) StartScript();
+  if (!StartFile.empty()) PlayFileNow(StartFile);
+  if (!PendingOpen.isEmpty() && Player) {
+    const QString handedOver = PendingOpen;
+    PendingOpen.clear();
+    InstanceOpen(handedOver);
+  }
 }
 
 void TMainForm::TimerTimer() {
   if (FirstTick) {
     FirstTick = false;
-    if (commandLine_.quitAtEnd) StartScript();
-    if (!StartFile.empty()) PlayFileNow(StartFile);
-    if (!PendingOpen.isEmpty() && Player) {
-      const QString handedOver = PendingOpen;
-      PendingOpen.clear();
-      InstanceOpen(handedOver);
-    }
+    FirstTickWork();
   }
   if (CloseRequested || PanelExitRequested) {
     // A dialog or message box runs its own loop below this tick, with callers waiting on

@@ -37,6 +37,7 @@
 #include "app/mpris.h"
 #include "app/panel_bridge.h"
 #include "app/panel_library.h"
+#include "app/startup_prefetch.h"
 #include "engine/contrl.h"
 #include "platform/desktop/screensaver.h"
 #include "playlist/playlist.h"
@@ -120,6 +121,9 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   uintptr_t SurfaceHandle = 0;
   void UseSurfaceFor(const std::string& rendererName);
   void VideoPanelSize(int32_t* width, int32_t* height) override;
+  // The renderer's window is a borderless child here: nothing to take off its height (a
+  // line less would make every frame go through a full rescale).
+  int32_t BorderHeight() override { return 0; }
 
   // ---- playback (mainform_playback.cpp) ----
   // The playlist; the open-files dialog shows and edits this same tree.
@@ -149,7 +153,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void SeekBy(int32_t stepMs);  // positive forward, negative back
   // The one seek routine of keys, menus, MPRIS and the control panel: moves to targetMs
   // (< 0: stays), re-schedules the subtitles, resets the statistics, tells MPRIS.
-  void SeekTo(int32_t targetMs);
+  void SeekTo(int32_t targetMs, bool exact = false);  // exact: the frame at the target, not the key frame before
   void MMRateClick(QAction* item);
   void MMCloseFileClick();
   void MMOpenDirClick();
@@ -417,6 +421,10 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   desktop::ScreenSaverControl screenSaver_;
   QPointer<desktop::SingleInstance> instance_;
   QPointer<desktop::TerminationSignals> signals_;
+  // The way to the first picture (mainform.cpp): modules and the OpenGL answer fetched on a
+  // thread while the window starts; the first tick's work run as soon as the window shows.
+  void FirstTickWork();
+  TStartupPrefetch prefetch_;
 };
 
 }  // namespace kv

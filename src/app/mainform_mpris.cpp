@@ -34,7 +34,9 @@ void TMainForm::MprisSeekBy(qint64 offsetUs) {
 
 void TMainForm::MprisSetPosition(qint64 positionUs) {
   if (positionUs < 0 || !Player || positionUs / 1000 > Player->GetDuration()) return;  // MPRIS: ignored
-  SeekTo(static_cast<int32_t>(positionUs / 1000));
+  // A desktop that sets a position (a seek bar, a script) means that position: an exact seek.
+  // Relative seeks (MPRIS Seek) step like the program's own seek keys, to the key frame.
+  SeekTo(static_cast<int32_t>(positionUs / 1000), true);
 }
 
 void TMainForm::MprisOpenUri(const QString& uri) { PlayFileNow(uri.toStdString()); }

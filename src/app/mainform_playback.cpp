@@ -192,9 +192,10 @@ void TMainForm::SeekBy(int32_t stepMs) {
   SeekTo(target);
 }
 
-void TMainForm::SeekTo(int32_t targetMs) {
+void TMainForm::SeekTo(int32_t targetMs, bool exact) {
   if (!Player || (Player->State != psRunning && Player->State != psPaused)) return;
-  if (targetMs >= 0) Player->SetPosition(targetMs);
+  if (targetMs >= 0 && exact) Player->SetPositionExact(targetMs);
+  else if (targetMs >= 0) Player->SetPosition(targetMs);
   if (Subtitles) Subtitles->Seeked();
   Player->ResetStatistics();
   if (mpris_) mpris_->NotifySeeked();

@@ -244,6 +244,10 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   int32_t GetDuration();
   int32_t GetPosition();
   void SetPosition(int32_t ms);
+  // Seeks to the frame at ms itself rather than the key frame before it: the graph decodes
+  // from that key frame and shows nothing until the target (used where the desktop asks for
+  // a position, MPRIS SetPosition; the program's own seek commands keep key-frame seeking).
+  void SetPositionExact(int32_t ms);
   double GetPositionPercent();
   void SetPositionPercent(double percent);
   void SetRate(double rate);

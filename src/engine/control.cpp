@@ -78,6 +78,13 @@ void TCOMPlay::SetPosition(int32_t ms) {
   });
 }
 
+void TCOMPlay::SetPositionExact(int32_t ms) {
+  int64_t current = static_cast<int64_t>(ms) * kUnitsPerMs;
+  MediaTimeBracket([&] {
+    return MediaSeeking->SetPositions(&current, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+  });
+}
+
 double TCOMPlay::GetPositionPercent() {
   int32_t d = GetDuration();
   if (d == 0) return 0;

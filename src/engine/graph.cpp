@@ -9,6 +9,7 @@
 #include "engine/contrl.h"
 #include "platform/com/running_object_table.h"
 #include "platform/graph/filter_graph.h"
+#include "platform/graph/renderer_base.h"
 #include "platform/module/program_directory.h"
 #include "platform/ui/messagebox.h"
 
@@ -62,6 +63,12 @@ bool TCOMPlay::CreateGraph() {
 
 void TCOMPlay::ReleaseGraph() {
   if (MediaControl) MediaControl->Stop();
+  // How the picture went, for the debug log (a built-in renderer counts what it showed).
+  if (auto* renderer = dynamic_cast<TBaseRenderer*>(VideoRenderer.Get())) {
+    Debug.TextOut("Video renderer: " + std::to_string(renderer->FramesRendered()) + " frames shown, " +
+                  std::to_string(renderer->FramesDropped()) + " dropped, " + std::to_string(renderer->FramesLate()) +
+                  " late");
+  }
   if (RotCookie != uint32_t(-1)) {
     ComPtr<IRunningObjectTable> rot;
     if (SUCCEEDED(GetRunningObjectTable(0, rot.Put()))) rot->Revoke(RotCookie);

@@ -7,8 +7,10 @@
 #include <QResizeEvent>
 #include <QThread>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 
+#include "qtsurface/direct_window_host.h"
 #include "qtsurface/frame_notifier.h"
 
 namespace kv::qtsurface {
@@ -20,14 +22,79 @@ class TSurfaceState final : public video::IVideoSurface {
       : Widget_(widget), Notifier_(notifier), Thread_(widget->thread()) {}
 
   void Detach() {
+    SetDirect(nullptr, nullptr);
     std::lock_guard<std::mutex> lock(Mutex_);
     Widget_ = nullptr;
     Notifier_ = nullptr;
   }
 
+  // The native window frames go to (null: through Qt), and the one whose image the widget
+  // paints when the last frame went there. Widget's thread.
+  void SetDirect(video::TX11ShmWindow* active, video::TX11ShmWindow* shown) {
+    std::lock_guard<std::mutex> direct(DirectMutex_);  // waits for a frame being written
+    Direct_ = active;
+    std::shared_ptr<const video::TRgbImage> frame;
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      Shown_ = shown;
+      if (!shown) LastDirect_ = false;
+      if (!active || LastDirect_) return;
+      frame = Frame_;
+    }
+    // Going native while paused: the frame Qt showed moves into the window.
+    video::TFrameTarget target;
+    if (!frame || !active->BeginFrame(frame->Width, frame->Height, &target)) return;
+    for (int y = 0; y < frame->Height; ++y)
+      std::memcpy(target.Pixels + static_cast<size_t>(y) * target.Stride, frame->Row(y),
+                  static_cast<size_t>(frame->Width) * 4);
+    active->EndFrame(true);
+    std::lock_guard<std::mutex> lock(Mutex_);
+    LastDirect_ = true;
+  }
+
+  bool BeginDirectFrame(int width, int height, video::TFrameTarget* target) override {
+    DirectMutex_.lock();
+    if (!Direct_ || !Direct_->BeginFrame(width, height, target)) {
+      DirectMutex_.unlock();
+      return false;
+    }
+    return true;  // DirectMutex_ stays held until EndDirectFrame
+  }
+
+  void EndDirectFrame(bool show) override {
+    Direct_->EndFrame(show);
+    if (show) {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      Frame_.reset();
+      LastDirect_ = true;
+      ++Presented_;
+      if (Notifier_) Notifier_->Notify();
+    }
+    DirectMutex_.unlock();
+  }
+
+  // Whether the last frame went to the native window (nothing for Qt to paint per frame).
+  bool LastDirect() const {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    return LastDirect_;
+  }
+  // Calls `paint` with the frame shown now, wherever it lives.
+  template <class F>
+  void ReadFrame(F paint) const {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    if (!LastDirect_) {
+      if (Frame_ && !Frame_->Empty())
+        paint(video::TFrameTarget{const_cast<uint8_t*>(Frame_->Pixels.data()), Frame_->Width, Frame_->Height,
+                                  Frame_->Stride});
+      return;
+    }
+    if (Shown_) Shown_->ReadCurrent(paint);
+  }
+
   void Present(std::shared_ptr<const video::TRgbImage> frame) override {
     std::lock_guard<std::mutex> lock(Mutex_);
     Frame_ = std::move(frame);
+    LastDirect_ = false;
     ++Presented_;
     // Under the lock: the widget's destructor detaches under the same lock before the
     // notifier (its child) goes.
@@ -57,8 +124,20 @@ class TSurfaceState final : public video::IVideoSurface {
   }
 
   std::shared_ptr<const video::TRgbImage> Frame() const {
-    std::lock_guard<std::mutex> lock(Mutex_);
-    return Frame_;
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      if (!LastDirect_) return Frame_;
+    }
+    // A copy of the native window's image (tests and captures only).
+    std::shared_ptr<video::TRgbImage> copy;
+    ReadFrame([&copy](const video::TFrameTarget& shown) {
+      copy = std::make_shared<video::TRgbImage>();
+      copy->Resize(shown.Width, shown.Height);
+      for (int y = 0; y < shown.Height; ++y)
+        std::memcpy(copy->Row(y), shown.Pixels + static_cast<size_t>(y) * shown.Stride,
+                    static_cast<size_t>(shown.Width) * 4);
+    });
+    return copy;
   }
   quint64 Presented() const {
     std::lock_guard<std::mutex> lock(Mutex_);
@@ -88,7 +167,12 @@ class TSurfaceState final : public video::IVideoSurface {
     }
   }
 
-  mutable std::mutex Mutex_;  // guards Widget_, Notifier_, Frame_ and Presented_
+  // Lock order: DirectMutex_, then Mutex_ (a window's own lock after either).
+  std::mutex DirectMutex_;  // guards Direct_; held by the streaming thread while it writes a frame into it
+  video::TX11ShmWindow* Direct_ = nullptr;
+  mutable std::mutex Mutex_;  // guards Widget_, Notifier_, Frame_, Presented_, LastDirect_ and Shown_
+  bool LastDirect_ = false;
+  video::TX11ShmWindow* Shown_ = nullptr;
   TVideoSurfaceWidget* Widget_;
   TFrameNotifier* Notifier_;
   QThread* Thread_;
@@ -107,7 +191,8 @@ TVideoSurfaceWidget::TVideoSurfaceWidget(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
   auto* notifier = new TFrameNotifier(this);
   connect(notifier, &TFrameNotifier::notified, this, [this] {
-    update();
+    // A frame in the native window is on screen already.
+    if (!Direct_ || !Direct_->Active()) update();
     emit framePresented();
   });
   State_ = std::make_shared<TSurfaceState>(this, notifier);
@@ -118,6 +203,21 @@ TVideoSurfaceWidget::TVideoSurfaceWidget(QWidget* parent) : QWidget(parent) {
 TVideoSurfaceWidget::~TVideoSurfaceWidget() {
   video::UnregisterSurface(Handle_);
   State_->Detach();
+  delete Direct_;  // after the state let go of its window
+  Direct_ = nullptr;
+}
+
+bool TVideoSurfaceWidget::DirectOutput() const { return Direct_ && Direct_->Active(); }
+
+void TVideoSurfaceWidget::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!DirectTried_) {
+    DirectTried_ = true;
+    Direct_ = TDirectWindowHost::Create(this, [this](video::TX11ShmWindow* window) {
+      State_->SetDirect(window, Direct_ ? Direct_->Window() : window);
+      if (!window) update();  // Qt paints the frame again, with what lies over it
+    });
+  }
 }
 
 std::shared_ptr<video::IVideoSurface> TVideoSurfaceWidget::Surface() const { return State_; }
@@ -127,19 +227,21 @@ std::shared_ptr<const video::TRgbImage> TVideoSurfaceWidget::CurrentFrame() cons
 quint64 TVideoSurfaceWidget::PresentedFrames() const { return State_->Presented(); }
 
 void TVideoSurfaceWidget::paintEvent(QPaintEvent*) {
+  // Also while the native window lies over this widget: Qt paints it only when asked (an
+  // expose, a grab), never per frame.
   QPainter painter(this);
   QColor background = QColor::fromRgb(State_->Background());
-  std::shared_ptr<const video::TRgbImage> frame = State_->Frame();
-  if (!frame || frame->Empty()) {
-    painter.fillRect(rect(), background);
-    return;
-  }
-  QImage image(frame->Pixels.data(), frame->Width, frame->Height, frame->Stride, QImage::Format_RGB32);
-  // The renderer scaled to our size; during a resize the frame may still have the old
-  // size, so it is drawn at its own size and the rest is background.
-  painter.drawImage(QPoint(0, 0), image);
-  if (frame->Width < width()) painter.fillRect(frame->Width, 0, width() - frame->Width, height(), background);
-  if (frame->Height < height()) painter.fillRect(0, frame->Height, frame->Width, height() - frame->Height, background);
+  bool drawn = false;
+  State_->ReadFrame([&](const video::TFrameTarget& frame) {
+    QImage image(frame.Pixels, frame.Width, frame.Height, frame.Stride, QImage::Format_RGB32);
+    // The renderer scaled to our size; during a resize the frame may still have the old
+    // size, so it is drawn at its own size and the rest is background.
+    painter.drawImage(QPoint(0, 0), image);
+    if (frame.Width < width()) painter.fillRect(frame.Width, 0, width() - frame.Width, height(), background);
+    if (frame.Height < height()) painter.fillRect(0, frame.Height, frame.Width, height() - frame.Height, background);
+    drawn = true;
+  });
+  if (!drawn) painter.fillRect(rect(), background);
 }
 
 void TVideoSurfaceWidget::resizeEvent(QResizeEvent* event) {

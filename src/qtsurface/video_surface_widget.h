@@ -10,7 +10,8 @@
 // gone; calls on it then do nothing. Present() comes on the renderer's streaming thread
 // and only stores the frame and wakes the widget's thread (frame_notifier.h), which
 // repaints; geometry and visibility calls are carried out on the widget's thread (queued
-// when they come from another thread).
+// when they come from another thread). On an X display with MIT-SHM the frames go past Qt
+// into a native window while nothing else lies over the picture (direct_window_host.h).
 #pragma once
 
 #include <QWidget>
@@ -21,6 +22,7 @@
 namespace kv::qtsurface {
 
 class TSurfaceState;
+class TDirectWindowHost;
 
 class TVideoSurfaceWidget : public QWidget {
   Q_OBJECT
@@ -35,6 +37,8 @@ class TVideoSurfaceWidget : public QWidget {
   std::shared_ptr<const video::TRgbImage> CurrentFrame() const;
   // Number of frames presented so far.
   quint64 PresentedFrames() const;
+  // Whether frames go to the native shared-memory window (direct_window_host.h) now.
+  bool DirectOutput() const;
 
  signals:
   // Emitted on the widget's thread after a new frame arrived.
@@ -43,9 +47,12 @@ class TVideoSurfaceWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   friend class TSurfaceState;
+  TDirectWindowHost* Direct_ = nullptr;  // child; null where frames only go through Qt
+  bool DirectTried_ = false;
   std::shared_ptr<TSurfaceState> State_;
   video::TSurfaceHandle Handle_ = 0;
 };

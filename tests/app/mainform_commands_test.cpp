@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "app/mpris.h"
+#include "engine/ivfgrab.h"
 #include "mainform_fixture.h"
 #include "osd/osdunit.h"
 #include "platform/desktop/single_instance.h"
@@ -165,6 +166,63 @@ TEST_F(MainFormCommands, APlacementOutsideEveryScreenComesBackInside) {
   EXPECT_TRUE(area.contains(form_->frameGeometry())) << "placed at " << form_->x() << "," << form_->y();
   EXPECT_EQ(form_->width(), 640);
   EXPECT_EQ(form_->height(), 360);
+}
+
+// The frame the grabber last passed on to the renderer, read back from its grey level (the
+// clip below draws frame N at luma 20 + 3N); -1 when no picture has passed.
+int FrameOnScreen(TCOMPlay* player) {
+  ComPtr<IFrameGrabber> grabber;
+  if (!player->FrameGrabber || FAILED(player->FrameGrabber->QueryInterface(IID_IFrameGrabber, grabber.PutVoid())))
+    return -1;
+  uint8_t* pixels = nullptr;
+  int32_t size = 0, width = 0, height = 0;
+  if (grabber->GetFrame(FrameFormatRGB24, 1, &pixels, &size, &width, &height) != S_OK) return -1;
+  const int red = pixels[(static_cast<size_t>(height / 2) * width + width / 2) * 3 + 2];
+  grabber->FreeFrame(pixels, size);
+  const double luma = 16 + red * 219.0 / 255;  // limited-range grey back from full-range RGB
+  return static_cast<int>(std::lround((luma - 20) / 3));
+}
+
+TEST_F(MainFormCommands, AnMprisSetPositionShowsTheFrameAtTheTarget_pausedAndPlaying) {
+  // 6 s at 10 frames/s, one key frame at the start, B-frames (pictures nothing refers to, which
+  // the way to an exact target skips), lossless so that every level survives.
+  const std::string clip = (root_ / "media/frames.mp4").string();
+  const std::string make = "ffmpeg -loglevel error -y -f lavfi -i \"nullsrc=s=160x120:r=10:d=6,"
+                           "geq=lum='20+3*N':cb=128:cr=128\" -c:v libx264 -qp 0 -g 100 -bf 2 -pix_fmt yuv420p '" +
+                           clip + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  form_->OpenFile(clip);
+  ASSERT_TRUE(form_->PlayCurrent());
+  TCOMPlay* player = form_->Player.get();
+  ASSERT_TRUE(RunUntil([&] { return FrameOnScreen(player) >= 0; }));
+  form_->MMPauseClick();
+  auto* mpris = form_->findChild<MprisPlayerAdaptor*>();
+  ASSERT_NE(mpris, nullptr);
+  const auto setPosition = [&](qlonglong us) {
+    return QMetaObject::invokeMethod(mpris, "SetPosition",
+                                     Q_ARG(QDBusObjectPath, QDBusObjectPath("/org/kavello/track/current")),
+                                     Q_ARG(qlonglong, us));
+  };
+  // Paused: the picture becomes the frame at the target, not the key frame 4 s before it, and
+  // whole (the pictures skipped on the way are ones nothing refers to).
+  ASSERT_TRUE(setPosition(4300000));
+  EXPECT_TRUE(RunUntil([&] { return FrameOnScreen(player) == 43; }, 10000)) << "shows " << FrameOnScreen(player);
+  ASSERT_TRUE(setPosition(1500000));
+  EXPECT_TRUE(RunUntil([&] { return FrameOnScreen(player) == 15; }, 10000)) << "shows " << FrameOnScreen(player);
+  // Playing, back from frame 20 or later to 1 s: no frame between the key frame and the
+  // target (0 .. 9) passes on the way.
+  form_->MMPauseClick();
+  ASSERT_EQ(player->State, psRunning);
+  ASSERT_TRUE(RunUntil([&] { return FrameOnScreen(player) >= 20; }));
+  ASSERT_TRUE(setPosition(1000000));
+  int lowest = 100;
+  EXPECT_TRUE(RunUntil([&] {
+    const int f = FrameOnScreen(player);
+    if (f >= 0) lowest = std::min(lowest, f);
+    return f >= 10 && f <= 14;
+  }, 10000));
+  EXPECT_GE(lowest, 10) << "a frame from before the target was shown";
+  EXPECT_TRUE(messages_.empty());
 }
 
 }  // namespace

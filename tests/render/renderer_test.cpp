@@ -324,6 +324,37 @@ TEST(VideoMixingRenderer7, LetterBoxMode_keepsThePicturesShapeInAWideWindow) {
   video::UnregisterSurface(handle);
 }
 
+// A surface with memory of its own gets the frame converted straight into it, at its size
+// (bars included); one that declines gets a frame of the renderer's own, as before.
+TEST(VideoMixingRenderer7, SurfaceLendingItsImage_getsTheFrameAtItsSize_elseAPresentedFrame) {
+  ComPtr<IBaseFilter> vmr = Create<IBaseFilter>(KClsidVideoMixingRenderer);
+  auto surface = std::make_shared<kv::testing::TLendingSurface>(2 * W, H);
+  video::TSurfaceHandle handle = video::RegisterSurface(surface);
+  ComPtr<TTestSource> source(new TTestSource(kv::testing::VideoType(MEDIASUBTYPE_RGB32, W, H, true), W * H * 4));
+  ASSERT_EQ(source->ConnectTo(InputPin(vmr.Get(), 0)), S_OK);
+  Query<IVideoWindow>(vmr.Get())->put_Owner(static_cast<OAHWND>(handle));
+  ASSERT_EQ(Query<IVMRAspectRatioControl>(vmr.Get())->SetAspectRatioMode(VMR_ARMODE_LETTER_BOX), S_OK);
+  vmr->SetSyncSource(nullptr);
+  source->Pause();
+  vmr->Run(0);
+  source->Run(0);
+  ASSERT_EQ(source->Deliver(SolidPicture(KGreen), 0, 1), S_OK);
+  EXPECT_EQ(surface->Shown, 1);
+  EXPECT_EQ(surface->Presents(), 0);
+  EXPECT_EQ(surface->Image.At(10, 20), 0u);                // bar, painted black
+  EXPECT_TRUE(Near(surface->Image.At(W, 20), KGreen, 2));  // the picture, centred
+  EXPECT_EQ(surface->Image.At(2 * W - 1, H - 1), 0u);      // bar to the last pixel
+  surface->Lending = false;
+  ASSERT_EQ(source->Deliver(SolidPicture(KRed), 1, 2), S_OK);
+  EXPECT_EQ(surface->Shown, 1);
+  ASSERT_EQ(surface->Presents(), 1);
+  EXPECT_TRUE(Near(surface->Last()->At(W, 20), KRed, 2));
+  vmr->Stop();
+  source->Stop();
+  kv::testing::Unplug(InputPin(vmr.Get(), 0));
+  video::UnregisterSurface(handle);
+}
+
 TEST(OverlayMixer, MixesTheSecondPicture_andHandsRgbFramesToTheVideoRenderer) {
   for (const CLSID& clsid : {KClsidOverlayMixer, KClsidOverlayMixer2}) {
     TMixHarness h;

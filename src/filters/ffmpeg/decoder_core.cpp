@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -47,9 +48,12 @@ bool TDecoderCore::Open(const TCodecSetup& setup, int threads, std::string* erro
     ctx->coded_width = setup.width;
     ctx->height = setup.height;
     ctx->coded_height = setup.height;
-    // 0 lets libavcodec pick one thread per core; frame threads decode several pictures
-    // at once, slice threads help codecs without frame threading.
-    ctx->thread_count = threads > 0 ? std::min(threads, kMaxVideoThreads) : 0;
+    // 0: one thread per core (libavcodec's own choice is one more, which holds one more
+    // whole frame and costs more switching than it decodes on a small machine); frame
+    // threads decode several pictures at once, slice threads help codecs without frame
+    // threading.
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    ctx->thread_count = std::min(threads > 0 ? threads : std::max(1, cores), kMaxVideoThreads);
     ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   } else if (setup.kind == AVMEDIA_TYPE_AUDIO) {
     ctx->sample_rate = setup.sampleRate;

@@ -125,20 +125,23 @@ bool TVideoConverter::Planes(const uint8_t* data, size_t size, const TPictureLay
 
 namespace {
 
-void SetMatrix(SwsContext* context, const TPictureLayout& layout) {
-  if (LayoutInfo(layout.Layout).Rgb) return;
-  // High-definition pictures are coded with the BT.709 matrix, standard definition with
-  // BT.601; the decoders' YUV types do not say which, the height does.
-  int matrix = layout.Height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
-  sws_setColorspaceDetails(context, sws_getCoefficients(matrix), 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
-                           1 << 16, 1 << 16);
-}
+// High-definition pictures are coded with the BT.709 matrix, standard definition with
+// BT.601; the decoders' YUV types do not say which, the height does.
+int MatrixFor(const TPictureLayout& layout) { return layout.Height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601; }
 
 }  // namespace
 
 bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
                               video::TRgbImage& target, const TCropRect& into) {
   if (target.Empty()) return false;
+  return Convert(data, size, layout, crop, video::TFrameTarget{target.Pixels.data(), target.Width, target.Height,
+                                                               target.Stride},
+                 into);
+}
+
+bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
+                              const video::TFrameTarget& target, const TCropRect& into) {
+  if (!target.Pixels || target.Width <= 0 || target.Height <= 0) return false;
   TCropRect out = into;
   if (out.Width <= 0 || out.Height <= 0) out = {0, 0, target.Width, target.Height};
   if (out.Left < 0 || out.Top < 0 || out.Left + out.Width > target.Width || out.Top + out.Height > target.Height)
@@ -152,9 +155,15 @@ bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLa
   Context_ = sws_getCachedContext(Context_, r.Width, r.Height, static_cast<AVPixelFormat>(info.AvFormat), out.Width,
                                   out.Height, AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
   if (!Context_) return false;
-  SetMatrix(Context_, layout);
-  uint8_t* dst[4] = {target.Pixels.data() + static_cast<size_t>(out.Top) * target.Stride + out.Left * 4, nullptr,
-                     nullptr, nullptr};
+  std::array<int, 7> key{r.Width, r.Height, info.AvFormat, out.Width, out.Height, flags, MatrixFor(layout)};
+  if (!info.Rgb && key != MatrixSetFor_) {
+    // Set once per context: setting it rebuilds libswscale's tables.
+    MatrixSetFor_ = key;
+    sws_setColorspaceDetails(Context_, sws_getCoefficients(key[6]), 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
+                             1 << 16, 1 << 16);
+  }
+  uint8_t* dst[4] = {target.Pixels + static_cast<size_t>(out.Top) * target.Stride + out.Left * 4, nullptr, nullptr,
+                     nullptr};
   int dstStride[4] = {target.Stride, 0, 0, 0};
   return sws_scale(Context_, planes, strides, 0, r.Height, dst, dstStride) > 0;
 }
@@ -175,6 +184,7 @@ bool TVideoConverter::ConvertToI420(const uint8_t* data, size_t size, const TPic
   target.V.resize(static_cast<size_t>(cw) * ch);
   Context_ = sws_getCachedContext(Context_, r.Width, r.Height, static_cast<AVPixelFormat>(info.AvFormat), r.Width,
                                   r.Height, AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr, nullptr);
+  MatrixSetFor_ = {};  // the context now serves this conversion
   if (!Context_) return false;
   uint8_t* dst[4] = {target.Y.data(), target.U.data(), target.V.data(), nullptr};
   int dstStride[4] = {r.Width, cw, cw, 0};

@@ -10,6 +10,7 @@
 // Threads: one converter per renderer input, used by that input's streaming thread only.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -84,6 +85,9 @@ class TVideoConverter {
   // libswscale refuses.
   bool Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
                video::TRgbImage& target, const TCropRect& into = {});
+  // The same into memory the converter does not own (a surface's shared image).
+  bool Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
+               const video::TFrameTarget& target, const TCropRect& into = {});
 
   // Converts the part `crop` of the picture into planar I420 of the crop's own size (no
   // scaling: a YUV surface scales on the graphics card). False when the input is invalid.
@@ -94,6 +98,10 @@ class TVideoConverter {
   bool Planes(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
               const uint8_t* planes[4], int strides[4], TCropRect* aligned) const;
   SwsContext* Context_ = nullptr;
+  // What the colour matrix was last set for (source and output size, format, flags,
+  // matrix): libswscale may hand back a new context at the old address, so the parameters
+  // say whether it must be set again.
+  std::array<int, 7> MatrixSetFor_{};
   bool PointSampling_ = false;
 };
 

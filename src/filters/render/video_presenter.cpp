@@ -17,6 +17,20 @@ bool Inside(const TCropRect& r, int width, int height) {
          r.Top + r.Height <= height;
 }
 
+// Paints the frame black around `dest` (the bars of a letterboxed or zoomed picture).
+void FillOutside(const video::TFrameTarget& target, const TCropRect& dest) {
+  constexpr uint32_t KBlack = 0xFF000000U;
+  for (int y = 0; y < target.Height; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(target.Pixels + static_cast<size_t>(y) * target.Stride);
+    if (y < dest.Top || y >= dest.Top + dest.Height) {
+      std::fill_n(row, target.Width, KBlack);
+    } else {
+      std::fill_n(row, dest.Left, KBlack);
+      std::fill(row + dest.Left + dest.Width, row + target.Width, KBlack);
+    }
+  }
+}
+
 }  // namespace
 
 TVideoPresenter::TVideoPresenter() : ColorKey_(KDefaultColorKey) {
@@ -363,6 +377,30 @@ std::shared_ptr<video::TRgbImage> TVideoPresenter::ComposeLocked() {
   return frame;
 }
 
+bool TVideoPresenter::ComposeDirectLocked(video::IVideoSurface& surface) {
+  if (!Format_ || !HavePicture_ || !PictureData_) return false;
+  int width = 0, height = 0;
+  OutputSizeLocked(&width, &height);
+  if (width <= 0 || height <= 0) return false;
+  TCropRect dest = EffectiveDestLocked(width, height);
+  if (dest.Width <= 0 || dest.Height <= 0) return false;
+  video::TFrameTarget target;
+  if (!surface.BeginDirectFrame(width, height, &target)) return false;
+  if (dest.Width != width || dest.Height != height) FillOutside(target, dest);
+  TCropRect crop = Source_;
+  crop.Left += Format_->VisibleLeft;
+  crop.Top += Format_->VisibleTop;
+  bool ok = Converter_.Convert(PictureData_, PictureSize_, Format_->Picture, crop, target, dest);
+  surface.EndDirectFrame(ok);
+  if (ok) {
+    // The frame on screen lives in the surface now; frames of our own are not needed
+    // while it takes them this way.
+    Last_.reset();
+    Pool_.clear();
+  }
+  return ok;
+}
+
 bool TVideoPresenter::YuvSurfaceLocked() const { return YuvOutput_ && Surface_ && Surface_->SupportsYuv(); }
 
 bool TVideoPresenter::ComposeAndShow(std::unique_lock<std::mutex>& lock) {
@@ -373,6 +411,11 @@ bool TVideoPresenter::ComposeAndShow(std::unique_lock<std::mutex>& lock) {
     ++Presented_;
     lock.unlock();
     surface->PresentYuv(*frame);
+    return true;
+  }
+  // The second picture is mixed in a frame of our own (it is rarely there).
+  if (surface && !OverlayLayout_ && ComposeDirectLocked(*surface)) {
+    ++Presented_;
     return true;
   }
   std::shared_ptr<video::TRgbImage> frame = ComposeLocked();

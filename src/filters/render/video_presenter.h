@@ -80,7 +80,8 @@ class TVideoPresenter {
   bool YuvOutput() const;
 
   int64_t FramesPresented() const;
-  // The last frame made (null before the first); for tests and captures.
+  // The last frame made (null before the first, and while the surface takes frames
+  // straight into its own memory); for tests and the overlay mixer's output.
   std::shared_ptr<const video::TRgbImage> LastFrame() const;
 
  private:
@@ -90,6 +91,9 @@ class TVideoPresenter {
   // Converts the kept picture; null when there is nothing to draw.
   std::shared_ptr<video::TRgbImage> ComposeLocked();
   std::optional<video::TYuvFrame> ComposeYuvLocked();
+  // Converts the kept picture straight into memory the surface lends (see
+  // IVideoSurface::BeginDirectFrame) and shows it; false when the surface lends none.
+  bool ComposeDirectLocked(video::IVideoSurface& surface);
   bool YuvSurfaceLocked() const;
   // Makes the next frame (RGB or YUV) and hands it over; Mutex_ held on entry, released.
   bool ComposeAndShow(std::unique_lock<std::mutex>& lock);

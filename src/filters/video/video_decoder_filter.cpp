@@ -12,6 +12,7 @@ namespace {
 std::atomic<int32_t> gThreadSetting{0};
 constexpr int32_t kMaxThreadSetting = 16;
 constexpr int64_t kDefaultFrameDuration = 400000;  // 25 frames per second
+constexpr int64_t kSkipMargin = 2000000;  // 200 ms: how far before a seek target pictures may be skipped
 // Output buffers: one held by a paused renderer, one being filled, the rest in flight.
 constexpr int32_t kOutputBuffers = 4;
 
@@ -171,8 +172,14 @@ HRESULT TVideoDecoderFilter::Decode(IMediaSample* sample) {
   REFERENCE_TIME start = 0, stop = 0;
   const HRESULT timeResult = sample->GetTime(&start, &stop);
   const bool timed = timeResult == S_OK || timeResult == VFW_S_NO_STOP_TIME;
-  if (sample->IsPreroll() == S_OK) prerolling_ = true;
+  const bool preroll = sample->IsPreroll() == S_OK;
+  if (preroll) prerolling_ = true;
   if (sample->IsDiscontinuity() == S_OK) discontinuity_ = true;
+  // On the way from a key frame to an exact seek's target nothing is shown: pictures no other
+  // picture refers to need not be decoded at all. Only well before the target, so that a
+  // picture reordered past it (or a stream timed by decode order) is never one of them.
+  const bool farBefore = preroll && timed && start < -kSkipMargin;
+  if (AVCodecContext* context = core_.Context()) context->skip_frame = farBefore ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
 
   return SendPacket(core_, data, size, timed ? start : AV_NOPTS_VALUE, sample->IsSyncPoint() == S_OK, 0, 0,
                     "broken frame skipped: ", [this] { return DeliverReadyFrames(); });

@@ -31,6 +31,15 @@ struct TRgbImage {
   void Fill(uint32_t rgb);
 };
 
+// Memory a frame is written into that belongs to someone else (a surface's shared image):
+// Width x Height pixels laid out as TRgbImage's.
+struct TFrameTarget {
+  uint8_t* Pixels = nullptr;
+  int Width = 0;
+  int Height = 0;
+  int Stride = 0;
+};
+
 // Converts between the program's colour values (0x00BBGGRR, red in the low byte) and
 // the pixel value of TRgbImage (0x00RRGGBB).
 inline uint32_t ColorRefToPixel(uint32_t colorRef) {

@@ -62,6 +62,14 @@ class IVideoSurface {
   // Shows `frame` until the next one. Streaming thread. Only called when SupportsYuv().
   virtual void PresentYuv(const TYuvFrame& frame) {}
 
+  // Surfaces that show frames from memory of their own (an X server's shared image) lend
+  // it, so that the renderer converts straight into it: BeginDirectFrame gives memory for
+  // a frame of width x height (the surface's size), or false when it cannot now (the
+  // renderer then uses Present); EndDirectFrame(true) shows what was written. Every
+  // BeginDirectFrame that succeeded is followed by one EndDirectFrame. Streaming thread.
+  virtual bool BeginDirectFrame(int width, int height, TFrameTarget* target) { return false; }
+  virtual void EndDirectFrame(bool show) {}
+
   // Shows `frame` (already at the surface's size) until the next one. Streaming thread.
   virtual void Present(std::shared_ptr<const TRgbImage> frame) = 0;
   // The drawing area's size in pixels (what the renderer scales to). Any thread.

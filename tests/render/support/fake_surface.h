@@ -72,4 +72,22 @@ class TFakeSurface : public video::IVideoSurface {
   bool Visible_ = false;
 };
 
+// A surface that shows frames from memory of its own (as the shared-memory X window does):
+// it lends an image of its size while Lending is set, else declines.
+class TLendingSurface : public TFakeSurface {
+ public:
+  using TFakeSurface::TFakeSurface;
+  bool BeginDirectFrame(int width, int height, video::TFrameTarget* target) override {
+    if (!Lending || width != Width() || height != Height()) return false;
+    Image.Resize(width, height);
+    Image.Fill(0xABCDEF);  // what the renderer does not write stays visible
+    *target = video::TFrameTarget{Image.Pixels.data(), Image.Width, Image.Height, Image.Stride};
+    return true;
+  }
+  void EndDirectFrame(bool show) override { Shown += show ? 1 : 0; }
+  bool Lending = true;
+  video::TRgbImage Image;
+  int Shown = 0;
+};
+
 }  // namespace kv::testing

@@ -1,0 +1,42 @@
+#include "app/startup_prefetch.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <system_error>
+
+#include "filters/render/mixing_renderer.h"
+
+namespace kv {
+
+TStartupPrefetch::~TStartupPrefetch() {
+  if (thread_.joinable()) thread_.join();
+  for (void* handle : modules_) dlclose(handle);
+}
+
+void TStartupPrefetch::Start(const std::string& programDir) {
+  if (thread_.joinable()) return;
+  const std::string folder = programDir + "/Components/Filters";
+  try {
+    thread_ = std::thread([this, folder] {
+      std::vector<std::string> names;
+      if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* e = readdir(dir)) {
+          const std::string n = e->d_name;
+          if (n.size() > 3 && n.compare(n.size() - 3, 3, ".so") == 0) names.push_back(n);
+        }
+        closedir(dir);
+      }
+      std::sort(names.begin(), names.end());  // the order the registry loads them in
+      // The same flags as the registry's load: one mapping, shared.
+      for (const std::string& n : names)
+        if (void* handle = dlopen((folder + "/" + n).c_str(), RTLD_NOW | RTLD_LOCAL)) modules_.push_back(handle);
+      render::OpenGlAvailable();
+    });
+  } catch (const std::system_error&) {
+    // No thread: everything is done where it is needed, as without the prefetch.
+  }
+}
+
+}  // namespace kv
