@@ -4,6 +4,8 @@
 #include <QDBusMessage>
 #include <QUrl>
 
+#include "platform/desktop/session_bus.h"
+
 namespace kv {
 namespace {
 const char* kPath = "/org/mpris/MediaPlayer2";
@@ -25,6 +27,7 @@ MprisService::~MprisService() {
 }
 
 bool MprisService::Register() {
+  if (!desktop::SessionBusAvailable()) return false;
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return false;
   if (!bus.registerObject(kPath, this)) return false;

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+#include "platform/desktop/session_bus.h"
+
 namespace kv::desktop {
 namespace {
 
@@ -87,7 +89,7 @@ SaverState ScreenSaverControl::Suspend() {
     }
   }
   suspended_ = true;
-  if (QDBusConnection::sessionBus().isConnected()) {
+  if (SessionBusAvailable() && QDBusConnection::sessionBus().isConnected()) {
     QDBusInterface saver(kSaverService, kSaverPath, kSaverService, QDBusConnection::sessionBus());
     if (saver.isValid()) {
       QDBusReply<uint32_t> reply = saver.call("Inhibit", QStringLiteral("Kavello"),
