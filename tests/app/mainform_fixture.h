@@ -39,6 +39,7 @@ class MainWindowHarness : public ::testing::Test {
     setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
+    setenv("HOME", root_.c_str(), 1);
     setenv("PULSE_SERVER", "unix:/nonexistent", 1);  // no sound here: picture only
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
     std::ofstream(root_ / "config/kavello/user.reg")

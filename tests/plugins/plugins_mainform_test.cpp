@@ -26,6 +26,7 @@
 #include <fstream>
 
 #include "app/mainform.h"
+#include "app/mainform_fixture.h"
 #include "filters/effects/effect_settings.h"
 #include "platform/registry/registry.h"
 #include "platform/module/program_directory.h"
@@ -36,57 +37,16 @@
 namespace kv {
 namespace {
 
-namespace fs = std::filesystem;
 
-class PluginsMainFormTest : public ::testing::Test {
+class PluginsMainFormTest : public MainWindowHarness {
  protected:
   static void SetUpTestSuite() {
-    char tmpl[] = "/tmp/kavello-plugins-XXXXXX";
-    root_ = mkdtemp(tmpl);
-    fs::create_directories(root_ / "config/kavello");
-    fs::create_directories(root_ / "runtime");
-    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
-    setenv("HOME", root_.c_str(), 1);
-    setenv("PULSE_SERVER", "unix:/nonexistent", 1);  // picture only
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    std::ofstream(root_ / "config/kavello/user.reg")
-        << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
-        << "\"Version\"=\"2.3.0.0\"\r\n\"MultipleInst\"=dword:00000001\r\n";
+    MakeHome("kavello-plugins");
     clip_ = (root_ / "clip.avi").string();
     std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 30 "
                       "-c:v mpeg4 -q:v 4 '" + clip_ + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    SetProgramDirectoryForTesting(KAVELLO_PROGRAM_DIR);
-    static int argc = 1;
-    static char arg0[] = "plugins_mainform_test";
-    static char* argv[] = {arg0, nullptr};
-    new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-  void SetUp() override {
-    previous_ = ui::SetMessageBoxHandler([this](const std::string& text, const std::string&) { boxes_.push_back(text); });
-    form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
-    ASSERT_TRUE(form_->ShowMainForm());
-    form_->show();
-    QApplication::processEvents();
-  }
-  void TearDown() override {
-    form_->close();
-    form_.reset();
-    ui::SetMessageBoxHandler(previous_);
-  }
-
-  template <class F>
-  bool RunUntil(F done, int limitMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
+    StartApplication();
   }
   void Play(int ms) {
     QElapsedTimer t;
@@ -129,11 +89,7 @@ class PluginsMainFormTest : public ::testing::Test {
     form_->Action("VidFiltersConfigure")->trigger();
   }
 
-  static inline fs::path root_;
   static inline std::string clip_;
-  std::vector<std::string> boxes_;
-  ui::MessageBoxHandler previous_;
-  std::unique_ptr<TMainForm> form_;
 };
 
 TEST_F(PluginsMainFormTest, ConfigureAddsPictureWhilePlaying_andItsPageBrightensThePictureLive) {
@@ -206,7 +162,7 @@ TEST_F(PluginsMainFormTest, ConfigureAddsPictureWhilePlaying_andItsPageBrightens
   const QImage after = Shot();
   after.save(QString::fromStdString(ShotPath("plugins_after.png")));
   EXPECT_GT(MeanLuma(after), MeanLuma(before) + 30) << "before " << MeanLuma(before) << ", after " << MeanLuma(after);
-  EXPECT_TRUE(boxes_.empty()) << boxes_.front();
+  EXPECT_TRUE(messages_.empty()) << messages_.front();
 
   // The chain is taken out again the same way: the slot double-clicked away.
   QTimer::singleShot(0, form_.get(), [&] {
