@@ -97,8 +97,8 @@ struct CountingObserver : IPlaylistObserver {
 };
 
 TEST(PlaylistObserver, HearsEveryChangeAndRestoreGivesBackTheSameTree) {
+  CountingObserver seen;  // outlives the list, which tells it when it goes
   TPlaylist list;
-  CountingObserver seen;
   list.SetObserver(&seen);
   list.AddTitle("/a.avi");
   list.AddChild(0, "/a.srt");

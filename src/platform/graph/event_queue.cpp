@@ -118,6 +118,10 @@ size_t TEventQueue::Size() {
   return events_.size();
 }
 
+TEventQueue::~TEventQueue() {
+  for (const Event& e : events_) FreeParams(e.code, e.param1, e.param2);
+}
+
 void TEventQueue::FreeParams(int32_t code, intptr_t, intptr_t param2) {
   if (code == EC_ERRORABORTEX && param2) delete reinterpret_cast<TEventErrorText*>(param2);
 }

@@ -17,6 +17,11 @@ namespace kv {
 
 class TEventQueue {
  public:
+  TEventQueue() = default;
+  TEventQueue(const TEventQueue&) = delete;
+  TEventQueue& operator=(const TEventQueue&) = delete;
+  // Events nobody fetched still own their parameters (an error's text): freed here.
+  ~TEventQueue();
   void Post(int32_t code, intptr_t param1, intptr_t param2);
   // A renderer reached its end; queues EC_COMPLETE once all expected ones have.
   void RendererCompleted(intptr_t renderer);
