@@ -64,19 +64,27 @@ class MainWindowHarness : public ::testing::Test {
     fs::remove_all(root_, ec);
   }
 
+  // Each test gets a fresh window; a suite that opens it itself (after choosing settings or
+  // a program folder) overrides SetUp with RecordMessages alone and calls OpenWindow.
   void SetUp() override {
+    RecordMessages();
+    OpenWindow();
+  }
+  void TearDown() override {
+    if (form_) form_->close();
+    form_.reset();
+    ui::SetMessageBoxHandler(previous_);
+  }
+  void RecordMessages() {
     messages_.clear();
     previous_ = ui::SetMessageBoxHandler(
         [](const std::string& text, const std::string&) { messages_.push_back(text); });
+  }
+  void OpenWindow() {
     form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
     ASSERT_TRUE(form_->ShowMainForm());
     form_->show();
     QApplication::processEvents();
-  }
-  void TearDown() override {
-    form_->close();
-    form_.reset();
-    ui::SetMessageBoxHandler(previous_);
   }
 
   std::string Media(const char* name) { return (root_ / "media" / name).string(); }
