@@ -1,5 +1,6 @@
 // Harness tests of the video renderers: test source pins in, a fake surface out, a fake
 // clock for the timing.
+#include <atomic>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "filters/render/windowed_renderer.h"
 #include "platform/com/class_registry.h"
 #include "platform/graph/media_guids.h"
+#include "platform/graph/media_sample.h"
 #include "platform/graph/renderer_base.h"
 #include "test_pictures.h"
 #include "test_source.h"
@@ -241,6 +243,85 @@ TEST(VideoRenderer, Paused_prerollsAndShowsTheFirstFrame_untilStopped) {
   h.Renderer->Stop();  // releases the held sample
   stream.join();
   h.Source->Stop();
+}
+
+// A decoder's picture as libavcodec lays it out: I420 planes apart from each other, rows
+// padded past the width (the padding holds a colour that must never show).
+class TPaddedPicture final : public IPicture {
+ public:
+  explicit TPaddedPicture(const std::vector<uint8_t>& i420) : Bytes_(i420) {
+    const int cw = W / 2, ch = H / 2;
+    const uint8_t* src[3] = {i420.data(), i420.data() + W * H, i420.data() + W * H + cw * ch};
+    const int widths[3] = {W, cw, cw}, heights[3] = {H, ch, ch};
+    for (int p = 0; p < 3; ++p) {
+      const int stride = widths[p] + 32;
+      Memory_[p].assign(static_cast<size_t>(stride) * heights[p], 0xFF);
+      for (int y = 0; y < heights[p]; ++y)
+        std::copy_n(src[p] + y * widths[p], widths[p], Memory_[p].begin() + y * stride);
+      Planes_.Data[p] = Memory_[p].data();
+      Planes_.Stride[p] = stride;
+    }
+  }
+  const TPicturePlanes& Planes() const override { return Planes_; }
+  bool WriteTo(uint8_t* buffer, int32_t capacity) const override {
+    ++Writes;
+    if (capacity < static_cast<int32_t>(Bytes_.size())) return false;
+    std::copy(Bytes_.begin(), Bytes_.end(), buffer);
+    return true;
+  }
+  mutable std::atomic<int> Writes{0};
+
+ private:
+  std::vector<uint8_t> Bytes_;
+  std::vector<uint8_t> Memory_[3];
+  TPicturePlanes Planes_;
+};
+
+// The decoder's pictures reach the screen without being copied into the sample, and the
+// renderer keeps the picture itself for redraws: the sample's buffer goes back to the pool.
+TEST(VideoRenderer, PictureCarriedInPlace_isDrawnFromItsPlanes_andKeptWithoutItsSample) {
+  ComPtr<IBaseFilter> renderer = Create<IBaseFilter>(KClsidVideoRenderer);
+  const int32_t bytes = W * H * 3 / 2;
+  ComPtr<TTestSource> source{new TTestSource(kv::testing::VideoType(MEDIASUBTYPE_I420, W, H), bytes, 3)};
+  auto surface = std::make_shared<TFakeSurface>(W, H);
+  video::TSurfaceHandle handle = video::RegisterSurface(surface);
+  ASSERT_EQ(source->ConnectTo(InputPin(renderer.Get(), 0)), S_OK);
+  ComPtr<IVideoWindow> window = Query<IVideoWindow>(renderer.Get());
+  ComPtr<IBasicVideo> basic = Query<IBasicVideo>(renderer.Get());
+  ASSERT_EQ(window->put_Owner(static_cast<OAHWND>(handle)), S_OK);
+  renderer->SetSyncSource(nullptr);
+  source->Pause();
+  renderer->Run(0);
+  source->Run(0);
+
+  auto picture = std::make_shared<TPaddedPicture>(
+      MakePicture(TPixelLayout::I420, W, H, [](int x, int y) { return kv::testing::QuadrantColor(x, y, W, H); }));
+  std::weak_ptr<TPaddedPicture> alive = picture;
+  ASSERT_EQ(source->DeliverPicture(picture, bytes, 0, 40 * Ms), S_OK);
+  ASSERT_EQ(surface->Presents(), 1);
+  auto pixel = [&](int x, int y) { return surface->Last() ? surface->Last()->At(x, y) : 0xDEADBEEF; };
+  EXPECT_TRUE(Near(pixel(5, 5), KRed));
+  EXPECT_TRUE(Near(pixel(60, 5), KGreen));
+  EXPECT_TRUE(Near(pixel(5, 40), KBlue));
+  EXPECT_TRUE(Near(pixel(W - 1, H - 1), KWhite));  // the last column: no padding shows
+  EXPECT_EQ(picture->Writes.load(), 0);             // never copied into the sample
+  picture.reset();
+
+  // The sample is back in the pool; the picture lives on in the renderer for redraws.
+  auto* allocator = dynamic_cast<TMemAllocator*>(source->Out()->Allocator());
+  ASSERT_NE(allocator, nullptr);
+  EXPECT_EQ(allocator->Outstanding(), 0);
+  ASSERT_FALSE(alive.expired());
+  ASSERT_EQ(basic->SetSourcePosition(32, 24, 32, 24), S_OK);  // zoom into the white quadrant
+  EXPECT_EQ(surface->Presents(), 2);
+  EXPECT_TRUE(Near(pixel(10, 10), KWhite));
+
+  // Stopping lets go of it.
+  renderer->Stop();
+  source->Stop();
+  EXPECT_TRUE(alive.expired());
+  kv::testing::Unplug(InputPin(renderer.Get(), 0));
+  video::UnregisterSurface(handle);
 }
 
 struct TMixHarness {

@@ -222,9 +222,16 @@ HRESULT TVideoDecoderFilter::DeliverFrame(const AVFrame* frame) {
   ComPtr<IMediaSample> out;
   HRESULT hr = GetOutputBuffer(out.Put());
   if (FAILED(hr)) return S_FALSE;  // stopping
+  // The picture travels in place where the sample can carry it and the frame already has
+  // the output layout; a consumer that reads the buffer gets the one copy then.
+  ComPtr<IPictureSample> carrier;
+  std::shared_ptr<const IPicture> picture;
+  if (out->GetSize() >= geometry_.imageSize && SUCCEEDED(out.As(&carrier)))
+    picture = MakeFramePicture(frame, geometry_);
   uint8_t* buffer = nullptr;
-  out->GetPointer(&buffer);
-  if (!writer_.Write(frame, geometry_, buffer, out->GetSize())) {
+  if (picture) {
+    carrier->AttachPicture(std::move(picture));
+  } else if (out->GetPointer(&buffer); !writer_.Write(frame, geometry_, buffer, out->GetSize())) {
     NoteDecodeError("picture conversion failed");
     ++dropped_;
     return S_OK;

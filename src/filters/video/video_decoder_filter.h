@@ -11,6 +11,12 @@
 // sync points; the first after a flush or new segment is a discontinuity. Pictures before
 // the segment start that came from preroll input are decoded but not delivered.
 //
+// Pictures: a picture whose planes already are the output layout (the common 4:2:0 case)
+// is not copied: the sample carries a reference on the decoded frame (picture_sample.h)
+// and only a consumer that reads the sample's bytes makes the one copy. Frames held that
+// way (renderer, grabber, samples in flight) come from libavcodec's pools, which grow as
+// needed; the sample pool bounds how many are in flight.
+//
 // Property pages: it offers its page (filters/info/filter_info.h) and IVideoDecoderInfo:
 // codec, threads, counters and the chosen output layout, and the decoding thread setting
 // that the next connection uses (process-wide, like a decoder's saved settings).
