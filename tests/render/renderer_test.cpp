@@ -245,38 +245,6 @@ TEST(VideoRenderer, Paused_prerollsAndShowsTheFirstFrame_untilStopped) {
   h.Source->Stop();
 }
 
-// A decoder's picture as libavcodec lays it out: I420 planes apart from each other, rows
-// padded past the width (the padding holds a colour that must never show).
-class TPaddedPicture final : public IPicture {
- public:
-  explicit TPaddedPicture(const std::vector<uint8_t>& i420) : Bytes_(i420) {
-    const int cw = W / 2, ch = H / 2;
-    const uint8_t* src[3] = {i420.data(), i420.data() + W * H, i420.data() + W * H + cw * ch};
-    const int widths[3] = {W, cw, cw}, heights[3] = {H, ch, ch};
-    for (int p = 0; p < 3; ++p) {
-      const int stride = widths[p] + 32;
-      Memory_[p].assign(static_cast<size_t>(stride) * heights[p], 0xFF);
-      for (int y = 0; y < heights[p]; ++y)
-        std::copy_n(src[p] + y * widths[p], widths[p], Memory_[p].begin() + y * stride);
-      Planes_.Data[p] = Memory_[p].data();
-      Planes_.Stride[p] = stride;
-    }
-  }
-  const TPicturePlanes& Planes() const override { return Planes_; }
-  bool WriteTo(uint8_t* buffer, int32_t capacity) const override {
-    ++Writes;
-    if (capacity < static_cast<int32_t>(Bytes_.size())) return false;
-    std::copy(Bytes_.begin(), Bytes_.end(), buffer);
-    return true;
-  }
-  mutable std::atomic<int> Writes{0};
-
- private:
-  std::vector<uint8_t> Bytes_;
-  std::vector<uint8_t> Memory_[3];
-  TPicturePlanes Planes_;
-};
-
 // The decoder's pictures reach the screen without being copied into the sample, and the
 // renderer keeps the picture itself for redraws: the sample's buffer goes back to the pool.
 TEST(VideoRenderer, PictureCarriedInPlace_isDrawnFromItsPlanes_andKeptWithoutItsSample) {
@@ -294,9 +262,9 @@ TEST(VideoRenderer, PictureCarriedInPlace_isDrawnFromItsPlanes_andKeptWithoutIts
   renderer->Run(0);
   source->Run(0);
 
-  auto picture = std::make_shared<TPaddedPicture>(
-      MakePicture(TPixelLayout::I420, W, H, [](int x, int y) { return kv::testing::QuadrantColor(x, y, W, H); }));
-  std::weak_ptr<TPaddedPicture> alive = picture;
+  auto picture = std::make_shared<kv::testing::TPaddedPicture>(
+      W, H, MakePicture(TPixelLayout::I420, W, H, [](int x, int y) { return kv::testing::QuadrantColor(x, y, W, H); }));
+  std::weak_ptr<kv::testing::TPaddedPicture> alive = picture;
   ASSERT_EQ(source->DeliverPicture(picture, bytes, 0, 40 * Ms), S_OK);
   ASSERT_EQ(surface->Presents(), 1);
   auto pixel = [&](int x, int y) { return surface->Last() ? surface->Last()->At(x, y) : 0xDEADBEEF; };
