@@ -12,6 +12,7 @@ extern "C" {
 #include "filters/ffmpeg/av_handles.h"
 #include "filters/video/picture_formats.h"
 #include "filters/video/picture_writer.h"
+#include "filters/video/video_decoder_filter.h"
 #include "platform/graph/format_blocks.h"
 #include "platform/graph/media_guids.h"
 
@@ -178,6 +179,23 @@ TEST(PictureWriter, OtherSizesAndFormats_areScaledIntoTheNegotiatedPicture) {
   std::vector<uint8_t> buffer(static_cast<size_t>(g->imageSize));
   video::TPictureWriter writer;
   EXPECT_TRUE(writer.Write(frame.get(), *g, buffer.data(), static_cast<int32_t>(buffer.size())));
+}
+
+// Frame threads only where one core could fall behind, or where the user set a count.
+TEST(VideoDecoderThreads, FrameThreadsAbove1080p30_orWhenTheUserSetACount) {
+  struct Row {
+    int w, h;
+    int64_t duration;  // 100 ns
+    int32_t setting;
+    bool frameThreads;
+  } rows[] = {
+      {720, 576, 400000, 0, false},    {1920, 1080, 400000, 0, false}, {1920, 1088, 333667, 0, false},
+      {1920, 1080, 166833, 0, true},   {3840, 2160, 400000, 0, true},  {1920, 1080, 0, 0, false},
+      {1280, 720, 166833, 0, false},   {720, 576, 400000, 2, true},    {0, 0, 0, 0, false},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(video::UsesFrameThreads(r.w, r.h, r.duration, r.setting), r.frameThreads)
+        << r.w << "x" << r.h << " every " << r.duration << ", setting " << r.setting;
 }
 
 TEST(PcmConverter, PlanarFloatBecomesInterleavedSixteenBit) {

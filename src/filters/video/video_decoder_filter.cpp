@@ -42,6 +42,14 @@ void InputPictureInfo(const MediaType& type, int64_t* duration, uint32_t* ax, ui
 
 int32_t VideoDecoderThreadSetting() { return gThreadSetting.load(); }
 
+bool UsesFrameThreads(int width, int height, int64_t frameDuration, int32_t threadSetting) {
+  if (threadSetting != 0) return true;
+  constexpr int64_t kSliceOnlyPixelRate = 1920LL * 1088 * 30;  // pixels per second
+  const int64_t duration = frameDuration > 0 ? frameDuration : kDefaultFrameDuration;
+  const int64_t pixelRate = static_cast<int64_t>(std::max(width, 0)) * std::max(height, 0) * 10000000 / duration;
+  return pixelRate > kSliceOnlyPixelRate;
+}
+
 TVideoDecoderFilter::TVideoDecoderFilter() : TDecoderFilter(CLSID_KavelloVideoDecoder), frame_(ffmpeg::MakeFrame()) {}
 
 HRESULT TVideoDecoderFilter::NonDelegatingQueryInterface(const IID& iid, void** out) {
@@ -90,7 +98,9 @@ HRESULT TVideoDecoderFilter::OpenDecoder(const MediaType& type) {
   std::string error;
   auto setup = mediatypes::CodecSetupFor(type, &error);
   if (!setup) return VFW_E_TYPE_NOT_ACCEPTED;
-  if (!core_.Open(*setup, gThreadSetting.load(), &error)) {
+  InputPictureInfo(type, &frameDuration_, &aspectX_, &aspectY_);
+  const int32_t threads = gThreadSetting.load();
+  if (!core_.Open(*setup, threads, &error, UsesFrameThreads(setup->width, setup->height, frameDuration_, threads))) {
     NoteDecodeError(error);
     return VFW_E_TYPE_NOT_ACCEPTED;
   }
@@ -109,7 +119,6 @@ HRESULT TVideoDecoderFilter::OpenDecoder(const MediaType& type) {
   }
   decoded_ = 0;
   dropped_ = 0;
-  InputPictureInfo(type, &frameDuration_, &aspectX_, &aspectY_);
   if (frameDuration_ <= 0) frameDuration_ = kDefaultFrameDuration;
   return S_OK;
 }
