@@ -181,17 +181,18 @@ TEST(PictureWriter, OtherSizesAndFormats_areScaledIntoTheNegotiatedPicture) {
   EXPECT_TRUE(writer.Write(frame.get(), *g, buffer.data(), static_cast<int32_t>(buffer.size())));
 }
 
-// Frame threads only where one core could fall behind, or where the user set a count.
-TEST(VideoDecoderThreads, FrameThreadsAbove1080p30_orWhenTheUserSetACount) {
+// Slice threads only for standard definition; frame threads above it, or whenever the
+// user set a count.
+TEST(VideoDecoderThreads, FrameThreadsAboveStandardDefinition_orWhenTheUserSetACount) {
   struct Row {
     int w, h;
     int64_t duration;  // 100 ns
     int32_t setting;
     bool frameThreads;
   } rows[] = {
-      {720, 576, 400000, 0, false},    {1920, 1080, 400000, 0, false}, {1920, 1088, 333667, 0, false},
-      {1920, 1080, 166833, 0, true},   {3840, 2160, 400000, 0, true},  {1920, 1080, 0, 0, false},
-      {1280, 720, 166833, 0, false},   {720, 576, 400000, 2, true},    {0, 0, 0, 0, false},
+      {720, 576, 400000, 0, false},   {720, 480, 333667, 0, false},  {1024, 576, 333667, 0, false},
+      {720, 576, 0, 0, false},        {720, 576, 166833, 0, true},   {1280, 720, 400000, 0, true},
+      {1920, 1080, 400000, 0, true},  {720, 576, 400000, 2, true},   {0, 0, 0, 0, false},
   };
   for (const Row& r : rows)
     EXPECT_EQ(video::UsesFrameThreads(r.w, r.h, r.duration, r.setting), r.frameThreads)

@@ -44,7 +44,7 @@ int32_t VideoDecoderThreadSetting() { return gThreadSetting.load(); }
 
 bool UsesFrameThreads(int width, int height, int64_t frameDuration, int32_t threadSetting) {
   if (threadSetting != 0) return true;
-  constexpr int64_t kSliceOnlyPixelRate = 1920LL * 1088 * 30;  // pixels per second
+  constexpr int64_t kSliceOnlyPixelRate = 1024LL * 576 * 30;  // pixels per second
   const int64_t duration = frameDuration > 0 ? frameDuration : kDefaultFrameDuration;
   const int64_t pixelRate = static_cast<int64_t>(std::max(width, 0)) * std::max(height, 0) * 10000000 / duration;
   return pixelRate > kSliceOnlyPixelRate;
