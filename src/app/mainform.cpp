@@ -215,7 +215,10 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
     });
   }
   if (commandLine_.quitAtEnd) RouteMessagesForScript();
-  // 9. This process shows the window; message boxes open above it.
+  // 9. This process shows the window; message boxes open above it. The OpenGL question (a
+  // helper process, ~100 ms) is asked now, beside the rest of the start: the engine's device
+  // list waits for its answer.
+  prefetch_.AskOpenGl();
   showMainForm_ = true;
   ui::SetMessageBoxOwner(this);
   SetupComponents();
