@@ -19,25 +19,16 @@ namespace {
 
 class MixerWindowTest : public PlayerWindowFixture {
  protected:
-  static void SetUpTestSuite() { SetUpEnvironment("", true); }
+  static void SetUpTestSuite() { SetUpEnvironment(); }
   static void TearDownTestSuite() { TearDownEnvironment(); }
-  void SetUp() override {}  // each test makes its window
-  void TearDown() override {
-    if (form_) PlayerWindowFixture::TearDown();
-  }
-  void MakeWindow() {
-    form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
-    ASSERT_TRUE(form_->ShowMainForm());
-    form_->show();
-  }
+  void SetUp() override { RecordMessages(); }  // each test opens its window
 };
 
 TEST_F(MixerWindowTest, TheVolumeBarGetsTheMasterVolumeOnceConnected_andAnMprisVolumeReachesTheServer) {
   KV_REQUIRE_PULSE();
   auto& server = TPulseTestServer::Instance();
   server.Pactl("set-sink-volume @DEFAULT_SINK@ 50%");
-  previous_ = ui::SetMessageBoxHandler([](const std::string& text, const std::string&) { messages_.push_back(text); });
-  MakeWindow();
+  OpenWindow();
   ASSERT_TRUE(RunUntil([&] { return form_->AudioMixer != nullptr; }));
   EXPECT_NEAR(Options->Volume, 32768, 2);
   EXPECT_EQ(OnScreen->BarValue(1), 32) << "the OSD's bar (0..63) shows the server's master volume";
@@ -62,8 +53,7 @@ TEST_F(MixerWindowTest, AServerThatNeverAnswersHoldsNothingUp) {
   const char* before = std::getenv("PULSE_SERVER");
   const std::string kept = before ? before : "";
   setenv("PULSE_SERVER", ("unix:" + path).c_str(), 1);
-  previous_ = ui::SetMessageBoxHandler([](const std::string& text, const std::string&) { messages_.push_back(text); });
-  MakeWindow();
+  OpenWindow();
   // The window is up while the mixer still waits for its answer.
   EXPECT_EQ(form_->AudioMixer, nullptr);
   ASSERT_TRUE(form_->isVisible());
@@ -76,10 +66,9 @@ TEST_F(MixerWindowTest, AServerThatNeverAnswersHoldsNothingUp) {
   // A window closed while its mixer is still connecting closes (the connection is waited for).
   form_->close();
   form_.reset();
-  MakeWindow();
+  OpenWindow();
   form_->close();
   form_.reset();
-  ui::SetMessageBoxHandler(previous_);
   close(fd);
   if (before) setenv("PULSE_SERVER", kept.c_str(), 1);
   else unsetenv("PULSE_SERVER");
