@@ -215,7 +215,10 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
     });
   }
   if (commandLine_.quitAtEnd) RouteMessagesForScript();
-  // 9. This process shows the window; message boxes open above it.
+  // 9. This process shows the window; message boxes open above it. The OpenGL question (a
+  // helper process, ~100 ms) is asked now, beside the rest of the start: the engine's device
+  // list waits for its answer.
+  prefetch_.AskOpenGl();
   showMainForm_ = true;
   ui::SetMessageBoxOwner(this);
   SetupComponents();
@@ -295,14 +298,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
 
 void TMainForm::CreateMixer() {
   Debug.TextOut("Creating mixer");
-  AudioMixer = std::make_unique<TAudioMixer>();
-  // Change events come on the sound server's event thread: hand them to this thread.
-  QPointer<TMainForm> self(this);
-  AudioMixer->OnControlChange = [self](uint32_t) {
-    QMetaObject::invokeMethod(qApp, [self]() {
-      if (self) self->AudioMixerControlChange();
-    }, Qt::QueuedConnection);
-  };
+  StartMixerConnection();  // mainform_mixer.cpp: the server is reached off this thread
 }
 
 bool TMainForm::ReadMasterVolume() {
@@ -335,6 +331,8 @@ void TMainForm::CreateOSD() {
     Options->Volume = value;
     if (AudioMixer && !AudioMixer->Destinations().empty())
       AudioMixer->SetVolume(0, -1, value * 256, value * 256, -1);
+    else if (!AudioMixer)
+      pendingBarVolume_ = value;  // the mixer is still connecting: it gets this when ready
   };
   bool haveMixer = AudioMixer && !AudioMixer->Destinations().empty();
   OnScreen->SetBarGroupEnabled(1, haveMixer);
@@ -557,6 +555,7 @@ void TMainForm::FormClose() {
   Player.reset();
   kv::OnScreen = nullptr;
   OnScreen.reset();
+  JoinMixerConnection();
   AudioMixer.reset();
   if (Options) {
     QRect bounds = Fullscreen ? WindowBounds : geometry();

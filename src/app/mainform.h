@@ -30,6 +30,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/commandline.h"
@@ -425,6 +426,16 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // thread while the window starts; the first tick's work run as soon as the window shows.
   void FirstTickWork();
   TStartupPrefetch prefetch_;
+  // ---- the mixer's connection (mainform_mixer.cpp) ----
+  // The sound server is reached on mixerThread_ (it may take long or never answer); the
+  // mixer comes to this thread with MixerConnected. Until then AudioMixer is null and the
+  // OSD's volume bar is off. The thread touches nothing of the window; it is joined on
+  // close and at destruction (std::jthread).
+  void StartMixerConnection();
+  void MixerConnected(std::unique_ptr<TAudioMixer> mixer);
+  void JoinMixerConnection();
+  int pendingBarVolume_ = -1;  // a volume set (MPRIS) before the mixer was ready; -1: none
+  std::jthread mixerThread_;
 };
 
 }  // namespace kv

@@ -11,8 +11,18 @@
 namespace kv {
 
 TStartupPrefetch::~TStartupPrefetch() {
+  if (glThread_.joinable()) glThread_.join();
   if (thread_.joinable()) thread_.join();
   for (void* handle : modules_) dlclose(handle);
+}
+
+void TStartupPrefetch::AskOpenGl() {
+  if (glThread_.joinable()) return;
+  try {
+    glThread_ = std::thread([] { render::OpenGlAvailable(); });
+  } catch (const std::system_error&) {
+    // No thread: the module thread or the device list asks it.
+  }
 }
 
 void TStartupPrefetch::Start(const std::string& programDir) {
@@ -32,7 +42,7 @@ void TStartupPrefetch::Start(const std::string& programDir) {
       // The same flags as the registry's load: one mapping, shared.
       for (const std::string& n : names)
         if (void* handle = dlopen((folder + "/" + n).c_str(), RTLD_NOW | RTLD_LOCAL)) modules_.push_back(handle);
-      render::OpenGlAvailable();
+      if (!glThread_.joinable()) render::OpenGlAvailable();  // (asked here when AskOpenGl could not)
     });
   } catch (const std::system_error&) {
     // No thread: everything is done where it is needed, as without the prefetch.

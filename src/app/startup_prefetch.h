@@ -7,7 +7,7 @@
 // here (the answer is kept for the process; the device list asks it when the engine is made).
 // Without it the same work happens at the same places, only on the user-interface thread.
 //
-// Owned by the main window; the destructor waits for the thread and gives the modules' extra
+// Owned by the main window; the destructor waits for the threads and gives the modules' extra
 // references back (the registry keeps its own). Start is called once, from one thread.
 #pragma once
 
@@ -25,9 +25,13 @@ class TStartupPrefetch {
   TStartupPrefetch& operator=(const TStartupPrefetch&) = delete;
 
   void Start(const std::string& programDir);
+  // Asks the OpenGL question on a thread of its own, at once (a helper process answers it,
+  // loading no library here). Start no longer asks it once this ran. Called once, early.
+  void AskOpenGl();
 
  private:
   std::thread thread_;
+  std::thread glThread_;
   std::vector<void*> modules_;  // written by thread_ only, read after it is joined
 };
 

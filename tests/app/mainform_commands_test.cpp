@@ -98,7 +98,9 @@ TEST_F(MainFormCommands, AnMprisSeekBackReschedulesTheSubtitles) {
   EXPECT_LE(form_->Player->GetPosition(), 500);
   EXPECT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText.empty(); }, 1000))
       << "the strip still shows the entry of the old position";
-  ASSERT_TRUE(QMetaObject::invokeMethod(mpris, "Seek", Q_ARG(qlonglong, 1200000)));
+  // To 1.7 s: a key-frame seek, so it lands on the key frame at 1.44 s (one every 12 pictures),
+  // inside the entry (1-2 s).
+  ASSERT_TRUE(QMetaObject::invokeMethod(mpris, "Seek", Q_ARG(qlonglong, 1500000)));
   EXPECT_TRUE(RunUntil([&] { return form_->Subtitles->SubtitleText == "Hello"; }, 1000))
       << "a forward MPRIS seek into an entry shows it";
 }
@@ -169,8 +171,8 @@ TEST_F(MainFormCommands, APlacementOutsideEveryScreenComesBackInside) {
 }
 
 // The frame the grabber last passed on to the renderer, read back from its grey level (the
-// clip below draws frame N at luma 20 + 3N); -1 when no picture has passed.
-int FrameOnScreen(TCOMPlay* player) {
+// clips below draw frame N at luma 20 + step * N); -1 when no picture has passed.
+int FrameOnScreen(TCOMPlay* player, int step = 3) {
   ComPtr<IFrameGrabber> grabber;
   if (!player->FrameGrabber || FAILED(player->FrameGrabber->QueryInterface(IID_IFrameGrabber, grabber.PutVoid())))
     return -1;
@@ -180,7 +182,7 @@ int FrameOnScreen(TCOMPlay* player) {
   const int red = pixels[(static_cast<size_t>(height / 2) * width + width / 2) * 3 + 2];
   grabber->FreeFrame(pixels, size);
   const double luma = 16 + red * 219.0 / 255;  // limited-range grey back from full-range RGB
-  return static_cast<int>(std::lround((luma - 20) / 3));
+  return static_cast<int>(std::lround((luma - 20) / step));
 }
 
 TEST_F(MainFormCommands, AnMprisSetPositionShowsTheFrameAtTheTarget_pausedAndPlaying) {
@@ -222,6 +224,60 @@ TEST_F(MainFormCommands, AnMprisSetPositionShowsTheFrameAtTheTarget_pausedAndPla
     return f >= 10 && f <= 14;
   }, 10000));
   EXPECT_GE(lowest, 10) << "a frame from before the target was shown";
+  EXPECT_TRUE(messages_.empty());
+}
+
+// The seek keys and MPRIS Seek go to a key frame: the picture is the key frame at once, and
+// the position reads its time (picture and position agree). A step forward whose key frame
+// before the target is not past the current position takes the next key frame instead.
+TEST_F(MainFormCommands, KeyFrameSeeksShowTheKeyFrameAndReadItsTime_andAStepForwardAlwaysMoves) {
+  // 24 s at 4 frames/s, a key frame every 8 s (frames 0, 32, 64), B-frames, lossless.
+  const std::string clip = (root_ / "media/keys.mp4").string();
+  const std::string make = "ffmpeg -loglevel error -y -f lavfi -i \"nullsrc=s=160x120:r=4:d=24,"
+                           "geq=lum='20+2*N':cb=128:cr=128\" -c:v libx264 -qp 0 -g 32 -keyint_min 32 "
+                           "-sc_threshold 0 -bf 2 -pix_fmt yuv420p '" + clip + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  form_->OpenFile(clip);
+  ASSERT_TRUE(form_->PlayCurrent());
+  TCOMPlay* player = form_->Player.get();
+  const auto frame = [&] { return FrameOnScreen(player, 2); };
+  ASSERT_TRUE(RunUntil([&] { return frame() >= 0; }));
+  form_->MMPauseClick();
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get(), 5000));
+  auto* mpris = form_->findChild<MprisPlayerAdaptor*>();
+  ASSERT_NE(mpris, nullptr);
+  ASSERT_TRUE(QMetaObject::invokeMethod(mpris, "SetPosition",
+                                        Q_ARG(QDBusObjectPath, QDBusObjectPath("/org/kavello/track/current")),
+                                        Q_ARG(qlonglong, 1000000)));
+  ASSERT_TRUE(RunUntil([&] { return frame() == 4; }, 10000)) << "shows " << frame();
+  const auto landsOn = [&](int key) {
+    return RunUntil([&] { return frame() == key; }, 10000) && player->GetPosition() == key * 250;
+  };
+  // Paused, "Forward 10 sec" (Ins) from 1 s: the key frame at 8 s, before the target 11 s.
+  QTest::keyClick(form_.get(), Qt::Key_Insert);
+  EXPECT_TRUE(landsOn(32)) << "shows " << frame() << " at " << player->GetPosition() << " ms";
+  QTest::keyClick(form_.get(), Qt::Key_Insert);  // 18 s: the key frame at 16 s
+  EXPECT_TRUE(landsOn(64)) << "shows " << frame() << " at " << player->GetPosition() << " ms";
+  QTest::keyClick(form_.get(), Qt::Key_Delete);  // "Back 10 sec" to 6 s: the key frame at 0
+  EXPECT_TRUE(landsOn(0)) << "shows " << frame() << " at " << player->GetPosition() << " ms";
+  // 3 s forward from 0: the key frame before the target is where we stand; the next one serves.
+  ASSERT_TRUE(QMetaObject::invokeMethod(mpris, "Seek", Q_ARG(qlonglong, 3000000)));
+  EXPECT_TRUE(landsOn(32)) << "shows " << frame() << " at " << player->GetPosition() << " ms";
+  // Playing, back 5 s from 8-9 s: the key frame at 0 comes first, no frame on the way to 3 s.
+  form_->MMPauseClick();
+  ASSERT_EQ(player->State, psRunning);
+  ASSERT_TRUE(RunUntil([&] { return frame() >= 33; }));
+  ASSERT_TRUE(QMetaObject::invokeMethod(mpris, "Seek", Q_ARG(qlonglong, -5000000)));
+  const int32_t position = player->GetPosition();
+  EXPECT_LT(position, 500) << "the position reads the target, not the key frame";
+  int first = -1;
+  EXPECT_TRUE(RunUntil([&] {
+    const int f = frame();
+    if (first < 0 && f >= 0 && f < 32) first = f;
+    return first >= 0;
+  }, 10000));
+  EXPECT_LE(first, 1) << "the first picture after the seek is not its key frame";
   EXPECT_TRUE(messages_.empty());
 }
 

@@ -168,7 +168,7 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   // On a loaded machine the picture paused from playing may lag the clock's position; a
   // paused seek to that position shows the picture that belongs to it (and which the frame
   // grabber holds), so that the rerendered one can be compared exactly.
-  e->SetPosition(position);
+  e->SetPositionExact(position);
   Presented(*e);
   const std::string before = log_ + ".before.bmp", after = log_ + ".after.bmp", later = log_ + ".later.bmp";
   ASSERT_TRUE(e->GrabFrame(before));
@@ -189,11 +189,12 @@ TEST_F(RerenderTest, WhilePaused_showsTheSameFrameAgain) {
   settings->SaveValues();
 }
 
-// A seek lands on the key frame before its target (every 12th picture of this clip: 0,
-// 0.48, 0.96 s...); while paused, the picture shown must still be the one at the target.
-// Two targets one picture apart in the same group show two pictures, the same target twice
-// the same picture (the frame grabber holds what the paused renderer shows).
-TEST_F(RerenderTest, PausedSeek_showsThePictureAtTheTarget_notItsKeyFrame_throughAPlugin) {
+// The reader starts at the key frame before a target (every 12th picture of this clip: 0,
+// 0.48, 0.96 s...). An exact paused seek shows the picture at the target: two targets one
+// picture apart in the same group show two pictures, the same target twice the same picture
+// (the frame grabber holds what the paused renderer shows). A key-frame seek shows its key
+// frame and reads its time: picture and position agree.
+TEST_F(RerenderTest, PausedSeek_exactShowsThePictureAtTheTarget_keyFrameShowsAndReadsItsKeyFrame_throughAPlugin) {
   KV_REQUIRE_PULSE();
   auto e = Open();
   e->RerenderVideo(Chain({{"Kavello Sharpen", "Kavello Sharpen"}}));  // a picture of its own, no memory
@@ -201,20 +202,27 @@ TEST_F(RerenderTest, PausedSeek_showsThePictureAtTheTarget_notItsKeyFrame_throug
   ASSERT_TRUE(PlaysPast(*e, 200));
   ASSERT_TRUE(e->Pause());
   const std::string a = log_ + ".a.bmp", b = log_ + ".b.bmp", again = log_ + ".again.bmp";
-  auto seekAndGrab = [&](int32_t ms, const std::string& path) {
-    e->SetPosition(ms);
+  const std::string key = log_ + ".key.bmp", keyExact = log_ + ".keyexact.bmp";
+  auto seekAndGrab = [&](int32_t ms, bool exact, int32_t expected, const std::string& path) {
+    if (exact) e->SetPositionExact(ms);
+    else e->SetPosition(ms);
     Presented(*e);  // waits for the pause to complete
     EXPECT_EQ(e->State, psPaused);
-    EXPECT_NEAR(e->GetPosition(), ms, 1);
+    EXPECT_NEAR(e->GetPosition(), expected, 1);
     return e->GrabFrame(path);
   };
-  ASSERT_TRUE(seekAndGrab(1100, a));
-  ASSERT_TRUE(seekAndGrab(1140, b));
-  ASSERT_TRUE(seekAndGrab(1100, again));
+  ASSERT_TRUE(seekAndGrab(1100, true, 1100, a));
+  ASSERT_TRUE(seekAndGrab(1140, true, 1140, b));
+  ASSERT_TRUE(seekAndGrab(1100, true, 1100, again));
+  ASSERT_TRUE(seekAndGrab(1100, false, 960, key));
+  ASSERT_TRUE(seekAndGrab(960, true, 960, keyExact));
   const double neighbours = Difference(a, b), same = Difference(a, again);
   EXPECT_GT(neighbours, 1.0) << "1.10 s and 1.14 s showed the same picture (their key frame?)";
   EXPECT_LT(same, neighbours / 4) << "1.10 s twice: " << same << ", 1.10 vs 1.14 s: " << neighbours;
-  for (const auto& f : {a, b, again}) std::remove(f.c_str());
+  const double keyFrame = Difference(key, keyExact), keyVsTarget = Difference(key, a);
+  EXPECT_LT(keyFrame, keyVsTarget / 4) << "key-frame seek to 1.10 s vs 0.96 s: " << keyFrame << ", vs 1.10 s: "
+                                       << keyVsTarget;
+  for (const auto& f : {a, b, again, key, keyExact}) std::remove(f.c_str());
 }
 
 TEST_F(RerenderTest, MissingPlugin_isReportedAndSkipped_incompatibleOneIsLeftOut_playbackGoesOn) {

@@ -69,6 +69,7 @@ TDemuxFilter::~TDemuxFilter() {
 
 HRESULT TDemuxFilter::NonDelegatingQueryInterface(const IID& iid, void** out) {
   if (iid == IMediaSeeking::kIid) return GetInterface(static_cast<IMediaSeeking*>(this), out);
+  if (iid == ISeekOrigin::kIid) return GetInterface(static_cast<ISeekOrigin*>(this), out);
   if (iid == IFileSourceFilter::kIid && family_.isSource) return GetInterface(static_cast<IFileSourceFilter*>(this), out);
   if (iid == ISpecifyPropertyPages::kIid) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), out);
   if (iid == IDemuxInfo::kIid) return GetInterface(static_cast<IDemuxInfo*>(this), out);
@@ -210,7 +211,7 @@ HRESULT TDemuxFilter::Pause() {
   const bool fromStopped = state() == State_Stopped;
   const HRESULT hr = TBaseFilter::Pause();  // output pins start their threads
   if (FAILED(hr) || !fromStopped || !reader_.IsOpen()) return hr;
-  StartReaderLocked(SeekStart(), SeekStop(), SeekRate(), true);
+  StartReaderLocked(SeekStart(), SeekStop(), SeekRate(), true, false);
   return hr;
 }
 
@@ -227,20 +228,33 @@ HRESULT TDemuxFilter::OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double r
   exactSeek_ = !keyFrame;
   if (!reader_.IsOpen()) return S_OK;
   if (state() == State_Stopped) {
-    // The next Pause starts from SeekStart(); nothing streams now.
+    // The next Pause starts from SeekStart(); nothing streams now. A key-frame seek settles
+    // its key frame now, so that the position the graph reads back is where Pause starts.
     atStart_ = atStart_ && start == 0;
+    if (keyFrame && start > 0) {
+      const int video = FirstVideoStream();
+      if (video >= 0) {
+        const REFERENCE_TIME key = SeekLocked(start, video, true);
+        if (key != AV_NOPTS_VALUE) MoveSeekStart(std::max<REFERENCE_TIME>(0, key));
+      }
+    }
     return S_OK;
   }
   stopReader_.store(true);
-  const auto pins = ConnectedOutputs();
-  for (auto* pin : pins) pin->FlushAndStop();  // downstream flushes, the reader is released
+  for (auto* pin : ConnectedOutputs()) pin->FlushAndStop();  // downstream flushes, the reader is released
   StopReaderLocked();
-  for (auto* pin : pins) pin->RestartAfterFlush(start, stop, rate);
-  StartReaderLocked(start, stop, rate, false);
+  StartReaderLocked(start, stop, rate, false, true);
   return S_OK;
 }
 
-void TDemuxFilter::StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool queueSegment) {
+int TDemuxFilter::FirstVideoStream() const {
+  for (auto* pin : ConnectedOutputs())
+    if (pin->IsVideo()) return pin->StreamIndex();
+  return -1;
+}
+
+void TDemuxFilter::StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool queueSegment,
+                                     bool restartPins) {
   // A stop at the end of the file is no stop: streams run until the container ends.
   int64_t duration = 0;
   GetDuration(&duration);
@@ -266,13 +280,21 @@ void TDemuxFilter::StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, 
       ctx->streams[i]->discard = pinForStream_[i] ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
   }
   REFERENCE_TIME keyTime = AV_NOPTS_VALUE;
-  if (!fromBeginning) keyTime = SeekLocked(start, video);
+  if (!fromBeginning) keyTime = SeekLocked(start, video, !exactSeek_);
   atStart_ = false;
+  // A key-frame seek plays from its key frame: the segment (and so the position, the sound
+  // and the subtitles) begins where the picture does. An exact one begins at the target.
+  REFERENCE_TIME segStart = start;
+  if (!exactSeek_ && !fromBeginning && video >= 0 && keyTime != AV_NOPTS_VALUE) {
+    segStart = std::max<REFERENCE_TIME>(0, keyTime);
+    if (segStart != start) MoveSeekStart(segStart);
+  }
   for (auto* pin : ConnectedOutputs()) {
+    if (restartPins) pin->RestartAfterFlush(segStart, stop, rate);
     // Other streams begin with the picture: what ends before its key frame is not needed.
     const REFERENCE_TIME dropBefore = pin->IsVideo() ? AV_NOPTS_VALUE : keyTime;
-    pin->BeginSegment(start, segmentStop, exactSeek_ && !fromBeginning, dropBefore);
-    if (queueSegment) pin->QueueNewSegment(start, stop, rate);
+    pin->BeginSegment(segStart, segmentStop, exactSeek_ && !fromBeginning, dropBefore);
+    if (queueSegment) pin->QueueNewSegment(segStart, stop, rate);
   }
   stopReader_.store(false);
   try {
@@ -284,7 +306,35 @@ void TDemuxFilter::StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, 
   }
 }
 
-REFERENCE_TIME TDemuxFilter::SeekLocked(REFERENCE_TIME target, int videoStream) {
+REFERENCE_TIME TDemuxFilter::SeekLocked(REFERENCE_TIME target, int videoStream, bool keyFrame) {
+  const REFERENCE_TIME key = KeyFrameAtOrBeforeLocked(target, videoStream);
+  // A step forward must move: when the key frame before the target is not past where
+  // playback stands, the first key frame after the target serves instead.
+  const REFERENCE_TIME origin = SeekOrigin();
+  if (!keyFrame || videoStream < 0 || key == AV_NOPTS_VALUE || origin < 0 || target <= origin || key > origin)
+    return key;
+  const REFERENCE_TIME after = KeyFrameAfterLocked(target, videoStream);
+  if (after == AV_NOPTS_VALUE || !reader_.SeekTo(after, videoStream)) {
+    KeyFrameAtOrBeforeLocked(target, videoStream);  // none after it: back to the one before
+    return key;
+  }
+  return after;
+}
+
+REFERENCE_TIME TDemuxFilter::KeyFrameAfterLocked(REFERENCE_TIME target, int videoStream) {
+  if (!reader_.SeekTo(target, videoStream)) return AV_NOPTS_VALUE;
+  auto packet = ffmpeg::MakePacket();
+  for (int n = 0; packet && n < kMaxProbePackets; ++n) {
+    if (reader_.ReadPacket(packet.get()) < 0) break;
+    if (packet->stream_index != videoStream || !(packet->flags & AV_PKT_FLAG_KEY)) continue;
+    const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    const REFERENCE_TIME time = reader_.ToGraphTime(videoStream, ts);
+    if (time != AV_NOPTS_VALUE && time > target) return time;
+  }
+  return AV_NOPTS_VALUE;
+}
+
+REFERENCE_TIME TDemuxFilter::KeyFrameAtOrBeforeLocked(REFERENCE_TIME target, int videoStream) {
   if (videoStream < 0) {
     if (!reader_.SeekTo(target)) Log(std::string(family_.friendlyName) + ": cannot seek to " + std::to_string(target / 10000) + " ms");
     return target;

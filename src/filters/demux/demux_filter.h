@@ -71,7 +71,16 @@ class TDemuxFilter final : public TBaseFilter,
   HRESULT Stop() override;
   HRESULT Pause() override;
 
-  // TSourceSeeking: one seek for all streams, key frame at or before `start`.
+  // TSourceSeeking: one seek for all streams. The reader starts at a key frame of the
+  // picture. An exact seek begins its segment at `start` (pictures before it are decoded,
+  // not shown). A key-frame seek begins its segment at the key frame, so the position reads
+  // the key frame's time and the sound starts there too; which key frame:
+  //   - the one at or before `start`;
+  //   - except for a seek forward (`start` after the origin the graph gave, ISeekOrigin)
+  //     whose key frame at or before `start` is not after the origin: then the first key
+  //     frame after `start`, if there is one (a step forward in a clip with long key-frame
+  //     intervals would otherwise never move).
+  // Without a picture stream the segment begins at `start` whatever the flag.
   HRESULT OnSeek(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool keyFrame) override;
 
   // IFileSourceFilter (the self-demultiplexing source only; E_NOINTERFACE otherwise).
@@ -90,11 +99,22 @@ class TDemuxFilter final : public TBaseFilter,
   HRESULT GetDemuxInfo(TDemuxInfo* info) override;
 
  private:
-  void StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool queueSegment);
+  // Positions the reader for `start` (see OnSeek), begins the pins' segments and starts the
+  // reader thread; `restartPins`: after a flush, the pins restart with the new segment.
+  void StartReaderLocked(REFERENCE_TIME start, REFERENCE_TIME stop, double rate, bool queueSegment,
+                         bool restartPins);
   void StopReaderLocked();
+  // Moves the reader to the key frame a seek to `target` starts from (see OnSeek; `keyFrame`
+  // applies the forward rule) and returns its time (`target` without video).
+  REFERENCE_TIME SeekLocked(REFERENCE_TIME target, int videoStream, bool keyFrame);
   // Moves the reader so that `videoStream` (or, without video, every stream) starts at a
   // key frame at or before `target`; returns that key frame's time (target without video).
-  REFERENCE_TIME SeekLocked(REFERENCE_TIME target, int videoStream);
+  REFERENCE_TIME KeyFrameAtOrBeforeLocked(REFERENCE_TIME target, int videoStream);
+  // The time of the first key frame of `videoStream` after `target` (AV_NOPTS_VALUE: none);
+  // leaves the reader anywhere.
+  REFERENCE_TIME KeyFrameAfterLocked(REFERENCE_TIME target, int videoStream);
+  // The first connected picture stream, -1 without.
+  int FirstVideoStream() const;
   // Reads ahead to the first key frame of `stream`; its graph time or AV_NOPTS_VALUE.
   REFERENCE_TIME FirstKeyFrameTime(int stream);
   void ReaderMain();

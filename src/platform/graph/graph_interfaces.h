@@ -156,6 +156,15 @@ struct IMediaSeeking : IUnknown {
   virtual HRESULT GetPreroll(int64_t* preroll) = 0;
 };
 
+// Ours, beside IMediaSeeking: the graph tells a seek target where playback stands just before
+// it seeks it, so that a key-frame seek forward can choose a key frame past that position
+// (see TDemuxFilter). Targets without it pick the key frame at or before the target.
+struct ISeekOrigin : IUnknown {
+  static constexpr IID kIid = GuidLiteral("{ED43A988-E5AD-44CB-BB96-A073BFAACC35}");
+  // `current`: the media time on screen now; applies to the next SetPositions only.
+  virtual HRESULT SetSeekOrigin(REFERENCE_TIME current) = 0;
+};
+
 struct IBasicAudio : IUnknown {
   static constexpr IID kIid = GuidLiteral("{56A868B3-0AD4-11CE-B03A-0020AF0BA770}");
   // Volume in hundredths of a decibel: 0 full, -10000 silent.

@@ -62,6 +62,12 @@ REFERENCE_TIME TFilterGraph::CurrentPositionLocked() {
 HRESULT TFilterGraph::SeekLocked(REFERENCE_TIME start, uint32_t flags, int64_t* stop, uint32_t stopFlags) {
   auto targets = SeekTargetsLocked();
   if (targets.empty()) return E_NOTIMPL;
+  if (flags & AM_SEEKING_SeekToKeyFrame) {
+    // Which key frame suits depends on where playback stands (a step forward must move).
+    const REFERENCE_TIME origin = CurrentPositionLocked();
+    for (auto& t : targets)
+      if (auto o = t.Query<ISeekOrigin>()) o->SetSeekOrigin(origin);
+  }
   bool wasRunning = state_ == State_Running;
   if (wasRunning) PauseLocked();  // renderers keep what they hold until the flush
   events_.DiscardCompletion();

@@ -224,6 +224,20 @@ REFERENCE_TIME TSourceSeeking::SeekStop() {
   std::lock_guard lock(seekMutex_);
   return stop_;
 }
+void TSourceSeeking::MoveSeekStart(REFERENCE_TIME start) {
+  std::lock_guard lock(seekMutex_);
+  start_ = start;
+  stop_ = std::max(stop_, start);
+}
+REFERENCE_TIME TSourceSeeking::SeekOrigin() {
+  std::lock_guard lock(seekMutex_);
+  return origin_;
+}
+HRESULT TSourceSeeking::SetSeekOrigin(REFERENCE_TIME current) {
+  std::lock_guard lock(seekMutex_);
+  origin_ = current;
+  return S_OK;
+}
 double TSourceSeeking::SeekRate() {
   std::lock_guard lock(seekMutex_);
   return rate_;
@@ -305,7 +319,10 @@ HRESULT TSourceSeeking::SetPositions(int64_t* current, uint32_t currentFlags, in
     stop_ = end;
   }
   if ((currentFlags & AM_SEEKING_PositioningBitsMask) == AM_SEEKING_NoPositioning) return S_OK;
-  return OnSeek(start, end, rate, (currentFlags & AM_SEEKING_SeekToKeyFrame) != 0);
+  const HRESULT hr = OnSeek(start, end, rate, (currentFlags & AM_SEEKING_SeekToKeyFrame) != 0);
+  std::lock_guard lock(seekMutex_);
+  origin_ = -1;  // the origin served this seek only
+  return hr;
 }
 HRESULT TSourceSeeking::GetPositions(int64_t* current, int64_t* stop) {
   std::lock_guard lock(seekMutex_);

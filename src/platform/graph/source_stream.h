@@ -110,7 +110,7 @@ class TSourceStream : public TBaseOutputPin {
 // IMediaSeeking for a source filter in media time. The filter derives from it, routes
 // QueryInterface(IMediaSeeking) to it and implements OnSeek; the graph manager calls
 // SetPositions/SetRate on the user-interface thread.
-class TSourceSeeking : public IMediaSeeking {
+class TSourceSeeking : public IMediaSeeking, public ISeekOrigin {
  public:
   explicit TSourceSeeking(REFERENCE_TIME duration = 0);
 
@@ -123,6 +123,13 @@ class TSourceSeeking : public IMediaSeeking {
   REFERENCE_TIME SeekStart();
   REFERENCE_TIME SeekStop();
   double SeekRate();
+  // OnSeek moved the start (to a key frame): GetPositions reports `start` from now on.
+  void MoveSeekStart(REFERENCE_TIME start);
+  // Where playback stood when the graph asked for this seek; -1 when nobody said.
+  REFERENCE_TIME SeekOrigin();
+
+  // ISeekOrigin.
+  HRESULT SetSeekOrigin(REFERENCE_TIME current) override;
 
   HRESULT GetCapabilities(uint32_t* caps) override;
   HRESULT CheckCapabilities(uint32_t* caps) override;
@@ -144,8 +151,9 @@ class TSourceSeeking : public IMediaSeeking {
   HRESULT GetPreroll(int64_t* preroll) override;
 
  private:
-  std::mutex seekMutex_;  // guards the four positions below
+  std::mutex seekMutex_;  // guards the five positions below
   REFERENCE_TIME duration_;
+  REFERENCE_TIME origin_ = -1;
   REFERENCE_TIME start_ = 0;
   REFERENCE_TIME stop_;
   double rate_ = 1.0;
