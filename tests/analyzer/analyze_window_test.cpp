@@ -4,9 +4,6 @@
 // `kavello --analyze` byte for byte; a batch of two files saves both tables by itself, also
 // when a stream error stops the first; a click in the chart ends the analysis. Skipped
 // without Xvfb.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +17,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include "lib/xvfb_server.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -40,42 +39,6 @@ namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Xvfb started with -displayfd; it writes its display number once it accepts clients.
-struct TXvfb {
-  pid_t Pid = -1;
-  bool Start() {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    Pid = fork();
-    if (Pid == 0) {
-      close(fds[0]);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    // Read up to the line end: Xvfb dies when its second write finds the pipe closed.
-    char buffer[32] = {};
-    size_t n = 0;
-    while (n < sizeof buffer - 1 && (n == 0 || buffer[n - 1] != '\n')) {
-      ssize_t got = read(fds[0], buffer + n, sizeof buffer - 1 - n);
-      if (got <= 0) break;
-      n += static_cast<size_t>(got);
-    }
-    close(fds[0]);
-    if (n == 0 || buffer[n - 1] != '\n') return false;
-    setenv("DISPLAY", (":" + std::string(buffer, strcspn(buffer, "\n"))).c_str(), 1);
-    return true;
-  }
-  ~TXvfb() {
-    if (Pid > 0) {
-      kill(Pid, SIGTERM);
-      waitpid(Pid, nullptr, 0);
-    }
-  }
-};
 
 std::string ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -109,8 +72,8 @@ class AnalyzeWindowTest : public ::testing::Test {
     ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=176x144:rate=25 -t 4 "
                            "-c:v mpeg4 '" + (m / "broken.avi").string() + "'").c_str()), 0);
     SetProgramDirectoryForTesting(KAVELLO_PROGRAM_DIR);
-    static TXvfb xvfb;
-    if (!xvfb.Start()) return;
+    static kv::test::TXvfb xvfb;
+    if (!xvfb.Start("1280x800x24")) return;
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     static int argc = 1;
     static char arg0[] = "analyzer_window_tests";

@@ -42,36 +42,49 @@ class MainWindowHarness : public ::testing::Test {
     setenv("HOME", root_.c_str(), 1);
     setenv("PULSE_SERVER", "unix:/nonexistent", 1);  // no sound here: picture only
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    WriteSettings({}, registry);
+  }
+  // user.reg afresh: the program's key with the settings of a past first start, then
+  // `values` (lines under that key) and `keyBlocks` (whole key blocks); "\r\n" line ends.
+  static void WriteSettings(const std::string& values, const std::string& keyBlocks = {}) {
     std::ofstream(root_ / "config/kavello/user.reg")
         << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
         << "\"Version\"=\"2.3.0.0\"\r\n\"MultipleInst\"=dword:00000001\r\n"
-        << (registry.empty() ? "" : "\r\n") << registry;
+        << values << (keyBlocks.empty() ? "" : "\r\n") << keyBlocks;
   }
   static void StartApplication() {
     SetProgramDirectoryForTesting(KAVELLO_PROGRAM_DIR);
     static int argc = 1;
     static char arg0[] = "mainform_test";
     static char* argv[] = {arg0, nullptr};
-    app_ = new QApplication(argc, argv);
+    if (!QApplication::instance()) app_ = new QApplication(argc, argv);
   }
   static void TearDownTestSuite() {
     std::error_code ec;
     fs::remove_all(root_, ec);
   }
 
+  // Each test gets a fresh window; a suite that opens it itself (after choosing settings or
+  // a program folder) overrides SetUp with RecordMessages alone and calls OpenWindow.
   void SetUp() override {
+    RecordMessages();
+    OpenWindow();
+  }
+  void TearDown() override {
+    if (form_) form_->close();
+    form_.reset();
+    ui::SetMessageBoxHandler(previous_);
+  }
+  void RecordMessages() {
     messages_.clear();
     previous_ = ui::SetMessageBoxHandler(
         [](const std::string& text, const std::string&) { messages_.push_back(text); });
+  }
+  void OpenWindow() {
     form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
     ASSERT_TRUE(form_->ShowMainForm());
     form_->show();
     QApplication::processEvents();
-  }
-  void TearDown() override {
-    form_->close();
-    form_.reset();
-    ui::SetMessageBoxHandler(previous_);
   }
 
   std::string Media(const char* name) { return (root_ / "media" / name).string(); }
@@ -79,7 +92,7 @@ class MainWindowHarness : public ::testing::Test {
   // Runs the event loop until `done` holds or the limit passes (the clock of the clip, not
   // of the machine, decides when playback ends; the limit only guards against a hang).
   template <class F>
-  bool RunUntil(F done, int limitMs = 20000) {
+  static bool RunUntil(F done, int limitMs = 30000) {
     QElapsedTimer t;
     t.start();
     while (!done() && t.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);

@@ -19,7 +19,7 @@ namespace {
 class MenusTest : public PlayerWindowFixture {
  protected:
   static void SetUpTestSuite() {
-    SetUpEnvironment("", true);
+    SetUpEnvironment();
     // Two audio streams (440 Hz and 880 Hz) and, beside the film, an external ".mp3".
     MakeMedia("film.mkv",
               "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 "
@@ -189,8 +189,11 @@ TEST_F(MenusTest, OpeningThePopup_takesTheFocusFromTheControlPanel) {
   EXPECT_FALSE(form_->PanelHasFocus);
   form_->MainMenu->hide();
   // Menu images: every command of the playback submenu has one.
-  for (QAction* a : Sub("MMPlayback")->actions())
-    if (!a->isSeparator() && !a->objectName().startsWith("MMRate")) EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
+  for (QAction* a : Sub("MMPlayback")->actions()) {
+    if (!a->isSeparator() && !a->objectName().startsWith("MMRate")) {
+      EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
+    }
+  }
 }
 
 }  // namespace

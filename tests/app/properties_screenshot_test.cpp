@@ -47,7 +47,7 @@ void Shoot(const QString& name, QWidget* window) {
 class PropertiesScreenshotTest : public PlayerWindowFixture {
  protected:
   static void SetUpTestSuite() {
-    SetUpEnvironment("", true);
+    SetUpEnvironment();
     MakeMedia("hd.mp4",
               "-f lavfi -i testsrc2=size=1920x1080:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 10 "
               "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -b:a 128k -ac 2");

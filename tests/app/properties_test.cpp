@@ -66,7 +66,7 @@ QDialog* VisibleDialog(const char* objectName) {
 class PropertiesTest : public PlayerWindowFixture {
  protected:
   static void SetUpTestSuite() {
-    SetUpEnvironment("", true);
+    SetUpEnvironment();
     // A 1080p H.264 + AAC film, and a film with a second audio stream that stays unconnected.
     MakeMedia("hd.mp4",
               "-f lavfi -i testsrc2=size=1920x1080:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 8 "

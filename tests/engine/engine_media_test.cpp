@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "engine/contrl.h"
+#include "lib/engine_events.h"
 #include "filters/builtin/builtin_filters.h"
 #include "filters/demux/container_families.h"
 #include "filters/grabber/frame_grabber.h"
@@ -61,29 +62,13 @@ class EngineMediaTest : public ::testing::Test {
     e->NullRenderers = true;
     e->ImageAnalysisWanted = true;
     e->UseClock = false;
-    e->GraphNotify = [this] {
-      std::lock_guard lock(mutex_);
-      ++notifications_;
-      cv_.notify_all();
-    };
+    events_.Attach(*e);
     return e;
   }
-  // Runs until the engine reports the end of the stream (false after a 60 s guard).
-  bool RunToEnd(TCOMPlay& e) {
-    e.Play();
-    for (;;) {
-      std::unique_lock lock(mutex_);
-      if (!cv_.wait_for(lock, std::chrono::seconds(60), [this] { return notifications_ > 0; })) return false;
-      notifications_ = 0;
-      lock.unlock();
-      if (e.HandleGraphEvents()) return true;
-    }
-  }
+  bool RunToEnd(TCOMPlay& e) { return events_.RunToEnd(e); }
 
   std::vector<std::string> boxes;
-  std::mutex mutex_;  // guards notifications_
-  std::condition_variable cv_;
-  int notifications_ = 0;
+  test::TEngineEvents events_;
 };
 
 TEST_F(EngineMediaTest, namesSizesAndRatesPerContainer) {
@@ -184,11 +169,7 @@ TEST_F(EngineMediaTest, damagedFilesOpenAndEndOrFailCleanly) {
       e->Play();
       bool ended = false;
       while (!ended) {
-        {
-          std::unique_lock lock(mutex_);
-          ASSERT_TRUE(cv_.wait_for(lock, std::chrono::seconds(60), [this] { return notifications_ > 0; })) << file;
-          notifications_ = 0;
-        }
+        ASSERT_TRUE(events_.Wait()) << file;
         int32_t code;
         intptr_t p1, p2;
         while (e->MediaEvent->GetEvent(&code, &p1, &p2, 0) == S_OK) {

@@ -12,6 +12,7 @@
 #include "../audio/pulse_test_server.h"
 #include "debugsup/debugsup.h"
 #include "engine/contrl.h"
+#include "lib/engine_events.h"
 #include "filters/builtin/builtin_filters.h"
 #include "platform/graph/filter_graph.h"
 #include "platform/ui/messagebox.h"
@@ -43,23 +44,10 @@ class EnginePlaybackTest : public ::testing::Test {
   std::unique_ptr<TCOMPlay> PlayerEngine() {
     auto e = std::make_unique<TCOMPlay>(nullptr, KAVELLO_PROGRAM_DIR);
     e->UseClock = true;
-    e->GraphNotify = [this] {
-      std::lock_guard lock(mutex_);
-      ++notifications_;
-      cv_.notify_all();
-    };
+    events_.Attach(*e);
     return e;
   }
-  bool RunToEnd(TCOMPlay& e) {
-    e.Play();
-    for (;;) {
-      std::unique_lock lock(mutex_);
-      if (!cv_.wait_for(lock, std::chrono::seconds(60), [this] { return notifications_ > 0; })) return false;
-      notifications_ = 0;
-      lock.unlock();
-      if (e.HandleGraphEvents()) return true;
-    }
-  }
+  bool RunToEnd(TCOMPlay& e) { return events_.RunToEnd(e); }
   std::string Log() {
     std::ifstream in(log);
     std::stringstream s;
@@ -74,9 +62,7 @@ class EnginePlaybackTest : public ::testing::Test {
 
   std::vector<std::string> boxes;
   std::string log;
-  std::mutex mutex_;  // guards notifications_
-  std::condition_variable cv_;
-  int notifications_ = 0;
+  test::TEngineEvents events_;
 };
 
 TEST_F(EnginePlaybackTest, playsPictureAndSoundToTheEnd) {

@@ -3,7 +3,9 @@
 # (and the user's own session) never meet.
 #
 # Source it after setting `work` (a fresh temporary folder) and call:
-#   kv_start_xvfb [WxHxD]   Xvfb on a free display number; exports DISPLAY
+#   kv_start_xvfb [WxHxD [ARG...]]
+#                           Xvfb on a free display number (ARGs added to its command line,
+#                           e.g. -extension MIT-SHM); exports DISPLAY
 #   kv_start_pulse          PulseAudio with the null sink "kv_test"; exports PULSE_SERVER
 #   kv_player_home [FIRST]  config, data and runtime folders under $work; exports the XDG
 #                           folders, HOME, the X11 platform of Qt and no session bus. Unless
@@ -22,8 +24,10 @@ kv_session_fail() {
 
 kv_start_xvfb() {
   local screen="${1:-1280x720x24}"
+  shift || true
+  rm -f "$work/displayfd"
   exec 3> >(cat > "$work/displayfd")
-  Xvfb -displayfd 3 -noreset -screen 0 "$screen" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 "$screen" -nolisten tcp "$@" >"$work/xvfb.log" 2>&1 &
   kv_session_pids+=($!)
   exec 3>&-
   for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
@@ -63,5 +67,6 @@ kv_stop_session() {
     kill "${kv_session_pids[i]}" 2>/dev/null || true
     wait "${kv_session_pids[i]}" 2>/dev/null || true
   done
+  kv_session_pids=()
   if [ -f "$work/pulse/pulse/pid" ]; then kill "$(cat "$work/pulse/pulse/pid")" 2>/dev/null || true; fi
 }

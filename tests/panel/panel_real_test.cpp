@@ -5,7 +5,6 @@
 #include <QAbstractSlider>
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QSlider>
 #include <QTableWidget>
@@ -16,83 +15,45 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <regex>
 
 #include "about_dialog.h"
-#include "app/mainform.h"
+#include "app/mainform_fixture.h"
 #include "library_versions.h"
-#include "platform/module/program_directory.h"
-#include "platform/ui/messagebox.h"
 #include "pulse_test_server.h"
 #include "settings/optunit.h"
 
 namespace kv {
 namespace {
 
-namespace fs = std::filesystem;
-
-class PanelRealTest : public ::testing::Test {
+class PanelRealTest : public MainWindowHarness {
  protected:
   static void SetUpTestSuite() {
-    char tmpl[] = "/tmp/kavello-realpanel-XXXXXX";
-    root_ = mkdtemp(tmpl);
-    for (const char* d : {"config/kavello", "media", "runtime"}) fs::create_directories(root_ / d);
-    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-    fs::permissions(root_ / "runtime", fs::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    MakeHome("kavello-realpanel");
+    unsetenv("PULSE_SERVER");
     serverUp_ = test::TPulseTestServer::Instance().Start();
     if (!serverUp_) setenv("PULSE_SERVER", "unix:/nonexistent", 1);
-    std::ofstream(root_ / "config/kavello/user.reg")
-        << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
-        << "\"Version\"=\"2.3.0.0\"\r\n\"MultipleInst\"=dword:00000001\r\n";
     const std::string cmd =
         "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi "
         "-i sine=frequency=1000:sample_rate=48000 -t 10 -g 25 -c:v libx264 -pix_fmt yuv420p -c:a libvorbis '" +
         (root_ / "media/clip.mkv").string() + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    SetProgramDirectoryForTesting(KAVELLO_PROGRAM_DIR);
-    static int argc = 1;
-    static char arg0[] = "panel_real_test";
-    static char* argv[] = {arg0, nullptr};
-    app_ = new QApplication(argc, argv);
+    StartApplication();
   }
   static void TearDownTestSuite() {
     test::TPulseTestServer::Instance().Stop();
-    std::error_code ec;
-    fs::remove_all(root_, ec);
+    MainWindowHarness::TearDownTestSuite();
   }
-  void SetUp() override {
-    previous_ = ui::SetMessageBoxHandler([](const std::string&, const std::string&) {});
-  }
-  void TearDown() override {
-    if (form_) form_->close();
-    form_.reset();
-    ui::SetMessageBoxHandler(previous_);
-  }
+  void SetUp() override { RecordMessages(); }
 
   void StartForm() {
-    form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
-    ASSERT_TRUE(form_->ShowMainForm());
-    form_->show();
-    QApplication::processEvents();
+    OpenWindow();
     ASSERT_TRUE(form_->PanelLibrary.Loaded()) << form_->PanelLibrary.ErrorText();
     for (QWidget* w : QApplication::topLevelWidgets())
       if (w->objectName() == QLatin1String("ControlPanelForm") && w->isVisible()) panel_ = w;
     ASSERT_NE(panel_, nullptr);
   }
 
-  template <class F>
-  bool RunUntil(F done, int limitMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-  }
   template <class W>
   W* Child(const char* name) {
     W* w = panel_->findChild<W*>(QString::fromLatin1(name));
@@ -101,11 +62,7 @@ class PanelRealTest : public ::testing::Test {
   }
   QString Text(const char* name) { return Child<QLabel>(name)->text(); }
 
-  static inline fs::path root_;
-  static inline QApplication* app_ = nullptr;
   static inline bool serverUp_ = false;
-  ui::MessageBoxHandler previous_;
-  std::unique_ptr<TMainForm> form_;
   QWidget* panel_ = nullptr;
 };
 

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -17,7 +16,7 @@
 #include <fstream>
 #include <memory>
 
-#include "app/mainform.h"
+#include "app/mainform_fixture.h"
 #include "app/panel_bridge.h"
 #include "platform/module/program_directory.h"
 #include "platform/ui/messagebox.h"
@@ -30,18 +29,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::TRecordedCall;
 
-class PanelRecordingTest : public ::testing::Test {
+class PanelRecordingTest : public MainWindowHarness {
  protected:
   static void SetUpTestSuite() {
-    char tmpl[] = "/tmp/kavello-panel-XXXXXX";
-    root_ = mkdtemp(tmpl);
-    for (const char* d : {"config/kavello", "media", "runtime"}) fs::create_directories(root_ / d);
-    setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-    fs::permissions(root_ / "runtime", fs::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
-    setenv("PULSE_SERVER", "unix:/nonexistent", 1);
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    MakeHome("kavello-panel");
     const std::string cmd =
         "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 4 -g 25 -c:v mpeg4 -q:v 5 '" +
         (root_ / "media/clip.avi").string() + "'";
@@ -57,14 +48,7 @@ class PanelRecordingTest : public ::testing::Test {
     ASSERT_NE(recording_, nullptr) << dlerror();
     calls_ = reinterpret_cast<test::TRecordedCallsFunction>(dlsym(recording_, "RecordedCalls"))();
     fire_ = reinterpret_cast<test::TFireRequestFunction>(dlsym(recording_, "FireRequest"));
-    static int argc = 1;
-    static char arg0[] = "panel_recording_test";
-    static char* argv[] = {arg0, nullptr};
-    app_ = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
+    StartApplication();
   }
 
   static void MakeProgram(const std::string& name, const std::string& library) {
@@ -81,34 +65,16 @@ class PanelRecordingTest : public ::testing::Test {
   }
 
   void StartForm(const std::string& program = "recording") {
-    std::ofstream(root_ / "config/kavello/user.reg", std::ios::trunc)
-        << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"
-        << "\"Version\"=\"2.3.0.0\"\r\n\"MultipleInst\"=dword:00000001\r\n";
+    WriteSettings({});
     SetProgramDirectoryForTesting((root_ / program).string());
     calls_->clear();
-    form_ = std::make_unique<TMainForm>(std::vector<std::string>{}, root_.string());
-    ASSERT_TRUE(form_->ShowMainForm());
-    form_->show();
+    OpenWindow();
     form_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
     QApplication::processEvents();
   }
-  void SetUp() override {
-    previous_ = ui::SetMessageBoxHandler([](const std::string&, const std::string&) {});
-  }
-  void TearDown() override {
-    if (form_) form_->close();
-    form_.reset();
-    ui::SetMessageBoxHandler(previous_);
-  }
+  void SetUp() override { RecordMessages(); }
 
-  template <class F>
-  bool RunUntil(F done, int limitMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-  }
   void RunFor(int ms) {
     QElapsedTimer t;
     t.start();
@@ -128,13 +94,9 @@ class PanelRecordingTest : public ::testing::Test {
   }
   bool PanelChecked() { return form_->Action("MMControlpanel")->isChecked(); }
 
-  static inline fs::path root_;
-  static inline QApplication* app_ = nullptr;
   static inline void* recording_ = nullptr;
   static inline std::vector<TRecordedCall>* calls_ = nullptr;
   static inline test::TFireRequestFunction fire_ = nullptr;
-  ui::MessageBoxHandler previous_;
-  std::unique_ptr<TMainForm> form_;
 };
 
 TEST_F(PanelRecordingTest, StartShowsThePanelInTheCallOrder_withEmptyMediaInformation) {

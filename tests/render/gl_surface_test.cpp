@@ -1,13 +1,12 @@
 // "Video Mixing Renderer 9" drawing through OpenGL into the OpenGL surface widget, on an
 // Xvfb display the test starts itself (Mesa's software OpenGL). Skipped without Xvfb.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
+
+#include "lib/xvfb_server.h"
 
 #include "filters/render/mixing_renderer.h"
 #include "filters/render/render_registration.h"
@@ -27,47 +26,9 @@ using kv::testing::KRed;
 using kv::testing::KWhite;
 using kv::testing::Near;
 
-// Xvfb started with -displayfd: it writes its display number once it accepts clients.
-// -noreset keeps one server for the whole test program.
-struct TXvfb {
-  pid_t Pid = -1;
-  bool Start() {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    Pid = fork();
-    if (Pid == 0) {
-      close(fds[0]);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", "640x480x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    // Xvfb writes the number and the line end in two writes, and dies when the second one
-    // finds the pipe closed: read up to the line end before closing.
-    char buffer[32] = {};
-    size_t n = 0;
-    while (n < sizeof buffer - 1 && (n == 0 || buffer[n - 1] != '\n')) {
-      ssize_t got = read(fds[0], buffer + n, sizeof buffer - 1 - n);
-      if (got <= 0) break;
-      n += static_cast<size_t>(got);
-    }
-    close(fds[0]);
-    if (n == 0 || buffer[n - 1] != '\n') return false;
-    setenv("DISPLAY", (":" + std::string(buffer, strcspn(buffer, "\n"))).c_str(), 1);
-    return true;
-  }
-  ~TXvfb() {
-    if (Pid > 0) {
-      kill(Pid, SIGTERM);
-      waitpid(Pid, nullptr, 0);
-    }
-  }
-};
-
 QApplication* App() {
-  static TXvfb xvfb;
-  static bool started = xvfb.Start();
+  static kv::test::TXvfb xvfb;
+  static bool started = xvfb.Start("640x480x24");
   if (!started) return nullptr;
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   static int argc = 1;

@@ -9,10 +9,16 @@ set -euo pipefail
 trap 'echo "direct output test: command failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 program_dir="$1"
 work=$(mktemp -d)
-pids=()
+# shellcheck source=../lib/session.sh
+. "$(dirname "$0")/../lib/session.sh"
+player_pid=""
+stop_player() {
+  if [ -n "$player_pid" ]; then kill "$player_pid" 2>/dev/null || true; wait "$player_pid" 2>/dev/null || true; fi
+  player_pid=""
+}
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  stop_player
+  kv_stop_session
   rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -48,21 +54,11 @@ native_children() {
 }
 
 play() {  # play XVFB_ARGS... : starts Xvfb and the player, finds the window
-  exec 3> >(cat > "$work/displayfd")
-  Xvfb -displayfd 3 -noreset -screen 0 1280x720x24 -nolisten tcp "$@" >"$work/xvfb.log" 2>&1 &
-  pids+=($!)
-  exec 3>&-
-  for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -1 "$work/displayfd" | tr -d '[:space:]')"
-  rm -f "$work/displayfd"
-  rm -rf "$work/home" && mkdir -p "$work/home/config/kavello" "$work/home/data" "$work/home/runtime"
-  chmod 700 "$work/home/runtime"
-  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"Version"="2.3.0.0"\r\n' \
-    > "$work/home/config/kavello/user.reg"
-  HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" \
-    XDG_RUNTIME_DIR="$work/home/runtime" QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/no-sound-server" \
-    DBUS_SESSION_BUS_ADDRESS= "$program_dir/kavello" "${extra[@]}" "$work/clip.mkv" >"$work/player.log" 2>&1 &
-  pids+=($!)
+  kv_start_xvfb 1280x720x24 "$@"
+  kv_player_home
+  PULSE_SERVER="unix:$work/no-sound-server" "$program_dir/kavello" "${extra[@]}" "$work/clip.mkv" \
+    >"$work/player.log" 2>&1 &
+  player_pid=$!
   win=""
   for _ in $(seq 1 300); do
     win=$(xdotool search --onlyvisible --name '^Kavello$' 2>/dev/null | head -1) && [ -n "$win" ] && break
@@ -105,8 +101,8 @@ colour_bars back || fail "the paused picture is not in the native window"
 changed=$(cmp -l "$work/osd.rgb" "$work/back.rgb" | wc -l || true)
 ((changed > 300)) || fail "no OSD over the picture ($changed bytes differ)"
 xdotool key space
-kill "${pids[-1]}"
-kill "${pids[-2]}"
+stop_player
+kv_stop_session
 
 # Without MIT-SHM the screen is read with the program's own screenshot (ffmpeg's grabber
 # needs the extension).

@@ -17,6 +17,7 @@
 
 #include "debugsup/debugsup.h"
 #include "engine/contrl.h"
+#include "lib/engine_events.h"
 #include "filters/builtin/builtin_filters.h"
 #include "filters/teletext/page_cache.h"
 #include "filters/teletext/page_picture.h"
@@ -92,23 +93,10 @@ class TeletextEngineTest : public ::testing::Test {
     auto e = std::make_unique<TCOMPlay>(nullptr, KAVELLO_PROGRAM_DIR);
     e->ChangeVideoRenderer(renderer);
     e->UseClock = false;
-    e->GraphNotify = [this] {
-      std::lock_guard lock(mutex_);
-      ++notifications_;
-      cv_.notify_all();
-    };
+    events_.Attach(*e);
     return e;
   }
-  bool RunToEnd(TCOMPlay& e) {
-    e.Play();
-    for (;;) {
-      std::unique_lock lock(mutex_);
-      if (!cv_.wait_for(lock, std::chrono::seconds(60), [this] { return notifications_ > 0; })) return false;
-      notifications_ = 0;
-      lock.unlock();
-      if (e.HandleGraphEvents()) return true;
-    }
-  }
+  bool RunToEnd(TCOMPlay& e) { return events_.RunToEnd(e); }
   // Saves the page on screen as text and returns the file's text ("" when not saved).
   std::string SavedText(TCOMPlay& e) {
     e.TeletextSaveAs = 1;
@@ -133,9 +121,7 @@ class TeletextEngineTest : public ::testing::Test {
   static inline int modules_ = 0;
   fs::path saved_;
   std::vector<std::string> boxes;
-  std::mutex mutex_;  // guards notifications_
-  std::condition_variable cv_;
-  int notifications_ = 0;
+  test::TEngineEvents events_;
 };
 
 TEST_F(TeletextEngineTest, DecoderShowsPagesAsWritten_pagesByDigitsAndByNextPrev) {

@@ -9,10 +9,10 @@ trap 'echo "wayland test: command failed at line $LINENO: $BASH_COMMAND" >&2' ER
 program_dir="$1"
 command -v weston >/dev/null || { echo "FAIL: weston is not installed (scripts/install-deps.sh installs it)" >&2; exit 1; }
 work=$(mktemp -d)
-pids=()
+# shellcheck source=../lib/session.sh
+. "$(dirname "$0")/../lib/session.sh"
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  kv_stop_session
   rm -rf "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -27,19 +27,15 @@ ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=640x360:rate=25" \
   -f lavfi -i "sine=frequency=1000:sample_rate=48000" -t 4 \
   -c:v libx264 -pix_fmt yuv420p -c:a libvorbis "$work/clip.mkv" || fail "cannot make the clip"
 
-mkdir -p "$work/runtime" "$work/config/kavello" "$work/data"
-chmod 700 "$work/runtime"
-export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" HOME="$work"
-unset DISPLAY DBUS_SESSION_BUS_ADDRESS PULSE_SERVER || true
+kv_player_home
+unset DISPLAY PULSE_SERVER || true
 
 weston --backend=headless-backend.so --socket=wayland-kv --width=1280 --height=720 \
   --use-pixman --idle-time=0 --log="$work/weston.log" &
-pids+=($!)
+kv_session_pids+=($!)
 for _ in $(seq 1 100); do [ -S "$work/runtime/wayland-kv" ] && break; sleep 0.1; done
 [ -S "$work/runtime/wayland-kv" ] || fail "weston did not start"
 
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessaland\\Kavello]\r\n"Version"="2.3.0.0"\r\n' \
-  > "$work/config/kavello/user.reg"
 export WAYLAND_DISPLAY=wayland-kv QT_QPA_PLATFORM=wayland
 
 cd "$work"
