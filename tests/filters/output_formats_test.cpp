@@ -12,6 +12,7 @@ extern "C" {
 #include "filters/ffmpeg/av_handles.h"
 #include "filters/video/picture_formats.h"
 #include "filters/video/picture_writer.h"
+#include "filters/video/video_decoder_filter.h"
 #include "platform/graph/format_blocks.h"
 #include "platform/graph/media_guids.h"
 
@@ -178,6 +179,24 @@ TEST(PictureWriter, OtherSizesAndFormats_areScaledIntoTheNegotiatedPicture) {
   std::vector<uint8_t> buffer(static_cast<size_t>(g->imageSize));
   video::TPictureWriter writer;
   EXPECT_TRUE(writer.Write(frame.get(), *g, buffer.data(), static_cast<int32_t>(buffer.size())));
+}
+
+// Slice threads only for standard definition; frame threads above it, or whenever the
+// user set a count.
+TEST(VideoDecoderThreads, FrameThreadsAboveStandardDefinition_orWhenTheUserSetACount) {
+  struct Row {
+    int w, h;
+    int64_t duration;  // 100 ns
+    int32_t setting;
+    bool frameThreads;
+  } rows[] = {
+      {720, 576, 400000, 0, false},   {720, 480, 333667, 0, false},  {1024, 576, 333667, 0, false},
+      {720, 576, 0, 0, false},        {720, 576, 166833, 0, true},   {1280, 720, 400000, 0, true},
+      {1920, 1080, 400000, 0, true},  {720, 576, 400000, 2, true},   {0, 0, 0, 0, false},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(video::UsesFrameThreads(r.w, r.h, r.duration, r.setting), r.frameThreads)
+        << r.w << "x" << r.h << " every " << r.duration << ", setting " << r.setting;
 }
 
 TEST(PcmConverter, PlanarFloatBecomesInterleavedSixteenBit) {

@@ -56,6 +56,57 @@ TEST(Allocator, ReleasedSamples_returnToThePool_withPropertiesCleared) {
   EXPECT_EQ(again->GetActualDataLength(), 0);
 }
 
+// A picture standing in for a decoder's frame: 16 bytes of a known pattern that count how
+// often they were written out.
+class TCountingPicture final : public IPicture {
+ public:
+  const TPicturePlanes& Planes() const override { return planes_; }
+  bool WriteTo(uint8_t* buffer, int32_t capacity) const override {
+    if (capacity < 16) return false;
+    for (int i = 0; i < 16; ++i) buffer[i] = static_cast<uint8_t>(0xA0 + i);
+    ++writes;
+    return true;
+  }
+  mutable int writes = 0;
+
+ private:
+  TPicturePlanes planes_;
+};
+
+TEST(Allocator, CarriedPicture_isWrittenOnceWhenBytesAreAsked_andNeverPinnedByThePool) {
+  auto a = MakeAllocator(1, 16);
+  ASSERT_EQ(a->Commit(), S_OK);
+  auto picture = std::make_shared<TCountingPicture>();
+  std::weak_ptr<TCountingPicture> alive = picture;
+  {
+    ComPtr<IMediaSample> s;
+    ASSERT_EQ(a->GetBuffer(s.Put(), nullptr, nullptr, 0), S_OK);
+    ComPtr<IPictureSample> carrier;
+    ASSERT_EQ(s.As(&carrier), S_OK);
+    s->SetActualDataLength(16);
+    carrier->AttachPicture(picture);
+    EXPECT_EQ(carrier->GetPicture().get(), picture.get());
+    // A reader of bytes gets the picture written into the buffer, once; the sample is an
+    // ordinary one afterwards (an in-place change of the bytes is what later readers see).
+    uint8_t* data = nullptr;
+    ASSERT_EQ(s->GetPointer(&data), S_OK);
+    EXPECT_EQ(data[0], 0xA0);
+    EXPECT_EQ(data[15], 0xAF);
+    data[0] = 1;
+    ASSERT_EQ(s->GetPointer(&data), S_OK);
+    EXPECT_EQ(data[0], 1);
+    EXPECT_EQ(picture->writes, 1);
+    EXPECT_EQ(carrier->GetPicture(), nullptr);
+    // Attached again and released unread: back in the pool, the sample lets go of it.
+    carrier->AttachPicture(picture);
+  }
+  picture.reset();
+  EXPECT_TRUE(alive.expired());
+  ComPtr<IMediaSample> again;
+  ASSERT_EQ(a->GetBuffer(again.Put(), nullptr, nullptr, 0), S_OK);
+  EXPECT_EQ(AttachedPicture(again.Get()), nullptr);
+}
+
 TEST(Allocator, Decommit_wakesAWaitingGetBuffer) {
   auto a = MakeAllocator(1, 8);
   a->Commit();

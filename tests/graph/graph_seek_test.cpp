@@ -62,6 +62,9 @@ TEST_F(GraphSeek, SeekWhileRunning_restartsAtTheTarget_onTheClock) {
   ComPtr<TFakeClock> clock(new TFakeClock);
   mediaFilter->SetSyncSource(clock.Get());
   control->Run();
+  // Run from stopped starts stream time a little after now: frame 0 waits for it.
+  clock->WaitForAdvises(1);
+  clock->Advance(kRunStartLatency);
   renderers[0]->WaitForCount(1);
   clock->WaitForAdvises(1);  // blocked in the renderer until frame 1 is due
   int64_t target = 20 * kSecond;
@@ -172,6 +175,8 @@ TEST_F(GraphSeek, PausedPosition_staysWhereThePauseLeftIt) {
   ComPtr<TFakeClock> clock(new TFakeClock);
   mediaFilter->SetSyncSource(clock.Get());
   control->Run();
+  clock->WaitForAdvises(1);
+  clock->Advance(kRunStartLatency);
   renderers[0]->WaitForCount(1);
   clock->WaitForAdvises(1);
   clock->Advance(2 * kSecond);

@@ -1,5 +1,6 @@
 // Harness tests of the video renderers: test source pins in, a fake surface out, a fake
 // clock for the timing.
+#include <atomic>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "filters/render/windowed_renderer.h"
 #include "platform/com/class_registry.h"
 #include "platform/graph/media_guids.h"
+#include "platform/graph/media_sample.h"
 #include "platform/graph/renderer_base.h"
 #include "test_pictures.h"
 #include "test_source.h"
@@ -241,6 +243,53 @@ TEST(VideoRenderer, Paused_prerollsAndShowsTheFirstFrame_untilStopped) {
   h.Renderer->Stop();  // releases the held sample
   stream.join();
   h.Source->Stop();
+}
+
+// The decoder's pictures reach the screen without being copied into the sample, and the
+// renderer keeps the picture itself for redraws: the sample's buffer goes back to the pool.
+TEST(VideoRenderer, PictureCarriedInPlace_isDrawnFromItsPlanes_andKeptWithoutItsSample) {
+  ComPtr<IBaseFilter> renderer = Create<IBaseFilter>(KClsidVideoRenderer);
+  const int32_t bytes = W * H * 3 / 2;
+  ComPtr<TTestSource> source{new TTestSource(kv::testing::VideoType(MEDIASUBTYPE_I420, W, H), bytes, 3)};
+  auto surface = std::make_shared<TFakeSurface>(W, H);
+  video::TSurfaceHandle handle = video::RegisterSurface(surface);
+  ASSERT_EQ(source->ConnectTo(InputPin(renderer.Get(), 0)), S_OK);
+  ComPtr<IVideoWindow> window = Query<IVideoWindow>(renderer.Get());
+  ComPtr<IBasicVideo> basic = Query<IBasicVideo>(renderer.Get());
+  ASSERT_EQ(window->put_Owner(static_cast<OAHWND>(handle)), S_OK);
+  renderer->SetSyncSource(nullptr);
+  source->Pause();
+  renderer->Run(0);
+  source->Run(0);
+
+  auto picture = std::make_shared<kv::testing::TPaddedPicture>(
+      W, H, MakePicture(TPixelLayout::I420, W, H, [](int x, int y) { return kv::testing::QuadrantColor(x, y, W, H); }));
+  std::weak_ptr<kv::testing::TPaddedPicture> alive = picture;
+  ASSERT_EQ(source->DeliverPicture(picture, bytes, 0, 40 * Ms), S_OK);
+  ASSERT_EQ(surface->Presents(), 1);
+  auto pixel = [&](int x, int y) { return surface->Last() ? surface->Last()->At(x, y) : 0xDEADBEEF; };
+  EXPECT_TRUE(Near(pixel(5, 5), KRed));
+  EXPECT_TRUE(Near(pixel(60, 5), KGreen));
+  EXPECT_TRUE(Near(pixel(5, 40), KBlue));
+  EXPECT_TRUE(Near(pixel(W - 1, H - 1), KWhite));  // the last column: no padding shows
+  EXPECT_EQ(picture->Writes.load(), 0);             // never copied into the sample
+  picture.reset();
+
+  // The sample is back in the pool; the picture lives on in the renderer for redraws.
+  auto* allocator = dynamic_cast<TMemAllocator*>(source->Out()->Allocator());
+  ASSERT_NE(allocator, nullptr);
+  EXPECT_EQ(allocator->Outstanding(), 0);
+  ASSERT_FALSE(alive.expired());
+  ASSERT_EQ(basic->SetSourcePosition(32, 24, 32, 24), S_OK);  // zoom into the white quadrant
+  EXPECT_EQ(surface->Presents(), 2);
+  EXPECT_TRUE(Near(pixel(10, 10), KWhite));
+
+  // Stopping lets go of it.
+  renderer->Stop();
+  source->Stop();
+  EXPECT_TRUE(alive.expired());
+  kv::testing::Unplug(InputPin(renderer.Get(), 0));
+  video::UnregisterSurface(handle);
 }
 
 struct TMixHarness {

@@ -17,7 +17,7 @@ namespace {
 constexpr int kMaxVideoThreads = 16;
 }  // namespace
 
-bool TDecoderCore::Open(const TCodecSetup& setup, int threads, std::string* error) {
+bool TDecoderCore::Open(const TCodecSetup& setup, int threads, std::string* error, bool frameThreads) {
   Close();
   const AVCodec* decoder = avcodec_find_decoder(setup.codecId);
   if (!decoder) {
@@ -54,7 +54,7 @@ bool TDecoderCore::Open(const TCodecSetup& setup, int threads, std::string* erro
     // threading.
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
     ctx->thread_count = std::min(threads > 0 ? threads : std::max(1, cores), kMaxVideoThreads);
-    ctx->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    ctx->thread_type = frameThreads ? FF_THREAD_FRAME | FF_THREAD_SLICE : FF_THREAD_SLICE;
   } else if (setup.kind == AVMEDIA_TYPE_AUDIO) {
     ctx->sample_rate = setup.sampleRate;
     if (setup.channels > 0) av_channel_layout_default(&ctx->ch_layout, setup.channels);

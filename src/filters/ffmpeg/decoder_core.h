@@ -39,9 +39,11 @@ class TDecoderCore {
   TDecoderCore(const TDecoderCore&) = delete;
   TDecoderCore& operator=(const TDecoderCore&) = delete;
 
-  // Opens the decoder. threads: 0 = one per core (video uses frame threads then). Returns
-  // false and sets *error when libavcodec has no decoder or refuses the parameters.
-  bool Open(const TCodecSetup& setup, int threads, std::string* error);
+  // Opens the decoder. threads: 0 = one per core. Video decodes with frame threads when
+  // frameThreads is set, else with slice threads only (a picture coded in one slice then
+  // decodes on the calling thread). Returns false and sets *error when libavcodec has no
+  // decoder or refuses the parameters.
+  bool Open(const TCodecSetup& setup, int threads, std::string* error, bool frameThreads = true);
   void Close() { codec_.reset(); }
   bool IsOpen() const { return codec_ != nullptr; }
   AVCodecContext* Context() const { return codec_.get(); }

@@ -31,8 +31,10 @@ HRESULT TFrameGrabber::CheckInputType(const MediaType& type) {
 }
 
 HRESULT TFrameGrabber::TransformInPlace(IMediaSample* sample) {
+  // A picture carried in place is kept by reference: asking for its bytes would copy it.
+  std::shared_ptr<const IPicture> picture = AttachedPicture(sample);
   uint8_t* data = nullptr;
-  if (FAILED(sample->GetPointer(&data)) || !data) return S_OK;
+  if (!picture && (FAILED(sample->GetPointer(&data)) || !data)) return S_OK;
   const int32_t length = sample->GetActualDataLength();
   MediaType* changed = nullptr;
   std::optional<video::TPictureGeometry> geometry;
@@ -40,6 +42,7 @@ HRESULT TFrameGrabber::TransformInPlace(IMediaSample* sample) {
     geometry = video::ReadPictureType(*changed);
     DeleteMediaType(changed);
   }
+  std::shared_ptr<const IPicture> previous;  // let go after the lock (declared first)
   std::lock_guard<std::mutex> lock(frameMutex_);
   if (geometry) {
     geometry_ = *geometry;
@@ -52,7 +55,12 @@ HRESULT TFrameGrabber::TransformInPlace(IMediaSample* sample) {
   }
   // A sample shorter than a picture is not kept: converting it would read past its end.
   if (length < geometry_.imageSize) return S_OK;
-  last_.assign(data, data + geometry_.imageSize);  // reuses the capacity: no allocation per frame
+  previous = std::move(picture_);
+  if (picture) {
+    picture_ = std::move(picture);
+  } else {
+    last_.assign(data, data + geometry_.imageSize);  // reuses the capacity: no allocation per frame
+  }
   haveFrame_ = true;
   return S_OK;
 }
@@ -74,15 +82,24 @@ HRESULT TFrameGrabber::GetFrame(int32_t format, int32_t count, uint8_t** buffer,
   // last row with a negative stride so that every source reads top-down.
   uint8_t* src[4] = {};
   int srcStride[4] = {};
-  if (av_image_fill_arrays(src, srcStride, last_.data(), row.pixelFormat, geometry_.stride, h, 1) < 0)
-    return E_FAIL;
-  if (row.swapChroma) {
-    std::swap(src[1], src[2]);
-    std::swap(srcStride[1], srcStride[2]);
-  }
-  if (row.bottomUp) {
-    src[0] += static_cast<ptrdiff_t>(srcStride[0]) * (h - 1);
-    srcStride[0] = -srcStride[0];
+  if (picture_) {
+    // Planes in libav's order, first row on top, as they lie in the decoder's memory.
+    const TPicturePlanes& planes = picture_->Planes();
+    for (int i = 0; i < 4; ++i) {
+      src[i] = const_cast<uint8_t*>(planes.Data[i]);
+      srcStride[i] = planes.Stride[i];
+    }
+  } else {
+    if (av_image_fill_arrays(src, srcStride, last_.data(), row.pixelFormat, geometry_.stride, h, 1) < 0)
+      return E_FAIL;
+    if (row.swapChroma) {
+      std::swap(src[1], src[2]);
+      std::swap(srcStride[1], srcStride[2]);
+    }
+    if (row.bottomUp) {
+      src[0] += static_cast<ptrdiff_t>(srcStride[0]) * (h - 1);
+      srcStride[0] = -srcStride[0];
+    }
   }
   ffmpeg::SwsPtr sws(sws_getContext(w, h, row.pixelFormat, w, h,
                                      format == FrameFormatRGB24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGB555LE,

@@ -2,8 +2,9 @@
 //
 // What it is: class {328AA64B-4FF0-48AC-918E-9856228F56AD}, one input and one output pin,
 // in place. It accepts the uncompressed pictures of the video decoder (the layouts of
-// filters/video/picture_formats.h), copies each one as it passes, and converts the last
-// copy on request (IFrameGrabber::GetFrame, engine/ivfgrab.h) into a bottom-up 5-5-5 or
+// filters/video/picture_formats.h), copies each one as it passes (or, for a decoder's
+// picture carried in place, keeps a reference on it: no copy), and converts the last one
+// on request (IFrameGrabber::GetFrame, engine/ivfgrab.h) into a bottom-up 5-5-5 or
 // 24-bit BGR bitmap that the caller owns until FreeFrame.
 // Threads: TransformInPlace runs on the upstream streaming thread; GetFrame/FreeFrame on
 // the user-interface thread. frameMutex_ guards the copy and its geometry (held while a
@@ -19,6 +20,7 @@
 #include "engine/ivfgrab.h"
 #include "filters/video/picture_formats.h"
 #include "platform/com/class_registry.h"
+#include "platform/graph/picture_sample.h"
 #include "platform/graph/transform_filter.h"
 
 namespace kv {
@@ -40,8 +42,9 @@ class TFrameGrabber : public TTransformFilter, public IFrameGrabber {
   HRESULT FreeFrame(uint8_t* buffer, int32_t size) override;
 
  private:
-  std::mutex frameMutex_;  // guards last_, geometry_, haveFrame_
+  std::mutex frameMutex_;  // guards last_, picture_, geometry_, haveFrame_
   std::vector<uint8_t> last_;
+  std::shared_ptr<const IPicture> picture_;  // the last picture when carried in place (last_ unused)
   video::TPictureGeometry geometry_;
   bool haveFrame_ = false;
   std::mutex handedOutMutex_;  // guards handedOut_

@@ -87,41 +87,62 @@ TVideoConverter::TVideoConverter() = default;
 
 TVideoConverter::~TVideoConverter() { sws_freeContext(Context_); }
 
-bool TVideoConverter::Planes(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
-                             const uint8_t* planes[4], int strides[4], TCropRect* aligned) const {
+bool PlanesOf(const uint8_t* data, size_t size, const TPictureLayout& layout, TPicturePlanes* planes) {
   size_t needed = PictureBytes(layout);
   if (!data || needed == 0 || size < needed) return false;
   const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
-  TCropRect r = AlignCrop(layout, crop);
-  int stride = Stride(layout);
+  const int stride = Stride(layout);
+  *planes = {};
+  if (info.Rgb && layout.BottomUp) {
+    // The top row is the last in the buffer.
+    planes->Data[0] = data + static_cast<size_t>(layout.Height - 1) * stride;
+    planes->Stride[0] = -stride;
+  } else {
+    planes->Data[0] = data;
+    planes->Stride[0] = stride;
+  }
+  if (info.Planes == 3) {
+    const int cs = ChromaStride(stride);
+    const uint8_t* first = data + static_cast<size_t>(stride) * layout.Height;
+    const uint8_t* second = first + static_cast<size_t>(cs) * ChromaRows(layout);
+    planes->Data[1] = info.SwapChromaPlanes ? second : first;  // U
+    planes->Data[2] = info.SwapChromaPlanes ? first : second;  // V
+    planes->Stride[1] = planes->Stride[2] = cs;
+  } else if (info.Planes == 2) {
+    planes->Data[1] = data + static_cast<size_t>(stride) * layout.Height;
+    planes->Stride[1] = stride;
+  }
+  return true;
+}
+
+namespace {
+
+// The planes of the part `crop` of a picture, and the crop aligned to what the layout can
+// address. False for an invalid layout or a picture without planes.
+bool CropPlanes(const TPicturePlanes& picture, const TPictureLayout& layout, const TCropRect& crop,
+                const uint8_t* planes[4], int strides[4], TCropRect* aligned) {
+  if (PictureBytes(layout) == 0 || !picture.Data[0]) return false;
+  const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
+  const TCropRect r = AlignCrop(layout, crop);
   for (int i = 0; i < 4; ++i) {
     planes[i] = nullptr;
     strides[i] = 0;
   }
-  if (info.Rgb && layout.BottomUp) {
-    // Row `Top` counted from the top lies (Height - 1 - Top) rows into the buffer.
-    planes[0] = data + static_cast<size_t>(layout.Height - 1 - r.Top) * stride + r.Left * info.BytesPerPixel;
-    strides[0] = -stride;
-  } else {
-    planes[0] = data + static_cast<size_t>(r.Top) * stride + r.Left * info.BytesPerPixel;
-    strides[0] = stride;
-  }
-  if (info.Planes == 3) {
-    int cs = ChromaStride(stride);
-    const uint8_t* first = data + static_cast<size_t>(stride) * layout.Height;
-    const uint8_t* second = first + static_cast<size_t>(cs) * ChromaRows(layout);
-    size_t offset = static_cast<size_t>(r.Top / 2) * cs + r.Left / 2;
-    planes[1] = (info.SwapChromaPlanes ? second : first) + offset;  // U
-    planes[2] = (info.SwapChromaPlanes ? first : second) + offset;  // V
-    strides[1] = strides[2] = cs;
-  } else if (info.Planes == 2) {
-    planes[1] = data + static_cast<size_t>(stride) * layout.Height + static_cast<size_t>(r.Top / 2) * stride +
-                (r.Left / 2) * 2;
-    strides[1] = stride;
+  planes[0] = picture.Data[0] + static_cast<ptrdiff_t>(r.Top) * picture.Stride[0] + r.Left * info.BytesPerPixel;
+  strides[0] = picture.Stride[0];
+  const int chromaPlanes = info.Planes == 3 ? 2 : info.Planes == 2 ? 1 : 0;
+  for (int i = 1; i <= chromaPlanes; ++i) {
+    if (!picture.Data[i]) return false;
+    // NV12's second plane holds U and V side by side: two bytes per chroma sample.
+    const int column = info.Planes == 2 ? (r.Left / 2) * 2 : r.Left / 2;
+    planes[i] = picture.Data[i] + static_cast<ptrdiff_t>(r.Top / 2) * picture.Stride[i] + column;
+    strides[i] = picture.Stride[i];
   }
   *aligned = r;
   return true;
 }
+
+}  // namespace
 
 namespace {
 
@@ -141,6 +162,19 @@ bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLa
 
 bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
                               const video::TFrameTarget& target, const TCropRect& into) {
+  TPicturePlanes picture;
+  return PlanesOf(data, size, layout, &picture) && Convert(picture, layout, crop, target, into);
+}
+
+bool TVideoConverter::Convert(const TPicturePlanes& picture, const TPictureLayout& layout, const TCropRect& crop,
+                              video::TRgbImage& target, const TCropRect& into) {
+  if (target.Empty()) return false;
+  return Convert(picture, layout, crop,
+                 video::TFrameTarget{target.Pixels.data(), target.Width, target.Height, target.Stride}, into);
+}
+
+bool TVideoConverter::Convert(const TPicturePlanes& picture, const TPictureLayout& layout, const TCropRect& crop,
+                              const video::TFrameTarget& target, const TCropRect& into) {
   if (!target.Pixels || target.Width <= 0 || target.Height <= 0) return false;
   TCropRect out = into;
   if (out.Width <= 0 || out.Height <= 0) out = {0, 0, target.Width, target.Height};
@@ -149,7 +183,7 @@ bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLa
   const uint8_t* planes[4];
   int strides[4];
   TCropRect r;
-  if (!Planes(data, size, layout, crop, planes, strides, &r)) return false;
+  if (!CropPlanes(picture, layout, crop, planes, strides, &r)) return false;
   const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
   int flags = PointSampling_ ? SWS_POINT : SWS_BILINEAR;
   Context_ = sws_getCachedContext(Context_, r.Width, r.Height, static_cast<AVPixelFormat>(info.AvFormat), out.Width,
@@ -170,10 +204,16 @@ bool TVideoConverter::Convert(const uint8_t* data, size_t size, const TPictureLa
 
 bool TVideoConverter::ConvertToI420(const uint8_t* data, size_t size, const TPictureLayout& layout,
                                     const TCropRect& crop, video::TYuvImage& target) {
+  TPicturePlanes picture;
+  return PlanesOf(data, size, layout, &picture) && ConvertToI420(picture, layout, crop, target);
+}
+
+bool TVideoConverter::ConvertToI420(const TPicturePlanes& picture, const TPictureLayout& layout,
+                                    const TCropRect& crop, video::TYuvImage& target) {
   const uint8_t* planes[4];
   int strides[4];
   TCropRect r;
-  if (!Planes(data, size, layout, crop, planes, strides, &r)) return false;
+  if (!CropPlanes(picture, layout, crop, planes, strides, &r)) return false;
   const TPixelLayoutInfo& info = LayoutInfo(layout.Layout);
   target.Width = r.Width;
   target.Height = r.Height;

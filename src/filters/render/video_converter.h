@@ -17,6 +17,7 @@
 #include <optional>
 #include <span>
 
+#include "platform/graph/picture_sample.h"
 #include "platform/video/rgb_image.h"
 #include "platform/video/video_surface.h"
 
@@ -63,6 +64,10 @@ int NaturalStride(const TPictureLayout& layout);
 // Bytes a sample must hold for this picture; 0 for an invalid layout.
 size_t PictureBytes(const TPictureLayout& layout);
 
+// The planes of a picture stored in a sample buffer of `layout` (libav order, first row
+// on top); false when the buffer is too small or the layout invalid.
+bool PlanesOf(const uint8_t* data, size_t size, const TPictureLayout& layout, TPicturePlanes* planes);
+
 // Clamps `crop` into the picture and aligns it to what the layout can address (even
 // left/top/width/height for chroma-subsampled layouts). An empty crop means the whole
 // picture.
@@ -88,15 +93,21 @@ class TVideoConverter {
   // The same into memory the converter does not own (a surface's shared image).
   bool Convert(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
                const video::TFrameTarget& target, const TCropRect& into = {});
+  // The same from planes that lie anywhere (a decoder's picture carried in place): the
+  // picture has the layout's size and pixel format, the planes' own strides.
+  bool Convert(const TPicturePlanes& picture, const TPictureLayout& layout, const TCropRect& crop,
+               const video::TFrameTarget& target, const TCropRect& into = {});
+  bool Convert(const TPicturePlanes& picture, const TPictureLayout& layout, const TCropRect& crop,
+               video::TRgbImage& target, const TCropRect& into = {});
 
   // Converts the part `crop` of the picture into planar I420 of the crop's own size (no
   // scaling: a YUV surface scales on the graphics card). False when the input is invalid.
   bool ConvertToI420(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
                      video::TYuvImage& target);
+  bool ConvertToI420(const TPicturePlanes& picture, const TPictureLayout& layout, const TCropRect& crop,
+                     video::TYuvImage& target);
 
  private:
-  bool Planes(const uint8_t* data, size_t size, const TPictureLayout& layout, const TCropRect& crop,
-              const uint8_t* planes[4], int strides[4], TCropRect* aligned) const;
   SwsContext* Context_ = nullptr;
   // What the colour matrix was last set for (source and output size, format, flags,
   // matrix): libswscale may hand back a new context at the old address, so the parameters

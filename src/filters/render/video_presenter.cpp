@@ -45,7 +45,7 @@ void TVideoPresenter::SetFormat(const TVideoFormat& format) {
   Format_ = format;
   Source_ = {0, 0, format.VisibleWidth, format.VisibleHeight};
   HavePicture_ = false;
-  PictureData_ = nullptr;
+  Planes_ = {};
   kept = std::move(Keep_);
 }
 
@@ -54,7 +54,7 @@ void TVideoPresenter::ClearFormat() {
   std::lock_guard<std::mutex> lock(Mutex_);
   Format_.reset();
   HavePicture_ = false;
-  PictureData_ = nullptr;
+  Planes_ = {};
   Picture_.clear();
   kept = std::move(Keep_);
 }
@@ -73,13 +73,22 @@ bool TVideoPresenter::Present(const uint8_t* data, size_t size, std::shared_ptr<
   if (keep) {
     // Kept in place: no copy of a whole picture per frame.
     Keep_ = std::move(keep);
-    PictureData_ = data;
   } else {
     Picture_.resize(bytes);
     std::memcpy(Picture_.data(), data, bytes);
-    PictureData_ = Picture_.data();
+    data = Picture_.data();
   }
-  PictureSize_ = bytes;
+  HavePicture_ = PlanesOf(data, bytes, Format_->Picture, &Planes_);
+  return ComposeAndShow(lock);
+}
+
+bool TVideoPresenter::Present(const TPicturePlanes& picture, std::shared_ptr<const void> keep) {
+  std::shared_ptr<const void> previous;
+  std::unique_lock<std::mutex> lock(Mutex_);
+  if (!Format_ || !keep || !picture.Data[0]) return false;
+  previous = std::move(Keep_);  // given back after the lock is released (declared first)
+  Keep_ = std::move(keep);
+  Planes_ = picture;
   HavePicture_ = true;
   return ComposeAndShow(lock);
 }
@@ -90,7 +99,7 @@ void TVideoPresenter::ForgetPicture() {
   if (Keep_) {
     kept = std::move(Keep_);
     HavePicture_ = false;
-    PictureData_ = nullptr;
+    Planes_ = {};
   }
 }
 
@@ -343,7 +352,7 @@ std::shared_ptr<video::TRgbImage> TVideoPresenter::TakeBufferLocked(int width, i
 }
 
 std::shared_ptr<video::TRgbImage> TVideoPresenter::ComposeLocked() {
-  if (!Format_ || !HavePicture_ || !PictureData_) return nullptr;
+  if (!Format_ || !HavePicture_) return nullptr;
   int width = 0, height = 0;
   OutputSizeLocked(&width, &height);
   if (width <= 0 || height <= 0) return nullptr;
@@ -355,7 +364,7 @@ std::shared_ptr<video::TRgbImage> TVideoPresenter::ComposeLocked() {
   TCropRect crop = Source_;
   crop.Left += Format_->VisibleLeft;
   crop.Top += Format_->VisibleTop;
-  if (!Converter_.Convert(PictureData_, PictureSize_, Format_->Picture, crop, *frame, dest)) return nullptr;
+  if (!Converter_.Convert(Planes_, Format_->Picture, crop, *frame, dest)) return nullptr;
   if (OverlayLayout_) {
     // The second picture covers the video area, unaffected by the zoom.
     OverlayImage_.Resize(width, height);
@@ -378,7 +387,7 @@ std::shared_ptr<video::TRgbImage> TVideoPresenter::ComposeLocked() {
 }
 
 bool TVideoPresenter::ComposeDirectLocked(video::IVideoSurface& surface) {
-  if (!Format_ || !HavePicture_ || !PictureData_) return false;
+  if (!Format_ || !HavePicture_) return false;
   int width = 0, height = 0;
   OutputSizeLocked(&width, &height);
   if (width <= 0 || height <= 0) return false;
@@ -390,7 +399,7 @@ bool TVideoPresenter::ComposeDirectLocked(video::IVideoSurface& surface) {
   TCropRect crop = Source_;
   crop.Left += Format_->VisibleLeft;
   crop.Top += Format_->VisibleTop;
-  bool ok = Converter_.Convert(PictureData_, PictureSize_, Format_->Picture, crop, target, dest);
+  bool ok = Converter_.Convert(Planes_, Format_->Picture, crop, target, dest);
   surface.EndDirectFrame(ok);
   if (ok) {
     // The frame on screen lives in the surface now; frames of our own are not needed
@@ -427,7 +436,7 @@ bool TVideoPresenter::ComposeAndShow(std::unique_lock<std::mutex>& lock) {
 }
 
 std::optional<video::TYuvFrame> TVideoPresenter::ComposeYuvLocked() {
-  if (!Format_ || !HavePicture_ || !PictureData_) return std::nullopt;
+  if (!Format_ || !HavePicture_) return std::nullopt;
   int width = Surface_->Width(), height = Surface_->Height();
   if (width <= 0 || height <= 0) return std::nullopt;
   std::shared_ptr<video::TYuvImage> picture;
@@ -444,7 +453,7 @@ std::optional<video::TYuvFrame> TVideoPresenter::ComposeYuvLocked() {
   TCropRect crop = Source_;
   crop.Left += Format_->VisibleLeft;
   crop.Top += Format_->VisibleTop;
-  if (!Converter_.ConvertToI420(PictureData_, PictureSize_, Format_->Picture, crop, *picture)) return std::nullopt;
+  if (!Converter_.ConvertToI420(Planes_, Format_->Picture, crop, *picture)) return std::nullopt;
   video::TYuvFrame frame;
   frame.Picture = picture;
   TCropRect dest = EffectiveDestLocked(width, height);

@@ -41,6 +41,10 @@ class TVideoPresenter {
   // them) in place, else as a copy. A buffer too small for the layout is ignored. Returns
   // whether a frame was made.
   bool Present(const uint8_t* data, size_t size, std::shared_ptr<const void> keep = nullptr);
+  // Draws a picture whose planes lie elsewhere (a decoder's picture carried in place) and
+  // keeps it for redraws while `keep` holds it. The planes have the connection's layout
+  // and size. Returns whether a frame was made.
+  bool Present(const TPicturePlanes& picture, std::shared_ptr<const void> keep);
   // Lets go of the kept picture (a stopping renderer gives its samples back).
   void ForgetPicture();
   // Sets the second picture (shown until replaced or cleared); ARGB32 blends by its
@@ -106,9 +110,8 @@ class TVideoPresenter {
   TCropRect Dest_;  // empty: the whole window
   bool Letterbox_ = false;
   std::vector<uint8_t> Picture_;     // copy of the last picture when it was not kept in place
-  const uint8_t* PictureData_ = nullptr;  // the last picture (in Picture_ or in Keep_'s sample)
-  size_t PictureSize_ = 0;
-  std::shared_ptr<const void> Keep_;  // owner of PictureData_ when kept in place
+  TPicturePlanes Planes_;            // the last picture (in Picture_ or owned by Keep_)
+  std::shared_ptr<const void> Keep_;  // owner of Planes_ when kept in place
   bool HavePicture_ = false;
   std::vector<uint8_t> Overlay_;
   std::optional<TPictureLayout> OverlayLayout_;

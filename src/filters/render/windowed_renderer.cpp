@@ -1,6 +1,7 @@
 #include "filters/render/windowed_renderer.h"
 
 #include "platform/graph/media_guids.h"
+#include "platform/graph/picture_sample.h"
 
 namespace kv::render {
 
@@ -127,6 +128,13 @@ void TWindowedRenderer::PresentSample(IMediaSample* sample) {
     // A decoder may change the picture size in the stream (dynamic format change).
     if (std::optional<TVideoFormat> format = ReadVideoFormat(*changed)) Presenter_.SetFormat(*format);
     DeleteMediaType(changed);
+  }
+  if (std::shared_ptr<const IPicture> picture = AttachedPicture(sample)) {
+    // A decoder's picture carried in place: drawn from its own planes and kept by its own
+    // reference, so the sample goes back to the pool at once even while paused.
+    const TPicturePlanes& planes = picture->Planes();
+    Presenter_.Present(planes, std::move(picture));
+    return;
   }
   uint8_t* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data) return;

@@ -8,10 +8,19 @@
 // Threads: one writer per decoder filter, used on its streaming thread only.
 #pragma once
 
+#include <memory>
+
 #include "filters/ffmpeg/av_handles.h"
 #include "filters/video/picture_formats.h"
+#include "platform/graph/picture_sample.h"
 
 namespace kv::video {
+
+// A decoded frame that a sample can carry in place (picture_sample.h), when its planes
+// already are the output layout (planar 4:2:0 or NV12 at the type's size): holds one
+// reference on the frame's buffers, so nothing is copied unless a consumer asks for the
+// contiguous bytes. Null when the frame needs converting, or on allocation failure.
+std::shared_ptr<const IPicture> MakeFramePicture(const AVFrame* frame, const TPictureGeometry& geometry);
 
 class TPictureWriter {
  public:

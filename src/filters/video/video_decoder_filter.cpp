@@ -42,6 +42,14 @@ void InputPictureInfo(const MediaType& type, int64_t* duration, uint32_t* ax, ui
 
 int32_t VideoDecoderThreadSetting() { return gThreadSetting.load(); }
 
+bool UsesFrameThreads(int width, int height, int64_t frameDuration, int32_t threadSetting) {
+  if (threadSetting != 0) return true;
+  constexpr int64_t kSliceOnlyPixelRate = 1024LL * 576 * 30;  // pixels per second
+  const int64_t duration = frameDuration > 0 ? frameDuration : kDefaultFrameDuration;
+  const int64_t pixelRate = static_cast<int64_t>(std::max(width, 0)) * std::max(height, 0) * 10000000 / duration;
+  return pixelRate > kSliceOnlyPixelRate;
+}
+
 TVideoDecoderFilter::TVideoDecoderFilter() : TDecoderFilter(CLSID_KavelloVideoDecoder), frame_(ffmpeg::MakeFrame()) {}
 
 HRESULT TVideoDecoderFilter::NonDelegatingQueryInterface(const IID& iid, void** out) {
@@ -90,7 +98,9 @@ HRESULT TVideoDecoderFilter::OpenDecoder(const MediaType& type) {
   std::string error;
   auto setup = mediatypes::CodecSetupFor(type, &error);
   if (!setup) return VFW_E_TYPE_NOT_ACCEPTED;
-  if (!core_.Open(*setup, gThreadSetting.load(), &error)) {
+  InputPictureInfo(type, &frameDuration_, &aspectX_, &aspectY_);
+  const int32_t threads = gThreadSetting.load();
+  if (!core_.Open(*setup, threads, &error, UsesFrameThreads(setup->width, setup->height, frameDuration_, threads))) {
     NoteDecodeError(error);
     return VFW_E_TYPE_NOT_ACCEPTED;
   }
@@ -109,7 +119,6 @@ HRESULT TVideoDecoderFilter::OpenDecoder(const MediaType& type) {
   }
   decoded_ = 0;
   dropped_ = 0;
-  InputPictureInfo(type, &frameDuration_, &aspectX_, &aspectY_);
   if (frameDuration_ <= 0) frameDuration_ = kDefaultFrameDuration;
   return S_OK;
 }
@@ -222,9 +231,16 @@ HRESULT TVideoDecoderFilter::DeliverFrame(const AVFrame* frame) {
   ComPtr<IMediaSample> out;
   HRESULT hr = GetOutputBuffer(out.Put());
   if (FAILED(hr)) return S_FALSE;  // stopping
+  // The picture travels in place where the sample can carry it and the frame already has
+  // the output layout; a consumer that reads the buffer gets the one copy then.
+  ComPtr<IPictureSample> carrier;
+  std::shared_ptr<const IPicture> picture;
+  if (out->GetSize() >= geometry_.imageSize && SUCCEEDED(out.As(&carrier)))
+    picture = MakeFramePicture(frame, geometry_);
   uint8_t* buffer = nullptr;
-  out->GetPointer(&buffer);
-  if (!writer_.Write(frame, geometry_, buffer, out->GetSize())) {
+  if (picture) {
+    carrier->AttachPicture(std::move(picture));
+  } else if (out->GetPointer(&buffer); !writer_.Write(frame, geometry_, buffer, out->GetSize())) {
     NoteDecodeError("picture conversion failed");
     ++dropped_;
     return S_OK;

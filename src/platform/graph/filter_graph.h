@@ -40,6 +40,15 @@ void CoInitialize();
 // runs on the user-interface thread, so a source that never delivers must not freeze the
 // window for long; a first frame slower than this is simply not shown.
 inline constexpr int32_t kStopWhenReadyTimeoutMs = 2000;
+// How long Run from stopped waits for the renderers' preroll before it starts the clock
+// regardless. The clock starts once every renderer holds its first sample, so the pictures
+// behind it (a chain of effects fills its queues meanwhile) are not due before they can
+// be ready. Also on the user-interface thread (Play): a renderer that never prerolls (no
+// samples, no sound server) delays the start by this much at most.
+inline constexpr int32_t kRunPrerollTimeoutMs = 400;
+// Stream time 0 is this far after the clock time at which Run from stopped starts the
+// graph: the renderers wake and the sound is uncorked before the first sample is due.
+inline constexpr REFERENCE_TIME kRunStartLatency = 100000;  // 10 ms
 // How many transform filters intelligent connect may chain between two pins.
 inline constexpr int kMaxIntelligentConnectDepth = 3;
 

@@ -145,12 +145,19 @@ HRESULT TFilterGraph::PauseLocked() {
 HRESULT TFilterGraph::RunLocked(REFERENCE_TIME tStart, bool startNow) {
   if (state_ == State_Running) return S_OK;
   HRESULT result = S_OK;
+  REFERENCE_TIME latency = 0;
   if (state_ == State_Stopped) {
     result = PauseLocked();
     if (FAILED(result)) return result;
+    // As a graph manager does: the clock starts once the renderers hold their first
+    // samples (bounded), and a little after now. Unclocked, samples go at once anyway.
+    if (clock_) {
+      if (result != S_OK && WaitForStateLocked(kRunPrerollTimeoutMs) == S_OK) result = S_OK;
+      latency = kRunStartLatency;
+    }
   }
   // Stream time continues from where the pause left it.
-  if (startNow) tStart = clock_ ? ClockTimeLocked() - pausedStreamTime_ : 0;
+  if (startNow) tStart = clock_ ? ClockTimeLocked() - pausedStreamTime_ + latency : 0;
   streamStart_ = tStart;
   for (auto& f : DownstreamOrderLocked()) {
     HRESULT hr = f->Run(tStart);

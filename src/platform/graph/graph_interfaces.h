@@ -55,7 +55,8 @@ struct IGraphBuilder : IFilterGraph {
 
 struct IMediaControl : IUnknown {
   static constexpr IID kIid = GuidLiteral("{56A868B1-0AD4-11CE-B03A-0020AF0BA770}");
-  // Run from Stopped pauses first. S_FALSE when the transition is still completing.
+  // Run from Stopped pauses first and starts the clock once every renderer has prerolled
+  // (at most kRunPrerollTimeoutMs later). S_FALSE when the transition is still completing.
   virtual HRESULT Run() = 0;
   // S_FALSE until every renderer has prerolled a sample or reached end of stream.
   virtual HRESULT Pause() = 0;

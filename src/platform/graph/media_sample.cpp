@@ -9,6 +9,7 @@ HRESULT TMediaSample::QueryInterface(const IID& iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IMediaSample::kIid) return GetInterface(static_cast<IMediaSample*>(this), out);
+  if (iid == IPictureSample::kIid) return GetInterface(static_cast<IPictureSample*>(this), out);
   return E_NOINTERFACE;
 }
 
@@ -16,14 +17,37 @@ ULONG TMediaSample::AddRef() { return refs_.fetch_add(1, std::memory_order_relax
 
 ULONG TMediaSample::Release() {
   ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-  if (left == 0) owner_->ReleaseBuffer(this);  // back to the pool, not deleted
+  if (left == 0) {
+    AttachPicture(nullptr);  // a pooled sample pins no decoder memory
+    owner_->ReleaseBuffer(this);  // back to the pool, not deleted
+  }
   return left;
 }
 
 HRESULT TMediaSample::GetPointer(uint8_t** buffer) {
   if (!buffer) return E_POINTER;
+  std::shared_ptr<const IPicture> written;  // let go after the lock (declared first)
+  std::lock_guard lock(pictureMutex_);
+  if (picture_) {
+    // A reader of bytes: the picture goes into the buffer now, once, and the buffer is the
+    // data from here on (an in-place filter may change it).
+    picture_->WriteTo(buffer_.get(), size_);
+    written = std::move(picture_);
+  }
   *buffer = buffer_.get();
   return S_OK;
+}
+
+HRESULT TMediaSample::AttachPicture(std::shared_ptr<const IPicture> picture) {
+  std::shared_ptr<const IPicture> previous = std::move(picture);
+  std::lock_guard lock(pictureMutex_);
+  std::swap(previous, picture_);
+  return S_OK;
+}
+
+std::shared_ptr<const IPicture> TMediaSample::GetPicture() {
+  std::lock_guard lock(pictureMutex_);
+  return picture_;
 }
 
 HRESULT TMediaSample::GetTime(REFERENCE_TIME* start, REFERENCE_TIME* stop) {
@@ -71,6 +95,7 @@ void TMediaSample::ResetProperties() {
   start_ = stop_ = 0;
   sync_ = preroll_ = discontinuity_ = false;
   type_.reset();
+  AttachPicture(nullptr);
 }
 
 TMemAllocator::~TMemAllocator() {

@@ -8,7 +8,7 @@
 // VFW_E_NOT_COMMITTED, which is how stopping and flushing unblock a producer.
 //
 // Threads: a sample is filled by one thread and then read by the downstream threads it is
-// handed to; it is not locked. The allocator's pool is guarded by its own mutex.
+// handed to; only its attached picture is locked (see TMediaSample). The allocator's pool is guarded by its own mutex.
 #pragma once
 
 #include <condition_variable>
@@ -19,6 +19,7 @@
 
 #include "platform/com/com_ptr.h"
 #include "platform/graph/media_type.h"
+#include "platform/graph/picture_sample.h"
 
 namespace kv {
 
@@ -74,7 +75,9 @@ inline constexpr IID IID_IMemAllocator = IMemAllocator::kIid;
 class TMemAllocator;
 
 // A sample whose buffer belongs to a TMemAllocator; released samples return to the pool.
-class TMediaSample final : public IMediaSample {
+// It can carry a picture in place of its buffer's bytes (picture_sample.h): GetPointer
+// writes an attached picture into the buffer first.
+class TMediaSample final : public IMediaSample, public IPictureSample {
  public:
   TMediaSample(TMemAllocator* owner, std::unique_ptr<uint8_t[]> buffer, int32_t size);
 
@@ -106,7 +109,11 @@ class TMediaSample final : public IMediaSample {
   HRESULT GetMediaType(MediaType** type) override;
   HRESULT SetMediaType(const MediaType* type) override;
 
-  // Clears times, flags, length and type; done by the allocator before handing it out.
+  // IPictureSample
+  HRESULT AttachPicture(std::shared_ptr<const IPicture> picture) override;
+  std::shared_ptr<const IPicture> GetPicture() override;
+
+  // Clears times, flags, length, type and picture; done by the allocator before handing it out.
   void ResetProperties();
 
  private:
@@ -120,6 +127,10 @@ class TMediaSample final : public IMediaSample {
   bool hasStart_ = false, hasStop_ = false;
   bool sync_ = false, preroll_ = false, discontinuity_ = false;
   std::unique_ptr<MediaType> type_;
+  // A filter may hand one sample to two threads at once (the image statistics measure it
+  // beside the renderer), so writing the picture out and asking for it are serialised.
+  std::mutex pictureMutex_;                  // guards picture_ and the write into buffer_
+  std::shared_ptr<const IPicture> picture_;  // the data while the buffer does not hold it
 };
 
 // The pooled allocator every base pin uses unless its peer provides one.

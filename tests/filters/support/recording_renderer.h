@@ -3,7 +3,8 @@
 // Accepts the decoders' uncompressed output (pictures or PCM) of one major type, takes the
 // first type offered (so the decoder's preference order decides), and records every sample:
 // its times, its length and the segment it belongs to. Runs unclocked in the tests, so
-// samples are "presented" as fast as they come. Any thread; mutex_ guards the records.
+// samples are "presented" as fast as they come. A picture carried in place is checked
+// against the bytes the sample writes out for it. Any thread; mutex_ guards the records.
 #pragma once
 
 #include <condition_variable>
@@ -25,6 +26,8 @@ class TRecordingRenderer final : public TBaseRenderer {
     bool discontinuity = false;
     REFERENCE_TIME segmentStart = 0;  // the new segment it arrived in
     int segment = 0;                  // how many segments had begun before it
+    bool carried = false;             // a picture carried in place (picture_sample.h)
+    bool planesMatchBytes = false;    // carried: the bytes written out equal its planes
   };
 
   HRESULT CheckMediaType(const MediaType& type) override;

@@ -4,12 +4,33 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/graph/format_blocks.h"
 
 namespace kv::testing {
+
+TPaddedPicture::TPaddedPicture(int w, int h, const std::vector<uint8_t>& i420) : Bytes_(i420) {
+  const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+  const uint8_t* src[3] = {i420.data(), i420.data() + w * h, i420.data() + w * h + cw * ch};
+  const int widths[3] = {w, cw, cw}, heights[3] = {h, ch, ch};
+  for (int p = 0; p < 3; ++p) {
+    const int stride = widths[p] + 32;
+    Memory_[p].assign(static_cast<size_t>(stride) * heights[p], 0xFF);
+    for (int y = 0; y < heights[p]; ++y) std::copy_n(src[p] + y * widths[p], widths[p], Memory_[p].begin() + y * stride);
+    Planes_.Data[p] = Memory_[p].data();
+    Planes_.Stride[p] = stride;
+  }
+}
+
+bool TPaddedPicture::WriteTo(uint8_t* buffer, int32_t capacity) const {
+  ++Writes;
+  if (capacity < static_cast<int32_t>(Bytes_.size())) return false;
+  std::copy(Bytes_.begin(), Bytes_.end(), buffer);
+  return true;
+}
 
 uint32_t QuadrantColor(int x, int y, int w, int h) {
   bool right = x >= w / 2;

@@ -78,6 +78,21 @@ HRESULT TTestSource::Deliver(const std::vector<uint8_t>& bytes, std::optional<RE
   return Out_->Deliver(sample.Get());
 }
 
+HRESULT TTestSource::DeliverPicture(std::shared_ptr<const IPicture> picture, int32_t bytes, REFERENCE_TIME start,
+                                    REFERENCE_TIME stop) {
+  ComPtr<IMediaSample> sample;
+  HRESULT hr = Out_->GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0);
+  if (FAILED(hr)) return hr;
+  ComPtr<IPictureSample> carrier;
+  if (FAILED(sample.As(&carrier))) return E_NOINTERFACE;
+  hr = sample->SetActualDataLength(bytes);
+  if (FAILED(hr)) return hr;
+  carrier->AttachPicture(std::move(picture));
+  sample->SetTime(&start, &stop);
+  sample->SetSyncPoint(true);
+  return Out_->Deliver(sample.Get());
+}
+
 void Unplug(IPin* pin) {
   if (!pin) return;
   ComPtr<IPin> peer;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/graph/base_filter.h"
+#include "platform/graph/picture_sample.h"
 
 namespace kv::testing {
 
@@ -40,6 +41,10 @@ class TTestSource : public TBaseFilter {
   // Delivers one sample with these bytes and times; returns the receiver's result.
   HRESULT Deliver(const std::vector<uint8_t>& bytes, std::optional<REFERENCE_TIME> start = std::nullopt,
                   std::optional<REFERENCE_TIME> stop = std::nullopt);
+  // Delivers one sample that carries `picture` in place of its bytes (`bytes`: its size in
+  // the buffer layout), as the video decoder does.
+  HRESULT DeliverPicture(std::shared_ptr<const IPicture> picture, int32_t bytes, REFERENCE_TIME start,
+                         REFERENCE_TIME stop);
   HRESULT EndOfStream() { return Out_->DeliverEndOfStream(); }
   HRESULT BeginFlush() { return Out_->DeliverBeginFlush(); }
   HRESULT EndFlush() { return Out_->DeliverEndFlush(); }
