@@ -11,6 +11,8 @@ extern "C" {
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "clip_graph.h"
 #include "filters/demux/container_families.h"
 #include "filters/demux/packet_allocator.h"
@@ -178,7 +180,9 @@ TEST(PacketAllocator, WaitingReader_isReleasedByDecommitAndByInterrupt) {
 class FileSource : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = ::testing::TempDir() + "kavello_file_source_test.bin";
+    // One file per process: ctest runs these tests in parallel processes, and one's
+    // TearDown must not delete the file another is reading.
+    path_ = ::testing::TempDir() + "kavello_file_source_test_" + std::to_string(getpid()) + ".bin";
     std::ofstream(path_, std::ios::binary) << "0123456789";
   }
   void TearDown() override { std::remove(path_.c_str()); }
