@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <type_traits>
 
 namespace kv {
 
@@ -32,7 +33,11 @@ void KeepMin(std::atomic<int32_t>& slot, int32_t v) {
 TFrameTable::TFrameTable(int32_t capacity) : capacity_(std::max(capacity, 1)) {}
 
 void TFrameTable::ResetAnalysis() {
-  if (!entries_) entries_ = std::make_unique<TFrameEntry[]>(static_cast<size_t>(capacity_));
+  // An aggregate of plain fields, so calloc's zeroed memory holds valid default entries.
+  static_assert(std::is_aggregate_v<TFrameEntry> && std::is_trivially_copyable_v<TFrameEntry> &&
+                std::is_trivially_destructible_v<TFrameEntry>);
+  if (!entries_)
+    entries_.reset(static_cast<TFrameEntry*>(std::calloc(static_cast<size_t>(capacity_), sizeof(TFrameEntry))));
   largest_.store(0, kRelaxed);
   total_.store(0, kRelaxed);
   firstStart_.store(0, kRelaxed);

@@ -171,7 +171,10 @@ int RunAnalyzeCommand(const std::vector<std::string>& args, const std::string& c
       std::string streamError;
       const TRunEnd end = RunToEnd(player, events, *table, file, err, progress, &streamError);
       analysing = false;
-      player.Stop();
+      // Streaming ends here (its threads joined) before the table is read. Not the player's
+      // Stop: that rewinds and prerolls the first picture again (the container reopened and
+      // probed) for a window this batch does not have; the next open tears the graph down.
+      if (player.MediaControl) player.MediaControl->Stop();
 
       const TFrameTotals totals = table->Totals();
       std::string line = file + ": " + std::to_string(totals.Count) + " frames, " + std::to_string(totals.TotalBytes) +

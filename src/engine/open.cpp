@@ -2,6 +2,7 @@
 #include "debugsup/debugsup.h"
 #include "engine/contrl.h"
 #include "engine/open_scan.h"
+#include "platform/graph/source_stream.h"
 #include "platform/heap/heap_policy.h"
 
 namespace kv {
@@ -83,6 +84,13 @@ void TCOMPlay::OpenVideo(const std::string& fileName) {
   if (demux && !ScanPins(scan, demux)) return;
 
   LinkTeletext(scan, demux);
+  // The analysis without pictures decodes nothing and runs unclocked: a hand-over to a pin
+  // thread per packet would cost more than the work behind it, so the reader delivers.
+  if (demux && NullRenderers && !ImageAnalysisWanted) {
+    ComPtr<ISynchronousDelivery> synchronous;
+    if (SUCCEEDED(demux->QueryInterface(ISynchronousDelivery::kIid, synchronous.PutVoid())) && synchronous)
+      synchronous->SetSynchronousDelivery(true);
+  }
   ReadDisplaySize(scan);
   SetupVideoWindow();
   if (!MediaEvent || FAILED(MediaEvent->SetNotifyCallback(GraphNotify))) return;  // stop: graph stays

@@ -10,6 +10,7 @@
 #include "platform/graph/format_blocks.h"
 #include "platform/graph/graph_interfaces.h"
 #include "platform/graph/media_guids.h"
+#include "platform/graph/source_stream.h"
 
 namespace kv::testing {
 namespace {
@@ -297,6 +298,43 @@ TEST_P(ClipStates, SeeksInQuickSuccession_endInTheLastOnesSegment) {
   EXPECT_LE(segment, last);
   for (const auto& f : frames) ASSERT_EQ(f.segmentStart, segment) << "a picture of an older segment";
   EXPECT_LE(frames.front().segmentStart + frames.front().start, last + kFrame / 2);
+}
+
+// Synchronous delivery (the reader thread delivers, as in the analysis without pictures):
+// with one stream the whole clip arrives, a prerolled reader is released by a seek and by
+// stop, and a seek ends in the new segment. With two streams the demultiplexer keeps its
+// pin threads, so both renderers still preroll (one reader could not feed a second pin
+// while the first renderer holds it).
+TEST_P(ClipStates, SynchronousDelivery_playsPrerollsAndSeeksLikePinThreads) {
+  for (bool audio : {false, true}) {
+    SCOPED_TRACE(audio ? "video and audio" : "video only");
+    TClipGraph graph;
+    ASSERT_EQ(graph.Build(MediaPath(GetParam().file), GetParam().demux, true, audio), S_OK);
+    auto synchronous = ComPtr<IBaseFilter>(graph.Demux()).Query<ISynchronousDelivery>();
+    ASSERT_TRUE(synchronous);
+    ASSERT_EQ(synchronous->SetSynchronousDelivery(true), S_OK);
+    int32_t code = 0;
+    ASSERT_EQ(graph.RunToEnd(kTimeoutMs, &code), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    EXPECT_EQ(static_cast<int64_t>(graph.Video()->Samples().size()), counts_.videoFrames);
+    if (audio) {
+      EXPECT_EQ(AudioSamples(graph.Audio()), counts_.audioSamples);
+    }
+    ASSERT_EQ(graph.Stop(), S_OK);
+
+    EXPECT_EQ(graph.PauseAndWait(kTimeoutMs), S_OK) << "prerolled; events: " << graph.DrainEvents();
+    EXPECT_EQ(graph.Seek(graph.Duration() / 5, true), S_OK);  // a hang: the flush left the reader blocked
+    graph.Video()->Clear();
+    const REFERENCE_TIME target = graph.Duration() * 3 / 5;
+    ASSERT_EQ(graph.SeekAndRunToEnd(target, true, kTimeoutMs, &code), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    const auto frames = graph.Video()->Samples();
+    ASSERT_FALSE(frames.empty());
+    for (const auto& f : frames) ASSERT_EQ(f.segmentStart, target) << "a picture of an older segment";
+    EXPECT_LE(frames.front().segmentStart + frames.front().start, target + kFrame / 2);
+    EXPECT_EQ(graph.PauseAndWait(kTimeoutMs), S_OK);
+    ASSERT_EQ(graph.Stop(), S_OK);  // a hang: stop did not release the prerolled reader
+  }
 }
 
 const TClip kStateClips[] = {

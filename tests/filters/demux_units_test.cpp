@@ -11,6 +11,8 @@ extern "C" {
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "clip_graph.h"
 #include "filters/demux/container_families.h"
 #include "filters/demux/packet_allocator.h"
@@ -85,6 +87,63 @@ TEST(PacketAllocator, BuffersGrowToThePacket_andComeBackToThePool) {
   EXPECT_EQ(pool->GetSizedBuffer(TPacketAllocator::kMaxPacketBytes + 1, a.Put()), VFW_E_BUFFER_OVERFLOW);
 }
 
+// A packet whose buffer only it references travels in the sample without a copy, and its
+// memory goes back when the sample does; a shared buffer (a laced block's frames) is
+// refused, so that nothing downstream can write into another packet's data.
+TEST(PacketAllocator, AnUnsharedPacket_isCarriedByReference_aSharedOneIsLeftToCopy) {
+  ComPtr<TPacketAllocator> pool(new TPacketAllocator(1));
+  pool->Commit();
+  static std::atomic<int> freed{0};
+  freed = 0;
+  auto makePacket = [](int size) {
+    AVPacket* p = av_packet_alloc();
+    auto* data = static_cast<uint8_t*>(av_mallocz(static_cast<size_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE));
+    p->buf = av_buffer_create(data, size, [](void*, uint8_t* d) { av_free(d); ++freed; }, nullptr, 0);
+    p->data = data;
+    p->size = size;
+    return p;
+  };
+
+  AVPacket* packet = makePacket(3000);
+  uint8_t* const data = packet->data;
+  ComPtr<TPacketSample> sample;
+  ASSERT_EQ(pool->GetPacketSample(packet, &sample), S_OK);
+  EXPECT_EQ(packet->buf, nullptr) << "the sample took the reference over";
+  uint8_t* p = nullptr;
+  sample->GetPointer(&p);
+  EXPECT_EQ(p, data) << "no copy";
+  EXPECT_EQ(sample->GetSize(), 3000);
+  EXPECT_EQ(sample->SetActualDataLength(3001), VFW_E_BUFFER_OVERFLOW);
+  EXPECT_EQ(sample->SetActualDataLength(3000), S_OK);
+  EXPECT_EQ(freed, 0);
+  sample.Reset();
+  EXPECT_EQ(freed, 1) << "the packet's memory goes back with the sample";
+
+  // The pool's sample is an ordinary buffer again.
+  ComPtr<IMediaSample> plain;
+  ASSERT_EQ(pool->GetSizedBuffer(10, plain.Put()), S_OK);
+  plain->GetPointer(&p);
+  EXPECT_NE(p, data);
+  EXPECT_GE(plain->GetSize(), 10);
+  plain.Reset();
+
+  AVPacket* shared = makePacket(500);
+  AVPacket* other = av_packet_clone(shared);
+  EXPECT_EQ(pool->GetPacketSample(shared, &sample), S_FALSE);
+  EXPECT_FALSE(sample);
+  EXPECT_NE(shared->buf, nullptr) << "a refused packet is left as it was";
+  av_packet_free(&other);
+  av_packet_free(&shared);
+  av_packet_free(&packet);
+  EXPECT_EQ(freed, 2);
+
+  pool->Decommit();
+  AVPacket* late = makePacket(10);
+  EXPECT_EQ(pool->GetPacketSample(late, &sample), VFW_E_NOT_COMMITTED);
+  EXPECT_NE(late->buf, nullptr);
+  av_packet_free(&late);
+}
+
 TEST(PacketAllocator, OutsizedBuffers_shrinkWhenReusedForSmallPackets) {
   ComPtr<TPacketAllocator> pool(new TPacketAllocator(1));
   pool->Commit();
@@ -121,7 +180,9 @@ TEST(PacketAllocator, WaitingReader_isReleasedByDecommitAndByInterrupt) {
 class FileSource : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = ::testing::TempDir() + "kavello_file_source_test.bin";
+    // One file per process: ctest runs these tests in parallel processes, and one's
+    // TearDown must not delete the file another is reading.
+    path_ = ::testing::TempDir() + "kavello_file_source_test_" + std::to_string(getpid()) + ".bin";
     std::ofstream(path_, std::ios::binary) << "0123456789";
   }
   void TearDown() override { std::remove(path_.c_str()); }

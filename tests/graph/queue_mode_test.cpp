@@ -1,5 +1,6 @@
 // A TSourceStream in queue mode, fed by a producer thread as a demultiplexer feeds it:
-// order, end of stream, bounded queue, and producers released by Stop.
+// order, end of stream, bounded queue, and producers released by Stop; and the same with
+// direct delivery on the producer's thread.
 #include <cstring>
 #include <future>
 
@@ -127,6 +128,56 @@ TEST_F(QueueMode, FlushAndStop_dropsWhatIsQueued_andRestartAnnouncesTheNewSegmen
   control->Run();
   renderer->WaitForCount(1);
   EXPECT_EQ(renderer->RenderedSamples()[0].position, 50 * kFrame);
+}
+
+// Direct delivery: each sample is rendered before QueueSample returns (it went down on
+// the producer's thread), in order, and end of stream completes the graph.
+TEST_F(QueueMode, DirectDelivery_rendersEachSampleOnTheProducersThread) {
+  Build();
+  source->OutPin()->SetDirectDelivery(true);
+  mediaFilter->SetSyncSource(nullptr);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  auto producer = std::async(std::launch::async, [&] {
+    for (int i = 0; i < 200; ++i) {
+      if (source->OutPin()->Produce(i * kFrame) != S_OK) return -1;
+      if (renderer->Count() != i + 1) return i;  // not yet rendered: it was handed over
+    }
+    return source->OutPin()->QueueEndOfStream() == S_OK ? 200 : -2;
+  });
+  EXPECT_EQ(producer.get(), 200);
+  int32_t code = 0;
+  ASSERT_EQ(events->WaitForCompletion(-1, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  auto samples = renderer->RenderedSamples();
+  ASSERT_EQ(samples.size(), 200u);
+  for (size_t i = 0; i < samples.size(); ++i) ASSERT_EQ(samples[i].position, static_cast<int64_t>(i) * kFrame);
+}
+
+// A producer held inside a delivery (the paused renderer keeps the first sample) is
+// released by Stop and by a flush; after a restart the new segment goes down before the
+// next sample, and a stopped pin accepts nothing.
+TEST_F(QueueMode, DirectDelivery_aBlockedProducer_isReleasedByFlushAndByStop) {
+  Build();
+  source->OutPin()->SetDirectDelivery(true);
+  mediaFilter->SetSyncSource(nullptr);
+  control->Pause();
+  auto blocked = std::async(std::launch::async, [&] { return source->OutPin()->Produce(0); });
+  OAFilterState st;
+  control->GetState(-1, &st);  // the renderer holds the sample: the producer is inside it
+  EXPECT_EQ(renderer->Prerolls(), 1);
+  source->OutPin()->FlushAndStop();  // a hang here: the flush did not release the producer
+  blocked.get();
+  EXPECT_EQ(source->OutPin()->Produce(kFrame), S_FALSE) << "flushing: nothing is delivered";
+  source->OutPin()->RestartAfterFlush(50 * kFrame, 100 * kFrame, 1.0);
+  EXPECT_EQ(renderer->LastSegmentStart(), 0) << "the segment waits for the producer";
+  blocked = std::async(std::launch::async, [&] { return source->OutPin()->Produce(50 * kFrame); });
+  control->GetState(-1, &st);
+  EXPECT_EQ(renderer->LastSegmentStart(), 50 * kFrame);
+  EXPECT_EQ(renderer->Prerolls(), 2);
+  control->Stop();  // a hang here: stopping did not wait for or release the producer
+  EXPECT_EQ(blocked.get(), S_OK);
+  EXPECT_EQ(source->OutPin()->Produce(0), S_FALSE) << "a stopped pin accepts nothing";
+  EXPECT_EQ(renderer->Count(), 0);
 }
 
 }  // namespace

@@ -73,6 +73,7 @@ HRESULT TDemuxFilter::NonDelegatingQueryInterface(const IID& iid, void** out) {
   if (iid == IFileSourceFilter::kIid && family_.isSource) return GetInterface(static_cast<IFileSourceFilter*>(this), out);
   if (iid == ISpecifyPropertyPages::kIid) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), out);
   if (iid == IDemuxInfo::kIid) return GetInterface(static_cast<IDemuxInfo*>(this), out);
+  if (iid == ISynchronousDelivery::kIid) return GetInterface(static_cast<ISynchronousDelivery*>(this), out);
   return TBaseFilter::NonDelegatingQueryInterface(iid, out);
 }
 
@@ -206,9 +207,19 @@ std::vector<TDemuxOutputPin*> TDemuxFilter::ConnectedOutputs() const {
   return pins;
 }
 
+HRESULT TDemuxFilter::SetSynchronousDelivery(bool on) {
+  std::lock_guard control(controlMutex_);
+  synchronous_ = on;
+  return S_OK;
+}
+
 HRESULT TDemuxFilter::Pause() {
   std::lock_guard control(controlMutex_);
   const bool fromStopped = state() == State_Stopped;
+  if (fromStopped) {
+    const bool direct = synchronous_ && ConnectedOutputs().size() == 1;
+    for (auto& pin : outputs_) pin->SetDirectDelivery(direct);
+  }
   const HRESULT hr = TBaseFilter::Pause();  // output pins start their threads
   if (FAILED(hr) || !fromStopped || !reader_.IsOpen()) return hr;
   StartReaderLocked(SeekStart(), SeekStop(), SeekRate(), true, false);

@@ -16,8 +16,10 @@
 //   - the reader thread (one, started on Pause from Stopped and after a seek, joined on
 //     Stop and before a seek): reads packets and queues them on the output pins.
 //   - each output pin's own streaming thread delivers its queue downstream.
+// With synchronous delivery (ISynchronousDelivery, one connected output) the reader thread
+// delivers downstream itself and the pin starts no thread.
 // Locks: controlMutex_ serialises starting, stopping and moving the reader (Pause, Stop,
-// OnSeek); it is taken before the base filter's state lock and never by the reader thread.
+// OnSeek, SetSynchronousDelivery); it is taken before the base filter's state lock and never by the reader thread.
 // The format reader is used by the reader thread while it runs and under controlMutex_
 // while it does not. infoMutex_ guards the record the property page reads (filled when the
 // container opens, emptied when it closes); it is a leaf lock.
@@ -58,7 +60,8 @@ class TDemuxFilter final : public TBaseFilter,
                            public TSourceSeeking,
                            public IFileSourceFilter,
                            public ISpecifyPropertyPages,
-                           public IDemuxInfo {
+                           public IDemuxInfo,
+                           public ISynchronousDelivery {
  public:
   explicit TDemuxFilter(const TContainerFamily& family);
   ~TDemuxFilter() override;
@@ -98,6 +101,11 @@ class TDemuxFilter final : public TBaseFilter,
   HRESULT GetPages(std::vector<CLSID>* pages) override;
   HRESULT GetDemuxInfo(TDemuxInfo* info) override;
 
+  // ISynchronousDelivery: with exactly one connected output, the reader thread delivers its
+  // samples itself (no pin thread); otherwise (several streams could starve each other
+  // behind one blocked delivery) the pins keep their threads. Applies from the next Pause.
+  HRESULT SetSynchronousDelivery(bool on) override;
+
  private:
   // Positions the reader for `start` (see OnSeek), begins the pins' segments and starts the
   // reader thread; `restartPins`: after a flush, the pins restart with the new segment.
@@ -136,6 +144,7 @@ class TDemuxFilter final : public TBaseFilter,
   std::atomic<bool> stopReader_{false};
   bool atStart_ = true;      // the reader has not moved since the container was opened
   bool exactSeek_ = false;   // the last seek asked for the exact position (not a key frame)
+  bool synchronous_ = false; // SetSynchronousDelivery's choice (under controlMutex_)
 
   std::mutex infoMutex_;  // guards info_; see the top of this file
   TDemuxInfo info_;

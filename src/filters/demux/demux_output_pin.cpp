@@ -90,7 +90,7 @@ void TDemuxOutputPin::BeginSegment(REFERENCE_TIME start, REFERENCE_TIME stop, bo
   ended_ = false;
 }
 
-HRESULT TDemuxOutputPin::DeliverPacket(const AVPacket& packet, const ffmpeg::TFormatReader& reader) {
+HRESULT TDemuxOutputPin::DeliverPacket(AVPacket& packet, const ffmpeg::TFormatReader& reader) {
   if (ended_) return S_OK;
   const bool key = (packet.flags & AV_PKT_FLAG_KEY) != 0;
   if (waitingForKey_) {
@@ -109,23 +109,35 @@ HRESULT TDemuxOutputPin::DeliverPacket(const AVPacket& packet, const ffmpeg::TFo
   if (dropBefore_ != AV_NOPTS_VALUE && time != AV_NOPTS_VALUE && duration > 0 && time + duration <= dropBefore_)
     return S_OK;  // wholly before where playback starts
 
+  // What the sample needs of the packet beyond its data, read before the packet is taken over.
+  uint32_t skipStart = 0, skipEnd = 0;
+  size_t sideSize = 0;
+  if (const uint8_t* skip = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &sideSize); skip && sideSize >= 8) {
+    skipStart = AV_RL32(skip);
+    skipEnd = AV_RL32(skip + 4);
+  }
+  const int32_t size = packet.size;
+  // The packet's own buffer when nobody else references it (no copy), else a copy.
   ComPtr<TPacketSample> sample;
-  HRESULT hr = packets_->GetSizedBuffer(packet.size, &sample);
+  HRESULT hr = packets_->GetPacketSample(&packet, &sample);
+  if (hr == S_FALSE) {
+    hr = packets_->GetSizedBuffer(size, &sample);
+    if (SUCCEEDED(hr)) {
+      uint8_t* data = nullptr;
+      sample->GetPointer(&data);
+      std::memcpy(data, packet.data, static_cast<size_t>(size));
+    }
+  }
   if (hr == VFW_E_NOT_COMMITTED || hr == E_ABORT) return S_FALSE;  // stopping or seeking
   if (FAILED(hr)) return hr;
-  uint8_t* data = nullptr;
-  sample->GetPointer(&data);
-  std::memcpy(data, packet.data, static_cast<size_t>(packet.size));
-  sample->SetActualDataLength(packet.size);
+  sample->SetActualDataLength(size);
   if (time != AV_NOPTS_VALUE) {
     const REFERENCE_TIME start = time - segStart_;
     const REFERENCE_TIME stop = start + duration;
     sample->SetTime(&start, duration > 0 ? &stop : nullptr);
     if (exact_ && start < 0) sample->SetPreroll(true);
   }
-  size_t sideSize = 0;
-  if (const uint8_t* skip = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &sideSize); skip && sideSize >= 8)
-    sample->SetSkipSamples(AV_RL32(skip), AV_RL32(skip + 4));
+  sample->SetSkipSamples(skipStart, skipEnd);
   sample->SetSyncPoint(key);
   sample->SetDiscontinuity(discontinuity_);
   discontinuity_ = false;

@@ -41,8 +41,9 @@ class TDemuxOutputPin final : public TSourceStream {
   // Packets that end at or before `dropBefore` are skipped (AV_NOPTS_VALUE: none).
   void BeginSegment(REFERENCE_TIME start, REFERENCE_TIME stop, bool exact, REFERENCE_TIME dropBefore);
   // Queues one packet as a sample. S_OK (queued or skipped), S_FALSE when the pin is
-  // flushing or stopping (the reader should stop), a failure for a packet too large.
-  HRESULT DeliverPacket(const AVPacket& packet, const ffmpeg::TFormatReader& reader);
+  // flushing or stopping (the reader should stop), a failure for a packet too large. The
+  // sample may take over the packet's buffer (the packet is then left empty).
+  HRESULT DeliverPacket(AVPacket& packet, const ffmpeg::TFormatReader& reader);
   // Queues end of stream once per segment.
   void EndStream();
   bool Ended() const { return ended_; }

@@ -21,10 +21,18 @@ ULONG TPacketSample::Release() {
   return left;
 }
 
+TPacketSample::~TPacketSample() { av_packet_free(&packet_); }
+
 HRESULT TPacketSample::GetPointer(uint8_t** buffer) {
   if (!buffer) return E_POINTER;
-  *buffer = buffer_.data();
+  *buffer = carrying_ ? packet_->data : buffer_.data();
   return S_OK;
+}
+
+void TPacketSample::DropPacket() {
+  if (!carrying_) return;
+  av_packet_unref(packet_);
+  carrying_ = false;
 }
 
 HRESULT TPacketSample::GetTime(REFERENCE_TIME* start, REFERENCE_TIME* stop) {
@@ -48,7 +56,7 @@ HRESULT TPacketSample::SetTime(const REFERENCE_TIME* start, const REFERENCE_TIME
 }
 
 HRESULT TPacketSample::SetActualDataLength(int32_t length) {
-  if (length < 0 || static_cast<size_t>(length) > buffer_.size()) return VFW_E_BUFFER_OVERFLOW;
+  if (length < 0 || length > GetSize()) return VFW_E_BUFFER_OVERFLOW;
   actual_ = length;
   return S_OK;
 }
@@ -65,6 +73,7 @@ HRESULT TPacketSample::SetMediaType(const MediaType* type) {
 }
 
 void TPacketSample::Reset() {
+  DropPacket();
   actual_ = 0;
   hasStart_ = hasStop_ = false;
   start_ = stop_ = 0;
@@ -146,29 +155,42 @@ HRESULT TPacketAllocator::GetSizedBuffer(int32_t size, ComPtr<TPacketSample>* sa
   return hr;
 }
 
+HRESULT TPacketAllocator::TakeFromPool(bool wait, TPacketSample** sample) {
+  *sample = nullptr;
+  std::unique_lock lock(mutex_);
+  auto ready = [&] {
+    return !committed_ || interrupted_ || !free_.empty() || static_cast<int>(all_.size()) < maxSamples_;
+  };
+  if (!ready() && !wait) return VFW_E_TIMEOUT;
+  freed_.wait(lock, ready);
+  if (!committed_) return VFW_E_NOT_COMMITTED;
+  if (interrupted_) return E_ABORT;
+  if (free_.empty()) {
+    auto* s = new (std::nothrow) TPacketSample(this);
+    if (!s) return E_OUTOFMEMORY;
+    all_.push_back(s);
+    *sample = s;
+  } else {
+    *sample = free_.back();
+    free_.pop_back();
+  }
+  return S_OK;
+}
+
+void TPacketAllocator::HandOut(TPacketSample* s, IMediaSample** sample) {
+  AddRef();  // released when the sample comes back
+  s->AddRef();
+  *sample = s;
+}
+
 HRESULT TPacketAllocator::Take(int32_t size, bool wait, IMediaSample** sample) {
   if (!sample) return E_POINTER;
   *sample = nullptr;
   if (size < 0 || size > kMaxPacketBytes) return VFW_E_BUFFER_OVERFLOW;
   TPacketSample* s = nullptr;
-  {
-    std::unique_lock lock(mutex_);
-    auto ready = [&] {
-      return !committed_ || interrupted_ || !free_.empty() || static_cast<int>(all_.size()) < maxSamples_;
-    };
-    if (!ready() && !wait) return VFW_E_TIMEOUT;
-    freed_.wait(lock, ready);
-    if (!committed_) return VFW_E_NOT_COMMITTED;
-    if (interrupted_) return E_ABORT;
-    if (free_.empty()) {
-      s = new (std::nothrow) TPacketSample(this);
-      if (!s) return E_OUTOFMEMORY;
-      all_.push_back(s);
-    } else {
-      s = free_.back();
-      free_.pop_back();
-    }
-  }
+  const HRESULT hr = TakeFromPool(wait, &s);
+  if (FAILED(hr)) return hr;
+  s->Reset();
   // Growing the buffer happens outside the lock; the sample is ours alone now.
   const size_t want = static_cast<size_t>(std::max(size, initialSize_));
   try {
@@ -184,16 +206,38 @@ HRESULT TPacketAllocator::Take(int32_t size, bool wait, IMediaSample** sample) {
     freed_.notify_one();
     return E_OUTOFMEMORY;
   }
+  HandOut(s, sample);
+  return S_OK;
+}
+
+HRESULT TPacketAllocator::GetPacketSample(AVPacket* packet, ComPtr<TPacketSample>* sample) {
+  if (!packet || !sample) return E_POINTER;
+  if (packet->size < 0 || packet->size > kMaxPacketBytes) return VFW_E_BUFFER_OVERFLOW;
+  // Shared (a laced block's frames) or borrowed data is copied by the caller instead.
+  if (!packet->buf || !av_buffer_is_writable(packet->buf)) return S_FALSE;
+  TPacketSample* s = nullptr;
+  const HRESULT hr = TakeFromPool(true, &s);
+  if (FAILED(hr)) return hr;
   s->Reset();
-  AddRef();  // released when the sample comes back
-  s->AddRef();
-  *sample = s;
+  if (!s->packet_) s->packet_ = av_packet_alloc();
+  if (!s->packet_) {
+    std::lock_guard lock(mutex_);
+    free_.push_back(s);
+    freed_.notify_one();
+    return E_OUTOFMEMORY;
+  }
+  av_packet_move_ref(s->packet_, packet);
+  s->carrying_ = true;
+  IMediaSample* raw = nullptr;
+  HandOut(s, &raw);
+  sample->Attach(static_cast<TPacketSample*>(raw));
   return S_OK;
 }
 
 HRESULT TPacketAllocator::ReleaseBuffer(IMediaSample* sample) {
   auto* s = static_cast<TPacketSample*>(sample);
   s->type_.reset();
+  s->DropPacket();  // the packet's memory goes back now, not when the sample is next used
   {
     std::lock_guard lock(mutex_);
     free_.push_back(s);

@@ -5,6 +5,11 @@
 // of samples whose buffers grow to the largest packet they have carried; after the first
 // seconds of a file streaming allocates nothing. The demultiplexer's reader asks for a
 // buffer of a given size (GetSizedBuffer); downstream filters see an ordinary IMemAllocator.
+// A packet whose buffer nobody else references can instead be carried by reference
+// (GetPacketSample): the sample takes over libavformat's reference-counted buffer, so the
+// packet is neither copied nor its pool buffer grown, and the buffer is freed when the
+// sample comes back. Packets sharing their buffer (laced blocks) are copied as before, so
+// that a downstream filter writing into its sample can never change another packet.
 //
 // Memory bound: maxSamples buffers, each at most the largest packet the file holds (the
 // reader refuses packets above kMaxPacketBytes); a buffer that grew for an outsized packet
@@ -18,6 +23,10 @@
 #include <mutex>
 #include <vector>
 
+extern "C" {
+#include <libavcodec/packet.h>
+}
+
 #include "filters/ffmpeg/packet_properties.h"
 #include "platform/graph/base_filter.h"
 
@@ -28,13 +37,14 @@ class TPacketAllocator;
 class TPacketSample final : public IMediaSample, public ffmpeg::IPacketProperties {
  public:
   explicit TPacketSample(TPacketAllocator* owner) : owner_(owner) {}
+  ~TPacketSample();
 
   HRESULT QueryInterface(const IID& iid, void** out) override;
   ULONG AddRef() override;
   ULONG Release() override;
 
   HRESULT GetPointer(uint8_t** buffer) override;
-  int32_t GetSize() override { return static_cast<int32_t>(buffer_.size()); }
+  int32_t GetSize() override { return carrying_ ? packet_->size : static_cast<int32_t>(buffer_.size()); }
   HRESULT GetTime(REFERENCE_TIME* start, REFERENCE_TIME* stop) override;
   HRESULT SetTime(const REFERENCE_TIME* start, const REFERENCE_TIME* stop) override;
   HRESULT IsSyncPoint() override { return sync_ ? S_OK : S_FALSE; }
@@ -61,10 +71,18 @@ class TPacketSample final : public IMediaSample, public ffmpeg::IPacketPropertie
  private:
   friend class TPacketAllocator;
   void Reset();
+  // Drops the carried packet's reference (the sample uses buffer_ again).
+  void DropPacket();
 
   TPacketAllocator* owner_;
   std::atomic<ULONG> refs_{0};
   std::vector<uint8_t> buffer_;
+  // While carrying_, the sample's data is packet_'s (a reference on the demultiplexer's
+  // packet) instead of buffer_. packet_ is allocated once, with the first packet carried.
+  // Only the thread that holds the sample touches them (the pool hands a sample to one
+  // user at a time).
+  AVPacket* packet_ = nullptr;
+  bool carrying_ = false;
   int32_t actual_ = 0;
   REFERENCE_TIME start_ = 0, stop_ = 0;
   bool hasStart_ = false, hasStop_ = false;
@@ -89,6 +107,11 @@ class TPacketAllocator : public TUnknown, public IMemAllocator {
   // VFW_E_BUFFER_OVERFLOW for a size above kMaxPacketBytes.
   HRESULT GetSizedBuffer(int32_t size, IMediaSample** sample);
   HRESULT GetSizedBuffer(int32_t size, ComPtr<TPacketSample>* sample);
+  // A sample carrying `packet` by reference (the packet is left empty) when the packet's
+  // buffer is reference-counted and referenced by the packet alone; S_FALSE (packet and
+  // *sample untouched) when it is shared or not reference-counted, so the caller copies.
+  // Blocks and fails as GetSizedBuffer does.
+  HRESULT GetPacketSample(AVPacket* packet, ComPtr<TPacketSample>* sample);
   // Makes waiting and later GetSizedBuffer calls fail with E_ABORT until Resume (a seek or
   // stop is under way).
   void Interrupt();
@@ -105,6 +128,10 @@ class TPacketAllocator : public TUnknown, public IMemAllocator {
 
  private:
   HRESULT Take(int32_t size, bool wait, IMediaSample** sample);
+  // A free (or new) sample from the pool, unsized; see GetSizedBuffer for the results.
+  HRESULT TakeFromPool(bool wait, TPacketSample** sample);
+  // Hands out a sample taken from the pool (references on it and on the allocator).
+  void HandOut(TPacketSample* s, IMediaSample** sample);
 
   const int maxSamples_;
   std::mutex mutex_;                // guards everything below; a leaf lock

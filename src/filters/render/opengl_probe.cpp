@@ -3,11 +3,14 @@
 // Loading the OpenGL driver costs a player that never uses it some 60 MiB (Mesa's software
 // renderer brings LLVM), so the question is put to a small helper program beside ours
 // (kavello-glprobe, gl_probe_main.cpp) whose exit code answers it. Only where the helper
-// cannot be started does the probe run in this process.
+// cannot be started does the probe run in this process. Without an X display ($DISPLAY
+// unset or empty, as in the command-line analysis) no GLX context can be made, and the
+// answer is no without starting anything.
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <mutex>
 #include <string>
 
@@ -46,6 +49,8 @@ bool OpenGlAvailable() {
   static std::once_flag once;
   static bool available = false;
   std::call_once(once, [] {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) return;  // GLX needs an X display: nothing to probe
     int answer = ProbeInHelper();
     available = answer >= 0 ? answer == 1 : ProbeOpenGl();
   });

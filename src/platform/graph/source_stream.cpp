@@ -17,8 +17,23 @@ void TSourceStream::SetQueueLimits(size_t maxSamples, size_t maxBytes) {
   maxBytes_ = std::max<size_t>(1, maxBytes);
 }
 
+void TSourceStream::SetDirectDelivery(bool direct) {
+  std::lock_guard lock(queueMutex_);
+  wantDirect_ = direct && mode_ == TStreamMode::Queue;
+}
+
 HRESULT TSourceStream::Enqueue(Item item) {
   std::unique_lock lock(queueMutex_);
+  if (direct_) {
+    if (!running_ || stopping_) return S_FALSE;
+    const bool segment = item.kind == Item::NewSegment;
+    queuedBytes_ += item.bytes;
+    PushLocked(std::move(item));
+    // A segment waits for what follows it, so that it too is delivered on the producer's
+    // thread (it may be queued by the state thread before the producer starts).
+    if (!segment) DeliverQueuedLocked(lock);
+    return S_OK;
+  }
   // One item always fits into an empty queue, however large.
   queueChanged_.wait(lock, [&] {
     return !running_ || stopping_ || count_ == 0 ||
@@ -72,6 +87,20 @@ TSourceStream::Item TSourceStream::PopLocked() {
   return item;
 }
 
+void TSourceStream::DeliverQueuedLocked(std::unique_lock<std::mutex>& lock) {
+  delivering_ = true;
+  while (count_ > 0 && !stopping_) {
+    Item next = PopLocked();
+    queuedBytes_ -= next.bytes;
+    lock.unlock();
+    DeliverItem(next);
+    next.sample.Reset();
+    lock.lock();
+  }
+  delivering_ = false;
+  queueChanged_.notify_all();  // a stop may be waiting for this delivery to end
+}
+
 void TSourceStream::StartThread() {
   {
     std::lock_guard lock(queueMutex_);
@@ -79,6 +108,8 @@ void TSourceStream::StartThread() {
     running_ = true;
     stopping_ = false;
     idle_ = false;
+    direct_ = wantDirect_;
+    if (direct_) return;  // the producer's thread delivers
   }
   thread_ = std::thread([this] { ThreadMain(); });
 }
@@ -93,6 +124,12 @@ void TSourceStream::StopThread() {
   // A FillBuffer waiting for a buffer wakes up when the allocator is decommitted.
   if (allocator_) allocator_->Decommit();
   if (thread_.joinable()) thread_.join();
+  {
+    // Direct delivery: a producer inside a delivery finishes it first (as a thread is
+    // joined); flushing downstream beforehand is what releases a blocked one.
+    std::unique_lock lock(queueMutex_);
+    queueChanged_.wait(lock, [this] { return !delivering_; });
+  }
   std::vector<ComPtr<IMediaSample>> dropped;
   {
     std::lock_guard lock(queueMutex_);

@@ -9,6 +9,14 @@
 //     once the pin is flushing or stopping, so a producer never hangs on a stopped graph.
 //   - TStreamMode::Generate: the pin's own thread asks FillBuffer for each new sample
 //     whenever the queue is empty (a generator, a file source that produces by itself).
+// Direct delivery (Queue mode, SetDirectDelivery while stopped): the pin starts no thread;
+// the producer's own thread delivers each sample and end of stream inside QueueSample /
+// QueueEndOfStream, after any new segment queued before it (Active, RestartAfterFlush and
+// QueueNewSegment only queue the segment, so it too goes out on the producer's thread). No
+// hand-over per sample, but the producer waits while downstream works: meant for a graph
+// whose downstream never blocks for long (unclocked, no decoder) and a producer that
+// feeds no other pin. One producer thread at a time. Stopping waits for a delivery under
+// way to return, as it would join the pin's thread.
 //
 // Seeking: FlushAndStop() sends BeginFlush downstream (which unblocks any renderer wait),
 // stops and joins the thread and empties the queue; RestartAfterFlush() sends EndFlush,
@@ -36,6 +44,17 @@ namespace kv {
 
 enum class TStreamMode { Queue, Generate };
 
+// Offered by a filter whose output pins are fed by a producer thread of its own (a
+// demultiplexer's reader): asks it to deliver on that thread instead of handing each
+// sample over to the pin's thread (TSourceStream's direct delivery), where that is safe
+// (the filter decides; a demultiplexer does it only with a single connected stream). The
+// engine asks for it in graphs whose downstream never blocks for long (unclocked, nothing
+// decoded). Called on the state thread while stopped; applies from the next start.
+struct ISynchronousDelivery : IUnknown {
+  static constexpr IID kIid = GuidLiteral("{7B1E4C2A-93D5-4E86-A0F7-5C3D2B9E1A64}");
+  virtual HRESULT SetSynchronousDelivery(bool on) = 0;
+};
+
 class TSourceStream : public TBaseOutputPin {
  public:
   static constexpr size_t kMaxQueuedSamples = 32;
@@ -61,6 +80,9 @@ class TSourceStream : public TBaseOutputPin {
   HRESULT QueueNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
   // Changes the limits (before streaming starts).
   void SetQueueLimits(size_t maxSamples, size_t maxBytes);
+  // Direct delivery on the producer's thread (see the top of this file). Queue mode only;
+  // takes effect at the next start from stopped (Active).
+  void SetDirectDelivery(bool direct);
 
   // Seeking, on the seeking thread; see the top of this file.
   void FlushAndStop();
@@ -90,10 +112,14 @@ class TSourceStream : public TBaseOutputPin {
   void ThreadMain();
   // Delivers one item; false when the pin should idle until restarted.
   bool DeliverItem(Item& item);
+  // Direct delivery: delivers the queued items in order on the calling thread, unlocking
+  // around each delivery. Expects queueMutex_ held (through `lock`).
+  void DeliverQueuedLocked(std::unique_lock<std::mutex>& lock);
   bool GenerateOne();
 
   const TStreamMode mode_;
-  std::mutex queueMutex_;  // guards ring_, head_, count_, queuedBytes_, running_, stopping_, idle_, limits
+  std::mutex queueMutex_;  // guards ring_, head_, count_, queuedBytes_, running_, stopping_, idle_, limits,
+                           // wantDirect_, direct_, delivering_
   std::condition_variable queueChanged_;  // item queued or taken, stop requested
   std::vector<Item> ring_;
   size_t head_ = 0;
@@ -104,6 +130,9 @@ class TSourceStream : public TBaseOutputPin {
   bool running_ = false;   // thread exists and accepts items
   bool stopping_ = false;  // thread asked to end; producers get S_FALSE
   bool idle_ = false;      // generate mode: stop calling FillBuffer until restarted
+  bool wantDirect_ = false;  // SetDirectDelivery's choice, applied by the next Active
+  bool direct_ = false;      // this run delivers on the producer's thread (no thread_)
+  bool delivering_ = false;  // direct: a producer is delivering items outside the lock
   std::thread thread_;     // started and joined by this pin only (on the state thread)
 };
 
