@@ -97,7 +97,9 @@ TEST_F(StreamTypes, VideoPrivateData_travelsToTheDecoderSetup) {
     EXPECT_EQ(setup->width, 352);
     EXPECT_EQ(setup->height, 288);
     EXPECT_EQ(setup->extradata, avcc);
-    if (r.tag) EXPECT_EQ(setup->codecTag, r.tag);
+    if (r.tag) {
+      EXPECT_EQ(setup->codecTag, r.tag);
+    }
   }
 }
 
