@@ -328,7 +328,9 @@ void TMainForm::CreateOSD() {
   OnScreen->OnHide = [this](TOSD*) { FormResize(); };
   OnScreen->OnBarChange = [this](int bar, int value) {
     if (bar != 1 || !Options) return;
-    Options->Volume = value;
+    // The bar's level is 0..255; the setting keeps the mixer's scale (0..65535), as every
+    // reader of it (the bar, MPRIS) expects.
+    Options->Volume = value * 256;
     if (AudioMixer && !AudioMixer->Destinations().empty())
       AudioMixer->SetVolume(0, -1, value * 256, value * 256, -1);
     else if (!AudioMixer)

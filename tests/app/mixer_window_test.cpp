@@ -36,6 +36,7 @@ TEST_F(MixerWindowTest, TheVolumeBarGetsTheMasterVolumeOnceConnected_andAnMprisV
   auto* mpris = form_->findChild<MprisPlayerAdaptor*>();
   ASSERT_NE(mpris, nullptr);
   ASSERT_TRUE(mpris->setProperty("Volume", 0.25));
+  EXPECT_NEAR(mpris->property("Volume").toDouble(), 0.25, 0.01) << "read back on the scale it was set on";
   EXPECT_TRUE(RunUntil([&] { return server.Pactl("get-sink-volume @DEFAULT_SINK@").find(" 25%") != std::string::npos; },
                        5000))
       << server.Pactl("get-sink-volume @DEFAULT_SINK@");
