@@ -19,6 +19,7 @@ void TMainForm::CreatePlayer() {
   if (!registered) {
     registered = true;
     RegisterBuiltinFilters(true);
+    prefetch_.WaitForModules();
     LoadComponentFilters(ProgramDirectory());
   }
   Player = std::make_unique<TCOMPlay>(this);

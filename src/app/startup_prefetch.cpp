@@ -25,6 +25,10 @@ void TStartupPrefetch::AskOpenGl() {
   }
 }
 
+void TStartupPrefetch::WaitForModules() {
+  if (thread_.joinable()) thread_.join();
+}
+
 void TStartupPrefetch::Start(const std::string& programDir) {
   if (thread_.joinable()) return;
   const std::string folder = programDir + "/Components/Filters";

@@ -25,6 +25,11 @@ class TStartupPrefetch {
   TStartupPrefetch& operator=(const TStartupPrefetch&) = delete;
 
   void Start(const std::string& programDir);
+  // Waits until the modules are loaded (at once when Start never ran or is done). Called
+  // before the graph runtime loads the same modules: their static data was written on the
+  // prefetch thread, and the join, not the loader's internal lock, is what orders those
+  // writes before the user-interface thread reads them.
+  void WaitForModules();
   // Asks the OpenGL question on a thread of its own, at once (a helper process answers it,
   // loading no library here). Start no longer asks it once this ran. Called once, early.
   void AskOpenGl();
