@@ -9,7 +9,7 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev
-  libpulse-dev libjpeg-dev libzvbi-dev libx11-dev libxext-dev libxss-dev
+  libpulse-dev libjpeg-dev libzvbi-dev libx11-dev libxcb1-dev libxext-dev libxss-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # test and run-time tools
   ffmpeg pulseaudio pulseaudio-utils xvfb xauth x11-utils x11-xserver-utils xdotool dbus dbus-x11 playerctl time

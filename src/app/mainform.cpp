@@ -257,14 +257,7 @@ void TMainForm::FormCreate(const std::vector<std::string>& args, const std::stri
   // 11. From here on the window carries the program's name.
   setWindowTitle(QStringLiteral("Kavello"));
   QGuiApplication::setApplicationDisplayName(QStringLiteral("Kavello"));
-  // 12. No screen saver and no power saving while the player runs.
-  desktop::SaverState state = screenSaver_.Suspend();
-  Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
-  if (state.haveDisplay)
-    Debug.TextOut(screenSaver_.SuspendedByServer() ? "Screen saver suspended by the display server"
-                                                   : "Screen saver switched off until exit");
-  else
-    Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
+  // 12. The screen saver is suspended once the first picture is up (FinishStart).
   // 13. The subtitle list and display; no subtitles active.
   SubtitleList.ClearList();
   SubtitleHost = std::make_unique<TSubtitleHostAdapter>(*this);
@@ -416,13 +409,10 @@ void TMainForm::FormShow() {
   }
   LoadLanguage(Options->Language);
   if (Options->Panel) ShowControlPanel(true);
-  // The media texts for the state without a file, and the filter slot items.
-  CreateFiltersForm();
+  // The filter slot items.
   RefreshFilterMenus();
   CreatePlayer();
   OpenfilesDialog();  // made once with the window, like the other forms
-  mpris_ = new MprisService(this, this);
-  if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
   // The first tick's work (the file of the command line) need not wait for the timer's
   // first interval once the window is up; the tick then finds it done.
   QPointer<TMainForm> self(this);
@@ -442,6 +432,25 @@ void TMainForm::FirstTickWork() {
     PendingOpen.clear();
     InstanceOpen(handedOver);
   }
+  FinishStart();
+}
+
+void TMainForm::FinishStart() {
+  // What the first picture need not wait for (some 30 ms of icon lookups, widgets and
+  // session-bus round trips): done once the file of the command line is on screen.
+  // No screen saver and no power saving while the player runs.
+  desktop::SaverState state = screenSaver_.Suspend();
+  Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
+  if (state.haveDisplay)
+    Debug.TextOut(screenSaver_.SuspendedByServer() ? "Screen saver suspended by the display server"
+                                                   : "Screen saver switched off until exit");
+  else
+    Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
+  SetMenuImages();
+  // The media texts (of the file now open, or of none) and the filter lists.
+  CreateFiltersForm();
+  mpris_ = new MprisService(this, this);
+  if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
 }
 
 void TMainForm::TimerTimer() {

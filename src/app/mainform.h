@@ -425,6 +425,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // The way to the first picture (mainform.cpp): modules and the OpenGL answer fetched on a
   // thread while the window starts; the first tick's work run as soon as the window shows.
   void FirstTickWork();
+  void FinishStart();
   TStartupPrefetch prefetch_;
   // ---- the mixer's connection (mainform_mixer.cpp) ----
   // The sound server is reached on mixerThread_ (it may take long or never answer); the

@@ -17,6 +17,7 @@ void TMainForm::CreateFiltersForm() {
   FiltersForm->setWindowFlag(Qt::Window, true);
   FillVideoInfo();
   FillAudioInfo();
+  RefreshFilterList();
 }
 
 void TMainForm::FillVideoInfo() {
@@ -59,7 +60,7 @@ void TMainForm::RefreshFilterList() {
 }
 
 void TMainForm::MMPropertiesClick() {
-  if (!FiltersForm) return;
+  CreateFiltersForm();
   CursorHideAllowed = false;
   FiltersForm->exec();
   CursorHideAllowed = true;

@@ -234,7 +234,6 @@ void TMainForm::SetMenuImages() {
 }
 
 void TMainForm::ConnectMediaMenus() {
-  SetMenuImages();
   connect(MainMenu, &QMenu::aboutToShow, this, &TMainForm::MainMenuPopup);
   if (QAction* a = Action("MMProperties")) connect(a, &QAction::triggered, this, &TMainForm::MMPropertiesClick);
   for (int k = 1; k <= kFilterSlots; ++k) {

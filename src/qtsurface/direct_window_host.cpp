@@ -1,12 +1,16 @@
 #include "qtsurface/direct_window_host.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
 #include <QEvent>
 #include <QMetaObject>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <cstdlib>
 #include <cstring>
+
+#include <xcb/xcb.h>
 
 namespace kv::qtsurface {
 
@@ -40,6 +44,13 @@ bool TDirectWindowHost::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Hide:
     case QEvent::Move:
     case QEvent::Resize:
+      // The renderer draws at the widget's new size at once, and the window only takes frames
+      // of its own size: it follows now, not at the next turn of the event loop.
+      if (watched == Widget_ && Active_) {
+        UpdateNow();
+        break;
+      }
+      [[fallthrough]];
     case QEvent::ZOrderChange:
     case QEvent::ParentChange:
     case QEvent::WindowStateChange:
@@ -49,6 +60,11 @@ bool TDirectWindowHost::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return false;
+}
+
+void TDirectWindowHost::UpdateNow() {
+  Pending_ = false;
+  Update();
 }
 
 void TDirectWindowHost::Reconsider() {
@@ -76,6 +92,13 @@ void TDirectWindowHost::Update() {
   const bool want = Widget_->isVisible() && top->isVisible() && !top->isMinimized() && Widget_->width() > 0 &&
                     Widget_->height() > 0 && top->devicePixelRatioF() == 1.0 && !CoveredByOthers();
   if (want) {
+    // Qt's own requests (the top-level's new size, the widget's map) may still sit in its
+    // connection's buffer when no turn of the event loop has flushed them: they must reach
+    // the server before our window takes its place inside that top-level, or it is clipped
+    // to the old size.
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+      if (xcb_connection_t* qtConnection = x11->connection())
+        std::free(xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection), nullptr));
     const QPoint at = Widget_->mapTo(top, QPoint(0, 0));
     Window_->SetGeometry(at.x(), at.y(), Widget_->width(), Widget_->height());
     if (!Active_) {

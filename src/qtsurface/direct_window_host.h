@@ -43,6 +43,10 @@ class TDirectWindowHost : public QObject {
   // The widget's place, visibility or the widgets over it may have changed: looks again
   // (coalesced: once per turn of the event loop).
   void Reconsider();
+  // Looks again at once (the widget's thread). For the first show: the thread that shows the
+  // widget may be held by the graph while the first frame is drawn, before the event loop
+  // would have come to a queued look.
+  void UpdateNow();
   bool Active() const { return Active_; }
   video::TX11ShmWindow* Window() const { return Window_.get(); }
 

@@ -240,6 +240,9 @@ void TVideoSurfaceWidget::showEvent(QShowEvent* event) {
       if (!window) update();  // Qt paints the frame again, with what lies over it
     });
   }
+  // At once, not at the next turn of the event loop: a renderer shows the widget when its
+  // graph starts and draws the first picture while the graph start still holds this thread.
+  if (Direct_) Direct_->UpdateNow();
 }
 
 std::shared_ptr<video::IVideoSurface> TVideoSurfaceWidget::Surface() const { return State_; }

@@ -32,7 +32,6 @@ TSubtitleController::TSubtitleController(QWidget* owner, ISubtitleHost& host, QM
   schedule_ = std::make_unique<TSubtitleSchedule>(
       list_, log_, *timer_, [this](const std::string& text) { DrawSubtitle(text); });
   timer_->OnTimer = [this] { SubTimerTimer(); };
-  form_ = new TFramerateForm(owner);
   RunFramerateDialog = [this](TFramerateForm& form) {
     return form.ShowModal(host_.Settings().AlwaysOnTop);
   };
@@ -107,9 +106,15 @@ void TSubtitleController::NoneSubtitleClick() {
   if (changeFramerate_) changeFramerate_->setEnabled(true);
 }
 
+TFramerateForm* TSubtitleController::FramerateForm() {
+  // Made when first asked for: a dialog nobody may open need not hold up the start.
+  if (!form_ && owner_) form_ = new TFramerateForm(owner_);
+  return form_;
+}
+
 bool TSubtitleController::AskFramerate(bool& valid) {
   valid = false;
-  if (!form_) return false;
+  if (!FramerateForm()) return false;
   if (RunFramerateDialog(*form_) != TFramerateForm::kResultOk) return false;
   const std::optional<double> rate = form_->Framerate();
   if (!rate) return true;
@@ -156,7 +161,7 @@ void TSubtitleController::SubTitleSelect(QAction* item) {
 }
 
 void TSubtitleController::MMChangeframerateClick() {
-  if (!form_) return;
+  if (!FramerateForm()) return;
   form_->SetFramerateText(list_.GetFramerate());
   if (RunFramerateDialog(*form_) != TFramerateForm::kResultOk) return;
   const std::optional<double> rate = form_->Framerate();

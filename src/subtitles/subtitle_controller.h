@@ -73,7 +73,7 @@ class TSubtitleController {
   QAction* MMChangeframerate() const { return changeFramerate_; }
   TSubtitleStrip& Strip() { return *strip_; }
   ISubtitleTimer& SubTimer() { return *timer_; }
-  TFramerateForm* FramerateForm() const { return form_; }
+  TFramerateForm* FramerateForm();
   const TSubtitleSchedule& Schedule() const { return *schedule_; }
 
   // How the dialog is shown; returns TFramerateForm's result code. Tests replace it.

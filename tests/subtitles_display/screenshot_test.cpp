@@ -207,7 +207,9 @@ TEST_P(SubtitleScreenshot, LettersOverTheMovingPicture) {
     }
   }
   EXPECT_EQ(lettersMoved, 0);
-  if (GetParam() != Mode::Opaque) EXPECT_GT(patternChanged, over.width() * over.height() / 20);
+  if (GetParam() != Mode::Opaque) {
+    EXPECT_GT(patternChanged, over.width() * over.height() / 20);
+  }
 }
 
 std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {

@@ -26,6 +26,7 @@
 #include "platform/module/program_directory.h"
 #include "platform/ui/messagebox.h"
 #include "plugins/pluginsform.h"
+#include "subtitles/subtitle_controller.h"
 
 namespace fs = std::filesystem;
 
@@ -101,6 +102,7 @@ std::vector<kv::i18n::TLangEntry> CollectAll(QStringList* warnings) {
   mainForm.show();
   // Forms the window makes on first use: made here so that their texts are listed too.
   mainForm.AnalyzerForm();
+  if (mainForm.Subtitles) mainForm.Subtitles->FramerateForm();
   new kv::TPluginsForm(&mainForm, kv::ProgramPath("Filters"), "English");
   QApplication::processEvents();
   auto entries = kv::langtool::CollectFormTexts(Forms(), warnings);

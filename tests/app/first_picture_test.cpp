@@ -1,0 +1,72 @@
+// The first picture of a file is on the screen by the time the start returns, on a real
+// (virtual) X display with MIT-SHM: the window's thread is held by the graph's start while
+// the picture is drawn, so the native video window must already be placed and mapped by
+// then, not at a later turn of the event loop. Read back from the screen through a
+// connection of the test's own. Skipped without Xvfb.
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "lib/xvfb_server.h"
+#include "mainform_fixture.h"
+
+// After Qt: Xlib's macros (Bool, Status) clash with Qt's headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace kv {
+namespace {
+
+class FirstPictureTest : public MainWindowHarness {
+ protected:
+  static void SetUpTestSuite() {
+    MakeHome("kavello-first-picture");
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=640x360:rate=25 -t 2 "
+                           "-c:v libx264 -preset ultrafast -pix_fmt yuv420p '" +
+                           (root_ / "media/bars.mkv").string() + "'")
+                              .c_str()),
+              0);
+    static test::TXvfb xvfb;
+    if (!xvfb.Start("1280x720x24")) return;
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    setenv("PULSE_SERVER", "unix:/nonexistent", 1);  // picture only
+    StartApplication();
+  }
+  void SetUp() override {
+    if (!app_) GTEST_SKIP() << "no Xvfb";
+    MainWindowHarness::SetUp();
+  }
+};
+
+// The picture's top row of colour bars (testsrc2) where the video area lies on the screen:
+// no point of it black.
+bool BarsOnScreen(Display* display, QPoint origin) {
+  XImage* row = XGetImage(display, DefaultRootWindow(display), origin.x(), origin.y() + 60, 640, 1, AllPlanes,
+                          ZPixmap);
+  if (!row) return false;
+  bool bars = true;
+  for (int x = 20; x < 640; x += 80) {
+    const unsigned long p = XGetPixel(row, x, 0);
+    if (((p >> 16) & 0xff) + ((p >> 8) & 0xff) + (p & 0xff) <= 150) bars = false;
+  }
+  XDestroyImage(row);
+  return bars;
+}
+
+TEST_F(FirstPictureTest, IsOnScreenWhenTheStartOfTheFileReturns) {
+  form_->PlayFileNow(Media("bars.mkv"));  // what the file of the command line goes through
+  ASSERT_EQ(form_->VideoArea->size(), QSize(640, 360));
+  // From here on no turn of the window's event loop: only what the start itself put on the
+  // display may show. The bound only guards against the X server being slow.
+  const QPoint origin = form_->VideoArea->mapToGlobal(QPoint(0, 0));
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  QElapsedTimer waited;
+  waited.start();
+  bool shown = false;
+  while (!(shown = BarsOnScreen(display, origin)) && waited.elapsed() < 3000) QThread::msleep(20);
+  XCloseDisplay(display);
+  EXPECT_TRUE(shown) << "the first picture was not on the screen";
+}
+
+}  // namespace
+}  // namespace kv
