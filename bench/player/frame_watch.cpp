@@ -443,6 +443,12 @@ int main(int argc, char** argv) {
     End(player);
     std::printf("frames_seen %zu first_frame_ms %.1f first %ld last %ld\n", frames.size(), firstMs,
                 frames.empty() ? -1L : *frames.begin(), frames.empty() ? -1L : *frames.rbegin());
+    // Which frames never showed between the first and the last seen (where drops fall).
+    std::string missing;
+    int listed = 0;
+    for (long n = frames.empty() ? 0 : *frames.begin(); !frames.empty() && n < *frames.rbegin() && listed < 40; ++n)
+      if (!frames.count(n)) missing += (listed++ ? "," : "") + std::to_string(n);
+    if (!missing.empty()) std::printf("missing %s\n", missing.c_str());
     return frames.empty() ? 1 : 0;
   }
   if (mode == "seeks" && dash == 5) {

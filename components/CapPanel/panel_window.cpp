@@ -48,6 +48,21 @@ int TSeekSlider::ValueAt(const QPoint& pos) const {
   return QStyle::sliderValueFromPosition(minimum(), maximum(), x, span > 0 ? span : 1);
 }
 
+int TSeekSlider::HandleAt(int value) const {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+  const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+  const int span = groove.width() - handle.width();
+  return QStyle::sliderPositionFromValue(minimum(), maximum(), value, span > 0 ? span : 1);
+}
+
+void TSeekSlider::ShowValue(int value) {
+  if (value == this->value()) return;
+  if (!isVisible() || HandleAt(value) != HandleAt(this->value()) || value <= minimum() || value >= maximum())
+    setValue(value);
+}
+
 void TSeekSlider::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QSlider::mousePressEvent(event);
   dragging_ = true;
@@ -242,7 +257,7 @@ void TControlPanel::HandleCommand(int32_t code, int32_t a, int32_t b, const char
     case kPosition: positionTenths_ = a; UpdateTimes(); break;
     case kRemaining: remainingTenths_ = a; UpdateTimes(); break;
     case kPercent:
-      if (!position_->Dragging()) position_->setValue(a);
+      if (!position_->Dragging()) position_->ShowValue(a);
       break;
     case kDuration: durationTenths_ = a; break;
     case kPictureSize: picture_->setText(Q(PictureText(a))); break;

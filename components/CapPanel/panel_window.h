@@ -36,6 +36,9 @@ class TSeekSlider : public QSlider {
  public:
   explicit TSeekSlider(QWidget* parent);
   bool Dragging() const { return dragging_; }
+  // The playback position: the handle moves (and the slider repaints) only when it lands on
+  // another pixel; a film of an hour moves it about once a second, not at every tick.
+  void ShowValue(int value);
 
  signals:
   void dragged(int value);
@@ -48,6 +51,7 @@ class TSeekSlider : public QSlider {
 
  private:
   int ValueAt(const QPoint& pos) const;
+  int HandleAt(int value) const;  // the handle's pixel offset for `value`
   bool dragging_ = false;
 };
 

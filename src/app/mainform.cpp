@@ -436,8 +436,8 @@ void TMainForm::FirstTickWork() {
 }
 
 void TMainForm::FinishStart() {
-  // What the first picture need not wait for (some 30 ms of icon lookups, widgets and
-  // session-bus round trips): done once the file of the command line is on screen.
+  // What the first picture need not wait for (some 20 ms of widgets and session-bus round
+  // trips): done once the file of the command line is on screen.
   // No screen saver and no power saving while the player runs.
   desktop::SaverState state = screenSaver_.Suspend();
   Debug.BoolOut("Screensaver state", state.ScreenSaveActive());
@@ -446,7 +446,6 @@ void TMainForm::FinishStart() {
                                                    : "Screen saver switched off until exit");
   else
     Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
-  SetMenuImages();
   // The media texts (of the file now open, or of none) and the filter lists.
   CreateFiltersForm();
   mpris_ = new MprisService(this, this);

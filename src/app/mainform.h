@@ -208,6 +208,7 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   void MainMenuPopup();
   void CreateFiltersForm();
   void SetMenuImages();
+  bool menuImagesSet_ = false;  // the menu images are looked up once, when a menu first opens
   void ConnectMediaMenus();
 
   // ---- geometry (mainform_geometry.cpp) ----

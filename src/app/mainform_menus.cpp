@@ -197,6 +197,9 @@ void TMainForm::MainMenuPopup() { PanelHasFocus = false; }
 
 void TMainForm::SetMenuImages() {
   // The desktop's icon theme where it has the icon, else the icons Qt ships with its style.
+  // Looked up when a menu first opens: the theme lookup costs every start some 10 ms.
+  if (menuImagesSet_) return;
+  menuImagesSet_ = true;
   QStyle* style = QApplication::style();
   const struct {
     const char* item;
@@ -234,6 +237,10 @@ void TMainForm::SetMenuImages() {
 }
 
 void TMainForm::ConnectMediaMenus() {
+  // Whichever menu opens first (the popup, or a submenu the control panel opens by itself).
+  QList<QMenu*> menus = MainMenu->findChildren<QMenu*>();
+  menus.prepend(MainMenu);
+  for (QMenu* menu : menus) connect(menu, &QMenu::aboutToShow, this, &TMainForm::SetMenuImages);
   connect(MainMenu, &QMenu::aboutToShow, this, &TMainForm::MainMenuPopup);
   if (QAction* a = Action("MMProperties")) connect(a, &QAction::triggered, this, &TMainForm::MMPropertiesClick);
   for (int k = 1; k <= kFilterSlots; ++k) {

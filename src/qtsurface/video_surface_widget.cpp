@@ -64,11 +64,12 @@ class TSurfaceState final : public video::IVideoSurface {
   void EndDirectFrame(bool show) override {
     Direct_->EndFrame(show);
     if (show) {
+      // On screen already: nothing for the widget's thread to do, so it is not woken (two
+      // wakes a frame with the server's completion event otherwise).
       std::lock_guard<std::mutex> lock(Mutex_);
       Frame_.reset();
       LastDirect_ = true;
       ++Presented_;
-      if (Notifier_) Notifier_->Notify();
     }
     DirectMutex_.unlock();
   }
@@ -111,7 +112,6 @@ class TSurfaceState final : public video::IVideoSurface {
       Frame_ = std::move(frame);
       LastDirect_ = true;
       ++Presented_;
-      if (Notifier_) Notifier_->Notify();
       return;
     }
     std::lock_guard<std::mutex> lock(Mutex_);
@@ -213,8 +213,7 @@ TVideoSurfaceWidget::TVideoSurfaceWidget(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
   auto* notifier = new TFrameNotifier(this);
   connect(notifier, &TFrameNotifier::notified, this, [this] {
-    // A frame in the native window is on screen already.
-    if (!Direct_ || !Direct_->Active()) update();
+    update();
     emit framePresented();
   });
   State_ = std::make_shared<TSurfaceState>(this, notifier);

@@ -41,7 +41,8 @@ class TVideoSurfaceWidget : public QWidget {
   bool DirectOutput() const;
 
  signals:
-  // Emitted on the widget's thread after a new frame arrived.
+  // Emitted on the widget's thread after a new frame arrived for Qt to paint (frames that go
+  // to the native window are on screen without the widget's thread).
   void framePresented();
 
  protected:

@@ -224,6 +224,44 @@ TEST(PulseStream, Drain_returnsAfterLastSampleHeard) {
   EXPECT_GE(played->count(), 240000);
 }
 
+TEST(PulseStream, PlayedTime_runsOnSmoothlyWhileTheStreamDrains) {
+  // At the end of a film the stream empties into the sink and the server reports it as no
+  // longer playing, while the sink still plays what it holds (the null sink, two seconds).
+  // The heard time must run on through that, not leap to the end of what was written:
+  // a clock following it would make the last pictures late all at once.
+  KV_REQUIRE_PULSE();
+  auto connection = TPulseConnection::Open();
+  ASSERT_NE(connection, nullptr);
+  TPcmFormat format{TSampleFormat::S16, 48000, 2};
+  auto stream = TPulseStream::Open(connection, format, {});
+  ASSERT_NE(stream, nullptr);
+  std::vector<int16_t> second(48000 * 2, 1000);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(stream->Write(second.data(), second.size() * 2), TWriteResult::Ok);
+  std::atomic<bool> drained{false};
+  std::thread drain([&] {
+    EXPECT_EQ(stream->Drain(), TWriteResult::Ok);
+    drained = true;
+  });
+  int64_t previous = -1, largestStep = 0;
+  double previousWall = 0;
+  while (!drained) {
+    std::optional<std::chrono::microseconds> played = stream->PlayedTime();
+    const double wall = MonotonicSeconds();
+    if (played && played->count() > 0) {
+      if (previous >= 0) {
+        // Beyond the real time that passed between the two readings.
+        const int64_t step = played->count() - previous - static_cast<int64_t>((wall - previousWall) * 1e6);
+        largestStep = std::max(largestStep, step);
+      }
+      previous = played->count();
+      previousWall = wall;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  drain.join();
+  EXPECT_LT(largestStep, 50000) << "the played time leapt " << largestStep / 1000 << " ms ahead";
+}
+
 TEST(PcmFormat, ByteAndTimeConversions_useWholeFrames) {
   struct TRow {
     TPcmFormat Format;

@@ -176,6 +176,7 @@ TWriteResult TPulseStream::Write(const void* data, size_t bytes) {
     cursor += chunk;
     bytes -= chunk;
     BytesWritten_ += chunk;
+    Draining_ = false;
   }
   return TWriteResult::Ok;
 }
@@ -184,6 +185,7 @@ TWriteResult TPulseStream::Drain() {
   TPulseConnection::TLock lock(*Connection_);
   if (Aborted_) return TWriteResult::Aborted;
   if (!StreamGoodLocked()) return TWriteResult::Failed;
+  Draining_ = true;  // until more is written
   TStreamOp op{Connection_->Mainloop()};
   pa_operation* operation = pa_stream_drain(Stream_, &OnStreamSuccess, &op);
   if (!operation) return TWriteResult::Failed;
@@ -274,7 +276,10 @@ void TPulseStream::TakeTimingLocked() {
   const pa_sample_spec* spec = pa_stream_get_sample_spec(Stream_);
   if (!info || !spec || info->write_index_corrupt || info->read_index_corrupt) return;
   int64_t usec = static_cast<int64_t>(pa_bytes_to_usec(static_cast<uint64_t>(std::max<int64_t>(0, info->read_index)), spec));
-  const bool running = info->playing && !Corked_;
+  // A draining stream that has run empty is reported as not playing, but the sink still
+  // plays what it holds (two seconds on a null sink): the heard time runs on, up to the end
+  // of what was written (PlayedTime's cap), instead of leaping there.
+  const bool running = !Corked_ && (info->playing || Draining_);
   if (running) usec += static_cast<int64_t>(info->transport_usec) - static_cast<int64_t>(info->sink_usec);
   AnchorUs_ = std::max<int64_t>(0, usec);
   AnchorAtUs_ = MonotonicUs();

@@ -107,6 +107,7 @@ class TPulseStream {
   // Written and read with the connection's main-loop lock held.
   bool Aborted_ = false;
   bool Corked_ = false;
+  bool Draining_ = false;  // Drain() was asked and nothing written since
   uint64_t BytesWritten_ = 0;
   // The last timing report: played time AnchorUs_ at monotonic AnchorAtUs_, running on
   // from there unless the sink was not playing or the stream is corked.
