@@ -16,6 +16,11 @@
 #include "qtsurface/gl_video_surface_widget.h"
 #include "test_pictures.h"
 #include "test_source.h"
+#include "filters/render/gl_probe.h"
+
+// After Qt: Xlib's macros clash with Qt's headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace kv::render {
 namespace {
@@ -103,6 +108,26 @@ TEST(VideoMixingRenderer9, DrawsYuvThroughOpenGL_withTheSecondPictureKeyed) {
   page->Stop();
   testing::Unplug(testing::InputPin(vmr.Get(), 0));
   testing::Unplug(testing::InputPin(vmr.Get(), 1));
+}
+
+TEST(OpenGlAnswer, IsKeptOnTheDisplayForThisHostOnly) {
+  if (!App()) GTEST_SKIP() << "no Xvfb";
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  const Atom property = XInternAtom(display, "_KAVELLO_OPENGL", False);
+  XDeleteProperty(display, DefaultRootWindow(display), property);
+  EXPECT_EQ(RememberedOpenGl(display), std::nullopt);
+  RememberOpenGl(display, true);
+  EXPECT_EQ(RememberedOpenGl(display), std::optional<bool>(true));
+  RememberOpenGl(display, false);
+  EXPECT_EQ(RememberedOpenGl(display), std::optional<bool>(false));
+  // Kept by a player on another host (a remote display): its libraries may answer otherwise.
+  const char other[] = "elsewhere.example yes";
+  XChangeProperty(display, DefaultRootWindow(display), property, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(other), sizeof other - 1);
+  EXPECT_EQ(RememberedOpenGl(display), std::nullopt);
+  XDeleteProperty(display, DefaultRootWindow(display), property);
+  XCloseDisplay(display);
 }
 
 }  // namespace
