@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <sys/resource.h>
 
@@ -49,9 +50,27 @@ class TCountingSink final : public TBaseRenderer {
  public:
   TCountingSink() : TBaseRenderer(CLSID_CountingSink) {}
   HRESULT CheckMediaType(const MediaType& type) override { return type.majortype == MEDIATYPE_Video ? S_OK : S_FALSE; }
-  HRESULT DoRenderSample(IMediaSample*) override { return S_OK; }
+  HRESULT DoRenderSample(IMediaSample* sample) override {
+    REFERENCE_TIME start = 0, stop = 0;
+    if (sample->GetTime(&start, &stop) == S_OK) shown.push_back(start);
+    return S_OK;
+  }
   bool DropsLateSamples() const override { return true; }
+  std::vector<REFERENCE_TIME> shown;  // stream times of the pictures shown (streaming thread)
 };
+
+// The frames (25 fps) that never showed: where drops fall.
+std::string MissingFrames(const std::vector<REFERENCE_TIME>& shown, int64_t frames) {
+  std::vector<bool> seen(static_cast<size_t>(frames), false);
+  for (REFERENCE_TIME t : shown) {
+    const int64_t n = (t + 200000) / 400000;
+    if (n >= 0 && n < frames) seen[static_cast<size_t>(n)] = true;
+  }
+  std::string out;
+  for (int64_t n = 0; n < frames; ++n)
+    if (!seen[static_cast<size_t>(n)]) out += (out.empty() ? " (frame " : ", ") + std::to_string(n);
+  return out.empty() ? out : out + ")";
+}
 
 ComPtr<IPin> PinOf(IBaseFilter* filter, PIN_DIRECTION dir) {
   ComPtr<IEnumPins> pins;
@@ -76,6 +95,7 @@ struct TRun {
   double wall = -1, cpu = -1;
   int64_t rendered = 0, dropped = 0;
   double lateMs = 0;  // mean lateness of the pictures shown on the clock
+  std::string missing;  // which frames were dropped
 };
 
 TRun GraphRun(const std::string& path, bool clocked) {
@@ -122,6 +142,7 @@ TRun GraphRun(const std::string& path, bool clocked) {
   int32_t code = 0;
   if (graph.Query<IMediaEvent>()->WaitForCompletion(600000, &code) != S_OK || code != EC_COMPLETE) return {};
   TRun r;
+  r.missing = MissingFrames(sink->shown, sink->FramesRendered() + sink->FramesDropped());
   r.wall = std::chrono::duration<double>(Clock::now() - start).count();
   r.cpu = CpuSeconds(RUSAGE_SELF) - cpu;
   r.rendered = sink->FramesRendered();
@@ -136,7 +157,10 @@ TRun FfmpegRun(const std::string& path) {
   const double cpu = CpuSeconds(RUSAGE_CHILDREN);
   if (std::system(("ffmpeg -nostdin -v error -threads 0 -i '" + path + "' -vf bwdif=mode=send_frame,hqdn3d,eq -f null -").c_str()) != 0)
     return {};
-  return {std::chrono::duration<double>(Clock::now() - start).count(), CpuSeconds(RUSAGE_CHILDREN) - cpu};
+  TRun r;
+  r.wall = std::chrono::duration<double>(Clock::now() - start).count();
+  r.cpu = CpuSeconds(RUSAGE_CHILDREN) - cpu;
+  return r;
 }
 
 }  // namespace
@@ -166,12 +190,14 @@ int main(int argc, char** argv) {
   if (argc > 3 && std::string(argv[3]) == "1x") {
     for (int i = 0; i < runs; ++i) {
       TRun p = GraphRun(clip, true);
-      std::printf("1x %lld shown, %lld dropped, mean lateness %.0f ms, cpu %.2f s/s\n",
-                  static_cast<long long>(p.rendered), static_cast<long long>(p.dropped), p.lateMs, p.cpu / p.wall);
+      std::printf("1x %lld shown, %lld dropped%s, mean lateness %.0f ms, cpu %.2f s/s\n",
+                  static_cast<long long>(p.rendered), static_cast<long long>(p.dropped), p.missing.c_str(), p.lateMs,
+                  p.cpu / p.wall);
     }
     return 0;
   }
-  TRun best{1e9, 1e9}, peer{1e9, 1e9};
+  TRun best, peer;
+  best.wall = best.cpu = peer.wall = peer.cpu = 1e9;
   for (int i = 0; i < runs; ++i) {
     TRun g = GraphRun(clip, false), f = FfmpegRun(clip);
     if (g.wall < 0 || f.wall < 0) {
@@ -179,7 +205,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     if (g.wall < best.wall) best = g;
-    peer = {std::min(peer.wall, f.wall), std::min(peer.cpu, f.cpu)};
+    peer.wall = std::min(peer.wall, f.wall);
+    peer.cpu = std::min(peer.cpu, f.cpu);
   }
   const double frames = double(best.rendered);
   std::printf("unclocked  graph %6.1f fps (%.2f s, cpu %.2f s)  ffmpeg %6.1f fps (%.2f s, cpu %.2f s)"
@@ -190,9 +217,9 @@ int main(int argc, char** argv) {
     std::printf("the 1x run failed\n");
     return 1;
   }
-  std::printf("1x         %lld frames shown, %lld dropped (target 0), mean lateness %.0f ms; cpu %.2f s per second "
+  std::printf("1x         %lld frames shown, %lld dropped%s (target 0), mean lateness %.0f ms; cpu %.2f s per second "
               "of playback\n",
-              static_cast<long long>(play.rendered), static_cast<long long>(play.dropped), play.lateMs,
-              play.cpu / play.wall);
+              static_cast<long long>(play.rendered), static_cast<long long>(play.dropped), play.missing.c_str(),
+              play.lateMs, play.cpu / play.wall);
   return 0;
 }

@@ -208,6 +208,24 @@ TEST(VideoRenderer, Clocked_lateFrameIsDroppedAndCounted_butNeverTheFirst) {
   EXPECT_EQ(h.Surface->Presents(), 1);
 }
 
+TEST(VideoRenderer, Clocked_aFrameLateWithinItsOwnTimeIsShown_oneWhoseTimeIsOverIsDropped) {
+  TVideoHarness h;
+  dynamic_cast<TWindowedRenderer*>(h.Renderer.Get())->SetStartGrace(std::chrono::milliseconds(0));
+  ComPtr<TFakeClock> clock(new TFakeClock);
+  h.Renderer->SetSyncSource(clock.Get());
+  h.Source->Pause();
+  h.Renderer->Pause();
+  h.Renderer->Run(0);
+  h.Source->Run(0);
+  EXPECT_EQ(h.Source->Deliver(Quadrants(), 0, 40 * Ms), S_OK);
+  clock->SetTime(70 * Ms);  // 30 ms into the next frame's 40: late, but still its time
+  EXPECT_EQ(h.Source->Deliver(Quadrants(), 40 * Ms, 80 * Ms), S_OK);
+  clock->SetTime(125 * Ms);  // past the end of the frame after it
+  EXPECT_EQ(h.Source->Deliver(Quadrants(), 80 * Ms, 120 * Ms), S_OK);
+  EXPECT_EQ(h.Base->FramesRendered(), 2);
+  EXPECT_EQ(h.Base->FramesDropped(), 1);
+}
+
 TEST(VideoRenderer, JustAfterRun_lateFramesAreShownNotDropped) {
   TVideoHarness h;
   dynamic_cast<TWindowedRenderer*>(h.Renderer.Get())->SetStartGrace(std::chrono::hours(1));

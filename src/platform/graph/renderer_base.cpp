@@ -1,5 +1,6 @@
 #include "platform/graph/renderer_base.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace kv {
@@ -165,7 +166,8 @@ TBaseRenderer::Wait TBaseRenderer::WaitForRenderTime(std::unique_lock<std::mutex
     if (now >= due) {
       CancelAdviseUnlocked(lock);
       if (flushing_ || state() != State_Running) continue;  // changed while unlocked
-      bool late = now - due > kLateThreshold;
+      const REFERENCE_TIME allowed = std::max(kLateThreshold, stop > start ? stop - start : 0);
+      bool late = now - due > allowed;
       if (late && DropsLateSamples() && !firstAfterStart_ && consecutiveDrops_ < kMaxConsecutiveDrops)
         return Wait::Drop;
       clockedRender_ = true;

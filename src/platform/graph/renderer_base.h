@@ -5,9 +5,11 @@
 //     video renderer show it), the renderer counts as ready, which completes the graph's
 //     Pause, and Receive blocks until the graph runs, flushes or stops.
 //   - Running with a clock: waits until stream start + sample start time on the clock
-//     (an advise, never a sleep), then renders. A sample later than kLateThreshold is
-//     dropped instead when DropsLateSamples() says so (video), at most
-//     kMaxConsecutiveDrops in a row and never the first sample after a flush or Run.
+//     (an advise, never a sleep), then renders. A sample whose own time has passed (later
+//     than its duration, and at least kLateThreshold) is dropped instead when
+//     DropsLateSamples() says so (video), at most kMaxConsecutiveDrops in a row and never
+//     the first sample after a flush or Run: a picture still within its time is better
+//     shown late than replaced by the one before it.
 //   - Running without a clock: renders at once (analysis runs as fast as it can).
 //   - Samples that end before the segment starts (a seek to the nearest key frame starts
 //     the stream early) are passed over when SkipsSamplesBeforeStart() says so (video):
