@@ -85,9 +85,10 @@ struct TX11ShmState {
   Window Win = 0;
   GC Gc = nullptr;
   Visual* Vis = nullptr;
-  TShmImage Images[2];
-  int Current = -1;  // the image on screen, -1 before the first frame
-  bool Writing = false;
+  TShmImage Image;
+  bool Drawn = false;          // a frame has been written into Image
+  bool Writing = false;        // lent to a writer (BeginFrame..EndFrame)
+  bool RedrawPending = false;  // an expose or Redraw came while the image was being written
   bool Mapped = false;
   int Width = 0;
   int Height = 0;
@@ -139,9 +140,7 @@ bool MakeImage(TX11ShmState& s, TShmImage& image, int width, int height) {
 bool HandleEvent(TX11ShmState& s, const XEvent& event) {
   if (event.type == s.CompletionType) {
     const auto& done = reinterpret_cast<const XShmCompletionEvent&>(event);
-    for (TShmImage& image : s.Images) {
-      if (image.Attached && image.Info.shmseg == done.shmseg) image.Busy = false;
-    }
+    if (s.Image.Attached && s.Image.Info.shmseg == done.shmseg) s.Image.Busy = false;
     return false;
   }
   return event.type == Expose;
@@ -208,7 +207,7 @@ TX11ShmWindow::~TX11ShmWindow() {
   std::lock_guard<std::mutex> lock(Mutex_);
   TX11ShmState& s = *State_;
   if (!s.Dpy) return;
-  for (TShmImage& image : s.Images) FreeImage(s.Dpy, image);
+  FreeImage(s.Dpy, s.Image);
   if (s.Gc) XFreeGC(s.Dpy, s.Gc);
   if (s.Win) XDestroyWindow(s.Dpy, s.Win);  // already gone when the parent went first: swallowed
   XSync(s.Dpy, False);
@@ -257,11 +256,14 @@ bool TX11ShmWindow::BeginFrame(int width, int height, TFrameTarget* target) {
   std::lock_guard<std::mutex> lock(Mutex_);
   TX11ShmState& s = *State_;
   if (s.Writing || width != s.Width || height != s.Height || width <= 0 || height <= 0) return false;
-  int next = s.Current == 0 ? 1 : 0;
-  TShmImage& image = s.Images[next];
-  WaitUntilRead(s, image);  // put two frames ago: normally read long since
+  TShmImage& image = s.Image;
+  // One image, not two: at 1080p a second one is 8 MB held for nothing. The server reads a put
+  // within a millisecond or two, long before the next frame is due, so the writer does not wait
+  // in practice (a burst after a seek waits for that millisecond).
+  WaitUntilRead(s, image);
   if (!image.Image || image.Image->width != width || image.Image->height != height) {
     FreeImage(s.Dpy, image);
+    s.Drawn = false;
     if (!MakeImage(s, image, width, height)) return false;
   }
   s.Writing = true;
@@ -270,30 +272,39 @@ bool TX11ShmWindow::BeginFrame(int width, int height, TFrameTarget* target) {
 }
 
 void TX11ShmWindow::EndFrame(bool show) {
-  std::lock_guard<std::mutex> lock(Mutex_);
-  TX11ShmState& s = *State_;
-  if (!s.Writing) return;
-  s.Writing = false;
-  if (!show) return;
-  s.Current = s.Current == 0 ? 1 : 0;
-  PutLocked(s.Current);
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    TX11ShmState& s = *State_;
+    if (!s.Writing) return;
+    s.Writing = false;
+    s.Drawn = true;
+    // A frame written but not to be shown is still what a redraw shows from now on: the
+    // image holds nothing else.
+    if (show || s.RedrawPending) PutLocked();
+    s.RedrawPending = false;
+  }
+  Written_.notify_all();
 }
 
 void TX11ShmWindow::Redraw() {
   std::lock_guard<std::mutex> lock(Mutex_);
-  if (State_->Current >= 0) PutLocked(State_->Current);  // a second put of an unchanged image is harmless
+  TX11ShmState& s = *State_;
+  if (s.Writing) {
+    s.RedrawPending = true;  // EndFrame puts it whole
+    return;
+  }
+  if (s.Drawn) PutLocked();  // a second put of an unchanged image is harmless
 }
 
-void TX11ShmWindow::PutLocked(int index) {
+void TX11ShmWindow::PutLocked() {
   TX11ShmState& s = *State_;
-  XImage* image = s.Images[index].Image;
+  XImage* image = s.Image.Image;
   if (!image || !s.Mapped) return;
   unsigned w = static_cast<unsigned>(std::min(image->width, s.Width));
   unsigned h = static_cast<unsigned>(std::min(image->height, s.Height));
-  // The server reads the image when it gets to the request: the other image is written
-  // meanwhile, and this one is written again only once the server has said it is done
-  // (the completion event), so the streaming thread never waits for a busy server.
-  if (XShmPutImage(s.Dpy, s.Win, s.Gc, image, 0, 0, 0, 0, w, h, True)) s.Images[index].Busy = true;
+  // The server reads the image when it gets to the request; it is written again only once
+  // the server has said it is done (the completion event).
+  if (XShmPutImage(s.Dpy, s.Win, s.Gc, image, 0, 0, 0, 0, w, h, True)) s.Image.Busy = true;
   XFlush(s.Dpy);
 }
 
@@ -306,7 +317,12 @@ void TX11ShmWindow::ProcessEvents() {
     XNextEvent(s.Dpy, &event);
     exposed = HandleEvent(s, event) || exposed;
   }
-  if (exposed && s.Current >= 0 && !s.Images[s.Current].Busy) PutLocked(s.Current);
+  if (!exposed || !s.Drawn) return;
+  if (s.Writing) {
+    s.RedrawPending = true;
+  } else if (!s.Image.Busy) {
+    PutLocked();
+  }
 }
 
 int TX11ShmWindow::ConnectionFd() const {
@@ -319,10 +335,13 @@ unsigned long TX11ShmWindow::WindowId() const {
   return State_->Win;
 }
 
-bool TX11ShmWindow::CurrentLocked(TFrameTarget* target) const {
+bool TX11ShmWindow::CurrentLocked(std::unique_lock<std::mutex>& lock, TFrameTarget* target) const {
   const TX11ShmState& s = *State_;
-  if (s.Current < 0 || !s.Images[s.Current].Image) return false;
-  XImage* image = s.Images[s.Current].Image;
+  // A frame being written is half old, half new: wait for the writer (a conversion takes a
+  // few milliseconds; a writer that never ends is not waited for).
+  if (!Written_.wait_for(lock, std::chrono::milliseconds(200), [&s] { return !s.Writing; })) return false;
+  if (!s.Drawn || !s.Image.Image) return false;
+  XImage* image = s.Image.Image;
   *target = TFrameTarget{reinterpret_cast<uint8_t*>(image->data), image->width, image->height, image->bytes_per_line};
   return true;
 }

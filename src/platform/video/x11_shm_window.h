@@ -2,10 +2,11 @@
 // (MIT-SHM), the fast way to put a video frame on an X display.
 //
 // What it is: the window lies inside a window of the program's (the top-level window the
-// video surface sits in) and shows the last frame written into one of two shared-memory
-// images (XShmPutImage). A renderer converts straight into the image it is lent
-// (BeginFrame), so a frame goes from the decoder's picture to the X server with one
-// conversion and no copy. The window selects no input, so the mouse and keys reach the
+// video surface sits in) and shows the last frame written into its shared-memory image
+// (XShmPutImage). A renderer converts straight into the image it is lent (BeginFrame), so a
+// frame goes from the decoder's picture to the X server with one conversion and no copy.
+// The image is lent again only once the server has read the last put (its completion
+// event), which it does long before the next frame is due. The window selects no input, so the mouse and keys reach the
 // program's own window beneath as before, and it has no cursor of its own.
 //
 // Where it cannot work, Create() returns null and the caller keeps drawing its own way: no X
@@ -16,9 +17,11 @@
 // call takes Mutex_, so BeginFrame/EndFrame may come from a streaming thread while the
 // window's owner moves, shows or redraws it from the user-interface thread. Between
 // BeginFrame and EndFrame the lent image is the writer's: a resize then waits for the next
-// frame.
+// frame, a redraw is done by EndFrame, and a reader (ReadCurrent) waits until it is whole.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -63,19 +66,20 @@ class TX11ShmWindow {
   // window's lock; false when no frame was drawn yet.
   template <class F>
   bool ReadCurrent(F&& read) const {
-    std::lock_guard<std::mutex> lock(Mutex_);
+    std::unique_lock<std::mutex> lock(Mutex_);
     TFrameTarget current;
-    if (!CurrentLocked(&current)) return false;
+    if (!CurrentLocked(lock, &current)) return false;
     read(static_cast<const TFrameTarget&>(current));
     return true;
   }
 
  private:
   TX11ShmWindow();
-  bool CurrentLocked(TFrameTarget* target) const;
-  void PutLocked(int index);
+  bool CurrentLocked(std::unique_lock<std::mutex>& lock, TFrameTarget* target) const;
+  void PutLocked();
 
-  mutable std::mutex Mutex_;  // guards State_ (the connection, the window and the images)
+  mutable std::mutex Mutex_;  // guards State_ (the connection, the window and the image)
+  mutable std::condition_variable Written_;  // with Mutex_: the lent image came back (EndFrame)
   std::unique_ptr<TX11ShmState> State_;
 };
 
