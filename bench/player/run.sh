@@ -13,12 +13,13 @@
 #                    screen, while playing and while paused, median and p95 of SEEKS seeks per
 #                    state; `off` is the median landed-minus-target frame (0: exact seek, < 0:
 #                    the key frame before)
-#   seek_key_*       the same with each player's key-frame seek: Kavello's MPRIS Seek
-#                    (playerctl position D+ / D-, D from the position it reports to the
-#                    target, read before the timed command), mpv's JSON IPC seek with
-#                    absolute+keyframes (written to its socket by frame_watch: no process
-#                    start, 10-30 ms in mpv's favour); VLC has none per command (its MPRIS
-#                    Seek is measured)
+#   seek_key_*       the same with MPRIS Seek (playerctl position D+ / D-, D from the
+#                    position the player reports to the target, read before the timed
+#                    command): Kavello's and mpv's are key-frame seeks (mpv's relative seek is
+#                    one by default; `off` shows it); VLC has no key-frame seek per command
+#                    and its row is its MPRIS Seek all the same. Without mpv's MPRIS plug-in,
+#                    mpv's row is its JSON IPC "seek T absolute+keyframes" written to its
+#                    socket by frame_watch (no process start: 10-30 ms in mpv's favour)
 #   av_*             A/V offset of the real program on a 20-s clip that beeps at every whole
 #                    second (bench/player/av_probe.sh runs this part alone): when each whole
 #                    second's frame first shows on screen minus its beep's onset at the null
@@ -208,16 +209,16 @@ part first && for run in $(seq "$RUNS"); do
 done
 
 # 3. Seeks while playing and while paused (1080p clip). exact: MPRIS SetPosition for every
-# player. key: each player's own key-frame seek: Kavello's MPRIS Seek (its seek keys' route),
-# mpv's JSON IPC "seek T absolute+keyframes"; VLC offers no key-frame seek per command, so
-# its row is its MPRIS Seek again (`off` shows what each did).
+# player. key: MPRIS Seek for every player, the route of Kavello's seek keys and a key-frame
+# seek in mpv too; VLC offers no key-frame seek per command (`off` shows what each did).
+# mpv without its MPRIS plug-in gets its JSON IPC "seek T absolute+keyframes" instead.
 part seek && for player in $PLAYERS; do
   name=$(mpris_name "$player")
   for kind in exact key; do
     fresh_home
     unset SEEK_CMD SEEK_REL_CMD POS_CMD SEEK_SOCKET
     if [[ $kind == exact ]]; then export SEEK_CMD="${as_user[*]} playerctl -p $name position %s"
-    elif [[ $player == mpv ]]; then export SEEK_SOCKET="$work/bus/mpv.sock" SEEK_CMD='{"command": ["seek", %s, "absolute+keyframes"]}'
+    elif [[ $player == mpv && ! -e /usr/lib/mpv-mpris/mpris.so ]]; then export SEEK_SOCKET="$work/bus/mpv.sock" SEEK_CMD='{"command": ["seek", %s, "absolute+keyframes"]}'
     else export SEEK_REL_CMD="${as_user[*]} playerctl -p $name position %s" POS_CMD="${as_user[*]} playerctl -p $name position"; fi
     # shellcheck disable=SC2046
     PAUSE_CMD="${as_user[*]} playerctl -p $name pause" \
