@@ -498,7 +498,7 @@ void TMainForm::MMExitClick() {
   if (Player && (Player->State == psRunning || Player->State == psPaused)) {
     AnalyzeMode = false;
     StatTimer->stop();
-    Player->Stop();
+    Player->StopForExit();
   }
   CloseRequested = true;
 }

@@ -241,6 +241,9 @@ class TCOMPlay : public TCatalogue, public TStreamInfo {
   void Play();
   bool Pause();
   bool Stop();
+  // Stops the graph where it stands, for a program that is closing: no rewind and no new
+  // first picture (Stop decodes one), which nobody would see.
+  bool StopForExit();
   int32_t GetDuration();
   int32_t GetPosition();
   void SetPosition(int32_t ms);

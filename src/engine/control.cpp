@@ -45,6 +45,14 @@ bool TCOMPlay::Stop() {
   return true;
 }
 
+bool TCOMPlay::StopForExit() {
+  if (!MediaControl || FileName.empty()) return false;
+  if (State == psStopped) return true;
+  if (FAILED(MediaControl->Stop())) return false;
+  State = psStopped;
+  return true;
+}
+
 // Runs call with the seeking interface switched to media time, and restores the caller's
 // time format afterwards. False when media time is not supported or the restore failed.
 bool TCOMPlay::MediaTimeBracket(const std::function<HRESULT()>& call) {

@@ -227,6 +227,24 @@ TEST_F(MainFormCommands, AnMprisSetPositionShowsTheFrameAtTheTarget_pausedAndPla
   EXPECT_TRUE(messages_.empty());
 }
 
+// "Exit" while playing stops the graph where it stands: a closing program does not rewind
+// and decode the first picture again (which Stop does, and which nobody would see).
+TEST_F(MainFormCommands, ExitWhilePlayingStopsWithoutDecodingTheFirstPictureAgain) {
+  const std::string clip = (root_ / "media/exit.mp4").string();
+  const std::string make = "ffmpeg -loglevel error -y -f lavfi -i \"nullsrc=s=160x120:r=10:d=6,"
+                           "geq=lum='20+3*N':cb=128:cr=128\" -c:v libx264 -qp 0 -g 100 -pix_fmt yuv420p '" +
+                           clip + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  form_->OpenFile(clip);
+  ASSERT_TRUE(form_->PlayCurrent());
+  TCOMPlay* player = form_->Player.get();
+  ASSERT_TRUE(RunUntil([&] { return FrameOnScreen(player) >= 10; }));
+  form_->Action("MMExit")->trigger();
+  // Before the next tick closes the window (and frees the engine).
+  EXPECT_EQ(player->State, psStopped);
+  EXPECT_NE(FrameOnScreen(player), 0) << "the first picture was decoded again";
+}
+
 // The seek keys and MPRIS Seek go to a key frame: the picture is the key frame at once, and
 // the position reads its time (picture and position agree). A step forward whose key frame
 // before the target is not past the current position takes the next key frame instead.
