@@ -252,7 +252,8 @@ void TMainForm::GraphEvent() {
       }
     }
     if (!started && Player->State == psPaused) {
-      ShowOsdText("Pause");
+      // A program that quits at the end would only flash the text before its window closes.
+      if (!commandLine_.quitAtEnd) ShowOsdText("Pause");
       EndOfPlaylist();
     }
   } else if (Player->State == psStopped) {
@@ -306,7 +307,8 @@ void TMainForm::CheckScreenshot() {
   screenshotTaken_ = true;
   QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
   QPixmap shot = screen ? screen->grabWindow(winId()) : QPixmap();
-  if (shot.isNull() || shot.width() <= 1) shot = grab();
+  if ((shot.isNull() || shot.width() <= 1) && PlainSurface) shot = PlainSurface->WithPictureForGrab([this] { return grab(); });
+  else if (shot.isNull() || shot.width() <= 1) shot = grab();
   const QString file = QString::fromStdString(commandLine_.screenshotFile);
   if (shot.save(file))
     Debug.TextOut("Screenshot saved: " + commandLine_.screenshotFile);

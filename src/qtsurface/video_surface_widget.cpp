@@ -251,8 +251,10 @@ std::shared_ptr<const video::TRgbImage> TVideoSurfaceWidget::CurrentFrame() cons
 quint64 TVideoSurfaceWidget::PresentedFrames() const { return State_->Presented(); }
 
 void TVideoSurfaceWidget::paintEvent(QPaintEvent*) {
-  // Also while the native window lies over this widget: Qt paints it only when asked (an
-  // expose, a grab), never per frame.
+  // Under the native window nothing of this widget is seen: painting there would only fill
+  // the window's backing store (window size x 4 bytes of shared memory) with pixels nobody
+  // shows. Otherwise Qt paints it only when asked (an expose, a grab), never per frame.
+  if (DirectOutput() && !paintUnderDirect_) return;
   QPainter painter(this);
   QColor background = QColor::fromRgb(State_->Background());
   bool drawn = false;

@@ -39,6 +39,17 @@ class TVideoSurfaceWidget : public QWidget {
   quint64 PresentedFrames() const;
   // Whether frames go to the native shared-memory window (direct_window_host.h) now.
   bool DirectOutput() const;
+  // Runs `grab` (a QWidget::grab or render of this widget or a window holding it) with the
+  // picture painted even where the native window covers it: painting skips that area.
+  template <typename F>
+  auto WithPictureForGrab(F&& grab) {
+    paintUnderDirect_ = true;
+    struct TReset {
+      bool& flag;
+      ~TReset() { flag = false; }
+    } reset{paintUnderDirect_};
+    return grab();
+  }
 
  signals:
   // Emitted on the widget's thread after a new frame arrived for Qt to paint (frames that go
@@ -54,6 +65,7 @@ class TVideoSurfaceWidget : public QWidget {
   friend class TSurfaceState;
   TDirectWindowHost* Direct_ = nullptr;  // child; null where frames only go through Qt
   bool DirectTried_ = false;
+  bool paintUnderDirect_ = false;  // set by WithPictureForGrab
   std::shared_ptr<TSurfaceState> State_;
   video::TSurfaceHandle Handle_ = 0;
 };
