@@ -185,14 +185,22 @@ int FrameOnScreen(TCOMPlay* player, int step = 3) {
   return static_cast<int>(std::lround((luma - 20) / step));
 }
 
+// Makes media/NAME, lossless so that every grey level survives: frame N at luma 20 + step * N,
+// `rate` frames/s for `seconds`, H.264 with the encoder options `x264` (key frames, B-frames).
+std::string MakeGreyRamp(const std::filesystem::path& root, const std::string& name, int rate, int seconds, int step,
+                         const std::string& x264) {
+  const std::string clip = (root / "media" / name).string();
+  const std::string make = "ffmpeg -loglevel error -y -f lavfi -i \"nullsrc=s=160x120:r=" + std::to_string(rate) +
+                           ":d=" + std::to_string(seconds) + ",geq=lum='20+" + std::to_string(step) +
+                           "*N':cb=128:cr=128\" -c:v libx264 -qp 0 " + x264 + " -pix_fmt yuv420p '" + clip + "'";
+  return std::system(make.c_str()) == 0 ? clip : std::string();
+}
+
 TEST_F(MainFormCommands, AnMprisSetPositionShowsTheFrameAtTheTarget_pausedAndPlaying) {
   // 6 s at 10 frames/s, one key frame at the start, B-frames (pictures nothing refers to, which
-  // the way to an exact target skips), lossless so that every level survives.
-  const std::string clip = (root_ / "media/frames.mp4").string();
-  const std::string make = "ffmpeg -loglevel error -y -f lavfi -i \"nullsrc=s=160x120:r=10:d=6,"
-                           "geq=lum='20+3*N':cb=128:cr=128\" -c:v libx264 -qp 0 -g 100 -bf 2 -pix_fmt yuv420p '" +
-                           clip + "'";
-  ASSERT_EQ(std::system(make.c_str()), 0);
+  // the way to an exact target skips).
+  const std::string clip = MakeGreyRamp(root_, "frames.mp4", 10, 6, 3, "-g 100 -bf 2");
+  ASSERT_FALSE(clip.empty());
   form_->OpenFile(clip);
   ASSERT_TRUE(form_->PlayCurrent());
   TCOMPlay* player = form_->Player.get();
@@ -230,11 +238,8 @@ TEST_F(MainFormCommands, AnMprisSetPositionShowsTheFrameAtTheTarget_pausedAndPla
 // "Exit" while playing stops the graph where it stands: a closing program does not rewind
 // and decode the first picture again (which Stop does, and which nobody would see).
 TEST_F(MainFormCommands, ExitWhilePlayingStopsWithoutDecodingTheFirstPictureAgain) {
-  const std::string clip = (root_ / "media/exit.mp4").string();
-  const std::string make = "ffmpeg -loglevel error -y -f lavfi -i \"nullsrc=s=160x120:r=10:d=6,"
-                           "geq=lum='20+3*N':cb=128:cr=128\" -c:v libx264 -qp 0 -g 100 -pix_fmt yuv420p '" +
-                           clip + "'";
-  ASSERT_EQ(std::system(make.c_str()), 0);
+  const std::string clip = MakeGreyRamp(root_, "exit.mp4", 10, 6, 3, "-g 100");
+  ASSERT_FALSE(clip.empty());
   form_->OpenFile(clip);
   ASSERT_TRUE(form_->PlayCurrent());
   TCOMPlay* player = form_->Player.get();
@@ -249,12 +254,9 @@ TEST_F(MainFormCommands, ExitWhilePlayingStopsWithoutDecodingTheFirstPictureAgai
 // the position reads its time (picture and position agree). A step forward whose key frame
 // before the target is not past the current position takes the next key frame instead.
 TEST_F(MainFormCommands, KeyFrameSeeksShowTheKeyFrameAndReadItsTime_andAStepForwardAlwaysMoves) {
-  // 24 s at 4 frames/s, a key frame every 8 s (frames 0, 32, 64), B-frames, lossless.
-  const std::string clip = (root_ / "media/keys.mp4").string();
-  const std::string make = "ffmpeg -loglevel error -y -f lavfi -i \"nullsrc=s=160x120:r=4:d=24,"
-                           "geq=lum='20+2*N':cb=128:cr=128\" -c:v libx264 -qp 0 -g 32 -keyint_min 32 "
-                           "-sc_threshold 0 -bf 2 -pix_fmt yuv420p '" + clip + "'";
-  ASSERT_EQ(std::system(make.c_str()), 0);
+  // 24 s at 4 frames/s, a key frame every 8 s (frames 0, 32, 64), B-frames.
+  const std::string clip = MakeGreyRamp(root_, "keys.mp4", 4, 24, 2, "-g 32 -keyint_min 32 -sc_threshold 0 -bf 2");
+  ASSERT_FALSE(clip.empty());
   form_->OpenFile(clip);
   ASSERT_TRUE(form_->PlayCurrent());
   TCOMPlay* player = form_->Player.get();
