@@ -307,8 +307,8 @@ void TMainForm::CheckScreenshot() {
   screenshotTaken_ = true;
   QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
   QPixmap shot = screen ? screen->grabWindow(winId()) : QPixmap();
-  if ((shot.isNull() || shot.width() <= 1) && PlainSurface) shot = PlainSurface->WithPictureForGrab([this] { return grab(); });
-  else if (shot.isNull() || shot.width() <= 1) shot = grab();
+  if (shot.isNull() || shot.width() <= 1)
+    shot = PlainSurface ? PlainSurface->WithPictureForGrab([this] { return grab(); }) : grab();
   const QString file = QString::fromStdString(commandLine_.screenshotFile);
   if (shot.save(file))
     Debug.TextOut("Screenshot saved: " + commandLine_.screenshotFile);
