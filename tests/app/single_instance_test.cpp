@@ -11,7 +11,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -85,6 +87,54 @@ TEST_F(SingleInstanceTest, WithoutARuntimeFolder_theSocketIsInAFolderOnlyThisUse
   int status = 0;
   waitpid(sender, &status, 0);
   EXPECT_EQ(received, "/films/a.avi");
+}
+
+// What a crashed instance leaves (a socket file nobody listens on) is taken over; a request
+// that is not ours, or one cut short, is dropped without acting and without blocking a
+// later sender.
+TEST_F(SingleInstanceTest, AStaleSocketIsTakenOver_andBrokenRequestsAreDropped) {
+  const QString path = SingleInstance::SocketPath();
+  ASSERT_FALSE(path.isEmpty());
+  {
+    int s = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.toLocal8Bit().constData());
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    close(s);  // the file stays, nobody listens
+  }
+  EXPECT_FALSE(SingleInstance::AnotherInstanceRunning(200));
+  auto first = std::make_unique<SingleInstance>();
+  ASSERT_TRUE(first->Listen()) << "the stale socket was not taken over";
+  std::vector<QString> received;
+  int shows = 0;
+  QObject::connect(first.get(), &SingleInstance::fileReceived, [&](const QString& f) { received.push_back(f); });
+  QObject::connect(first.get(), &SingleInstance::showRequested, [&] { ++shows; });
+  auto raw = [&](const std::string& bytes) {
+    int c = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.toLocal8Bit().constData());
+    ASSERT_EQ(::connect(c, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(write(c, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(c);
+  };
+  raw("delete\n/films/a.avi\n");
+  raw("open\n/films/no-end");        // the sender went away mid-request
+  raw(std::string(70000, 'x'));     // longer than any request
+  pid_t sender = fork();
+  if (sender == 0) _exit(SingleInstance::SendFileToInstance("/films/b.avi") && SingleInstance::AskInstanceToShow() ? 0 : 1);
+  QElapsedTimer waited;
+  waited.start();
+  while (shows == 0 && waited.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+  int status = 0;
+  waitpid(sender, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(received, std::vector<QString>{"/films/b.avi"});
+  EXPECT_EQ(shows, 1);
+  first.reset();
+  EXPECT_FALSE(QFileInfo::exists(path)) << "a closed instance leaves its socket file behind";
 }
 
 TEST_F(SingleInstanceTest, AFolderOfAnotherUserIsRefused) {

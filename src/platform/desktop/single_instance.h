@@ -10,13 +10,18 @@
 // The receiver treats an open request like the start, characters and end of the window
 // message protocol: one buffer, filled from the request, acted upon at its end.
 //
+// Plain local sockets watched by QSocketNotifier rather than Qt Network's local server:
+// that library (and the proxy library it brings) would cost every run about 1 MB of memory
+// for one small request per hand-over.
+//
 // Threads: user-interface thread (Qt event loop). Owned by the main window.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace kv::desktop {
 
@@ -25,6 +30,8 @@ class SingleInstance : public QObject {
  public:
   explicit SingleInstance(QObject* parent = nullptr);
   ~SingleInstance() override;
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
 
   // The socket name: $XDG_RUNTIME_DIR/kavello-instance when that folder is the user's own
   // and private, else "instance" in a folder kavello-UID of the temporary folder, created
@@ -48,8 +55,12 @@ class SingleInstance : public QObject {
 
  private:
   void OnConnection();
+  // Reads what a connection sent; acts on a whole request and closes the connection.
+  void OnReadable(QSocketNotifier* notifier, QByteArray* buffer);
   static bool SendRequest(const QByteArray& request, int timeoutMs);
-  QLocalServer* server_ = nullptr;
+  int listenFd_ = -1;
+  QSocketNotifier* listener_ = nullptr;
+  QByteArray path_;  // the socket file this instance made (removed when it closes)
 };
 
 }  // namespace kv::desktop
