@@ -446,8 +446,8 @@ void TMainForm::FinishStart() {
                                                    : "Screen saver switched off until exit");
   else
     Debug.TextOut("No X display: X11 screen saver and power settings left alone; the session inhibit holds the screen saver off");
-  // The media texts (of the file now open, or of none) and the filter lists.
-  CreateFiltersForm();
+  // The "Media properties" window is made when it is first opened: it reads the media texts
+  // and the filter list then, and most runs never open it.
   mpris_ = new MprisService(this, this);
   if (!mpris_->Register()) Debug.TextOut("No session bus: media keys are not offered");
 }

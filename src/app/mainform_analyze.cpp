@@ -30,7 +30,8 @@ TStatForm* TMainForm::AnalyzerForm() {
 
 void TMainForm::HandStatCallbacks() {
   if (!Player) return;
-  AnalyzerForm();  // the table the callbacks fill exists before any graph streams
+  // The callbacks fill the analyzer's table only while an analysis runs; the window and its
+  // table are made by the first analysis (before its graph streams), not by every playback.
   Player->VideoStatCallback = AnalyzerSampleCallback;
   Player->AudioStatCallback = IgnoreSampleCallback;
   Player->ImageStatCallback = AnalyzerImageCallback;
