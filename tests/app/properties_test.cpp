@@ -270,13 +270,15 @@ TEST_F(PropertiesTest, EveryBuiltInPage_showsWhatItsFilterIsDoing) {
 TEST_F(PropertiesTest, ClosingTheFile_blanksTheVideoTextsAndEmptiesTheLists) {
   KV_REQUIRE_PULSE();
   Play("two.mkv");
-  EXPECT_GT(Window()->Filters->count(), 0);
+  WithPropertiesWindow([&] { EXPECT_GT(Window()->Filters->count(), 0); });
   form_->MMCloseFileClick();
-  EXPECT_EQ(Window()->Filters->count(), 0);
-  EXPECT_EQ(Window()->InPins->count(), 0);
-  for (QLabel* label : {Window()->MediaName, Window()->MediaSize, Window()->MediaLength, Window()->VideoSize,
-                        Window()->Framerate, Window()->VideoCompression})
-    EXPECT_EQ(label->text(), "?") << label->objectName().toStdString();
+  WithPropertiesWindow([&] {
+    EXPECT_EQ(Window()->Filters->count(), 0);
+    EXPECT_EQ(Window()->InPins->count(), 0);
+    for (QLabel* label : {Window()->MediaName, Window()->MediaSize, Window()->MediaLength, Window()->VideoSize,
+                          Window()->Framerate, Window()->VideoCompression})
+      EXPECT_EQ(label->text(), "?") << label->objectName().toStdString();
+  });
   EXPECT_EQ(form_->Duration, 0);
 }
 
