@@ -149,6 +149,10 @@ HRESULT TDemuxFilter::OpenContainer(std::unique_ptr<ffmpeg::IByteSource> source)
                                                          streams[k].first, std::move(streams[k].second)));
   }
   pinForStream_.assign(static_cast<size_t>(reader_.StreamCount()), nullptr);
+  for (auto& pin : outputs_) {
+    TDemuxOutputPin* p = pin.get();
+    p->SetQueueHooks([this, p] { return AnotherStreamRunsDry(p); }, [this, p] { WakeReaderExceptFor(p); });
+  }
   SetDuration(reader_.Duration());
   {
     TDemuxInfo info;
@@ -415,6 +419,18 @@ void TDemuxFilter::ReaderMain() {
     if (hr == S_FALSE || AllStreamsEnded()) break;
   }
   if (!stopReader_.load()) EndAllStreams();
+}
+
+bool TDemuxFilter::AnotherStreamRunsDry(const TDemuxOutputPin* full) const {
+  for (const TDemuxOutputPin* pin : pinForStream_)
+    if (pin && pin != full && pin->IsSteady() && !pin->Ended() && pin->QueuedSamplesNow() == 0) return true;
+  return false;
+}
+
+void TDemuxFilter::WakeReaderExceptFor(const TDemuxOutputPin* dry) {
+  // Any of the other pins may hold the reader on its full queue.
+  for (const auto& pin : outputs_)
+    if (pin.get() != dry) pin->WakeProducer();
 }
 
 void TDemuxFilter::EndAllStreams() {

@@ -128,6 +128,12 @@ class TDemuxFilter final : public TBaseFilter,
   void ReaderMain();
   void EndAllStreams();
   bool AllStreamsEnded() const;
+  // The queue hooks of every pin: a full queue may grow while another steady stream of
+  // the reader has an empty queue and has not ended (asked on the reader thread: it alone
+  // sets the pins' ended flags, and pinForStream_ changes only while it is stopped); a pin
+  // whose queue ran dry wakes the reader wherever it waits (on that pin's thread).
+  bool AnotherStreamRunsDry(const TDemuxOutputPin* full) const;
+  void WakeReaderExceptFor(const TDemuxOutputPin* dry);
   std::vector<TDemuxOutputPin*> ConnectedOutputs() const;
 
   const TContainerFamily family_;

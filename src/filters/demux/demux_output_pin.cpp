@@ -12,8 +12,13 @@ namespace kv::demux {
 
 namespace {
 // Queue bounds per stream. Audio packets are small and many: a deeper queue lets a paused
-// graph preroll both renderers even when the file interleaves its streams loosely.
-constexpr size_t kVideoQueueSamples = 96;
+// graph preroll both renderers even when the file interleaves its streams loosely. Video
+// packets are large (a second of 1080p is some 1-4 MB), so in steady playback the video
+// queue holds about a second; it grows to the deep bound only while another stream runs
+// dry (the demultiplexer's overfill hook), which is when a loosely interleaved file needs
+// the reader to go on.
+constexpr size_t kVideoQueueSamples = 32;
+constexpr size_t kVideoQueueSamplesWhenStarving = 96;
 constexpr size_t kAudioQueueSamples = 256;
 constexpr size_t kOtherQueueSamples = 64;
 constexpr size_t kQueueBytes = 48u << 20;
@@ -28,10 +33,16 @@ TDemuxOutputPin::TDemuxOutputPin(TBaseFilter* filter, IMediaSeeking* seeking, st
       streamIndex_(streamIndex),
       type_(std::move(type)) {
   size_t samples = kOtherQueueSamples;
-  if (type_.majortype == MEDIATYPE_Video) samples = kVideoQueueSamples;
-  if (type_.majortype == MEDIATYPE_Audio) samples = kAudioQueueSamples;
+  size_t deepest = kOtherQueueSamples;
+  if (type_.majortype == MEDIATYPE_Video) {
+    samples = kVideoQueueSamples;
+    deepest = kVideoQueueSamplesWhenStarving;
+  }
+  if (type_.majortype == MEDIATYPE_Audio) samples = deepest = kAudioQueueSamples;
   SetQueueLimits(samples, kQueueBytes);
-  packets_ = ComPtr<TPacketAllocator>(new TPacketAllocator(static_cast<int>(samples) + kSamplesBeyondQueue));
+  // The pool bounds an overfilled queue: its samples are made only when first needed, so
+  // the deep bound costs nothing while the queue stays shallow.
+  packets_ = ComPtr<TPacketAllocator>(new TPacketAllocator(static_cast<int>(deepest) + kSamplesBeyondQueue));
 }
 
 HRESULT TDemuxOutputPin::NonDelegatingQueryInterface(const IID& iid, void** out) {
@@ -42,6 +53,8 @@ HRESULT TDemuxOutputPin::NonDelegatingQueryInterface(const IID& iid, void** out)
 bool TDemuxOutputPin::IsVideo() const {
   return type_.majortype == MEDIATYPE_Video && type_.subtype != MEDIASUBTYPE_VBIV;
 }
+
+bool TDemuxOutputPin::IsSteady() const { return IsVideo() || type_.majortype == MEDIATYPE_Audio; }
 
 HRESULT TDemuxOutputPin::CheckMediaType(const MediaType& type) {
   return type.majortype == type_.majortype && type.subtype == type_.subtype && type.formattype == type_.formattype &&

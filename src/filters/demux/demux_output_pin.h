@@ -34,6 +34,9 @@ class TDemuxOutputPin final : public TSourceStream {
   int StreamIndex() const { return streamIndex_; }
   // A picture stream (teletext travels as video but has no key frames to wait for).
   bool IsVideo() const;
+  // A stream whose packets come steadily (sound, pictures): when its queue is empty its
+  // decoder waits for the reader. Sparse streams (subtitles, data) are often empty.
+  bool IsSteady() const;
 
   // Starts a segment: times are reported relative to `start`, packets that begin after
   // `stop` end the stream, the first sample is a discontinuity and video waits for a key

@@ -17,6 +17,19 @@ void TSourceStream::SetQueueLimits(size_t maxSamples, size_t maxBytes) {
   maxBytes_ = std::max<size_t>(1, maxBytes);
 }
 
+void TSourceStream::SetQueueHooks(std::function<bool()> overfill, std::function<void()> emptied) {
+  std::lock_guard lock(queueMutex_);
+  overfill_ = std::move(overfill);
+  emptied_ = std::move(emptied);
+}
+
+void TSourceStream::WakeProducer() {
+  // Taking the lock orders this after a producer's look at `overfill`: it is either
+  // waiting already (and wakes) or has not looked yet (and sees the new state).
+  std::lock_guard lock(queueMutex_);
+  queueChanged_.notify_all();
+}
+
 void TSourceStream::SetDirectDelivery(bool direct) {
   std::lock_guard lock(queueMutex_);
   wantDirect_ = direct && mode_ == TStreamMode::Queue;
@@ -37,7 +50,7 @@ HRESULT TSourceStream::Enqueue(Item item) {
   // One item always fits into an empty queue, however large.
   queueChanged_.wait(lock, [&] {
     return !running_ || stopping_ || count_ == 0 ||
-           (count_ < maxSamples_ && queuedBytes_ + item.bytes <= maxBytes_);
+           ((count_ < maxSamples_ || (overfill_ && overfill_())) && queuedBytes_ + item.bytes <= maxBytes_);
   });
   if (!running_ || stopping_) return S_FALSE;
   queuedBytes_ += item.bytes;
@@ -77,6 +90,7 @@ void TSourceStream::PushLocked(Item item) {
   }
   ring_[(head_ + count_) % ring_.size()] = std::move(item);
   ++count_;
+  published_.store(count_, std::memory_order_release);
 }
 
 TSourceStream::Item TSourceStream::PopLocked() {
@@ -84,6 +98,7 @@ TSourceStream::Item TSourceStream::PopLocked() {
   ring_[head_].sample.Reset();
   head_ = (head_ + 1) % ring_.size();
   --count_;
+  published_.store(count_, std::memory_order_release);
   return item;
 }
 
@@ -220,6 +235,7 @@ void TSourceStream::ThreadMain() {
   for (;;) {
     Item item{Item::Sample, nullptr};
     bool haveItem = false;
+    bool ranDry = false;
     {
       std::unique_lock lock(queueMutex_);
       queueChanged_.wait(lock, [&] {
@@ -231,8 +247,10 @@ void TSourceStream::ThreadMain() {
         queuedBytes_ -= item.bytes;
         queueChanged_.notify_all();  // room for a producer
         haveItem = true;
+        ranDry = count_ == 0 && emptied_ != nullptr;
       }
     }
+    if (ranDry) emptied_();
     bool keepGoing = haveItem ? DeliverItem(item) : GenerateOne();
     item.sample.Reset();
     if (!keepGoing && mode_ == TStreamMode::Generate) {

@@ -34,6 +34,9 @@
 //                   is destroyed (the graph manager stops filters before it lets them go).
 #pragma once
 
+#include <atomic>
+#include <functional>
+
 #include <condition_variable>
 #include <vector>
 #include <thread>
@@ -80,6 +83,17 @@ class TSourceStream : public TBaseOutputPin {
   HRESULT QueueNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
   // Changes the limits (before streaming starts).
   void SetQueueLimits(size_t maxSamples, size_t maxBytes);
+  // For producers that feed several pins from one thread (a demultiplexer): `overfill`,
+  // asked with this pin's queue lock held while a producer waits on a full queue, lets
+  // the queue grow past its sample limit (never past its byte limit) while it says so,
+  // as when another stream of the same producer has run dry and only reading on can feed
+  // it. It must not lock another pin. `emptied` is called on this pin's thread, with no
+  // lock held, each time it takes the last queued item. Set while stopped.
+  void SetQueueHooks(std::function<bool()> overfill, std::function<void()> emptied);
+  // Makes a producer waiting on this pin's full queue ask `overfill` again.
+  void WakeProducer();
+  // The number of queued items as last published; any thread, no lock.
+  size_t QueuedSamplesNow() const { return published_.load(std::memory_order_acquire); }
   // Direct delivery on the producer's thread (see the top of this file). Queue mode only;
   // takes effect at the next start from stopped (Active).
   void SetDirectDelivery(bool direct);
@@ -127,6 +141,9 @@ class TSourceStream : public TBaseOutputPin {
   size_t queuedBytes_ = 0;
   size_t maxSamples_ = kMaxQueuedSamples;
   size_t maxBytes_ = kMaxQueuedBytes;
+  std::function<bool()> overfill_;  // set while stopped; see SetQueueHooks
+  std::function<void()> emptied_;
+  std::atomic<size_t> published_{0};  // count_, for readers that must not take queueMutex_
   bool running_ = false;   // thread exists and accepts items
   bool stopping_ = false;  // thread asked to end; producers get S_FALSE
   bool idle_ = false;      // generate mode: stop calling FillBuffer until restarted
