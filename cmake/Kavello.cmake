@@ -38,3 +38,14 @@ function(kavello_test)
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${label} TIMEOUT ${T_TIMEOUT} ENVIRONMENT ${env})
 endfunction()
+
+# Writes a filter module's class list beside it after each link (src/platform/com/class_list.h),
+# so that the program registers the module's classes at start and loads the module only when
+# one of them is first created.
+function(kavello_module_class_list target)
+  add_dependencies(${target} kavello-modclasses)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND kavello-modclasses $<TARGET_FILE:${target}>
+            $<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.classes
+    VERBATIM)
+endfunction()

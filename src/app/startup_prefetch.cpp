@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "filters/render/mixing_renderer.h"
+#include "platform/com/class_list.h"
 
 namespace kv {
 
@@ -43,9 +44,13 @@ void TStartupPrefetch::Start(const std::string& programDir) {
         closedir(dir);
       }
       std::sort(names.begin(), names.end());  // the order the registry loads them in
-      // The same flags as the registry's load: one mapping, shared.
-      for (const std::string& n : names)
-        if (void* handle = dlopen((folder + "/" + n).c_str(), RTLD_NOW | RTLD_LOCAL)) modules_.push_back(handle);
+      // The same flags as the registry's load: one mapping, shared. A module with a class
+      // list is loaded only when a file needs it: not here either.
+      for (const std::string& n : names) {
+        const std::string path = folder + "/" + n;
+        if (FreshClassList(path)) continue;
+        if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) modules_.push_back(handle);
+      }
       if (!glThread_.joinable()) render::OpenGlAvailable();  // (asked here when AskOpenGl could not)
     });
   } catch (const std::system_error&) {

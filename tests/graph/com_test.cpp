@@ -1,10 +1,13 @@
 // The component model: GUID text, reference counting, the class registry, the device
 // enumerator.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/com/class_list.h"
 #include "platform/com/device_enum.h"
 #include "platform/graph/filter_graph.h"
 #include "platform/graph/filter.h"
@@ -211,6 +214,58 @@ TEST_F(ClassRegistryTest, LoadFilterModules_registersTheClassesOfAModule) {
   CLSID clsid;
   object->GetClassID(&clsid);
   EXPECT_EQ(clsid, kModuleClassId);
+}
+
+// A module with a class list beside it is registered from the list and loaded only when
+// one of its classes is first created; a list older than its module, or one that does not
+// parse, is not trusted (the module is loaded at once, as without a list).
+TEST_F(ClassRegistryTest, LoadFilterModules_withAFreshClassList_loadsTheModuleAtFirstUse) {
+  namespace fs = std::filesystem;
+  const std::string dir = ::testing::TempDir() + "/kv_lazy_modules";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  // A copy of its own: the earlier test may have this process hold the original.
+  const std::string module = dir + "/lazy.so";
+  fs::copy_file(std::string(KAVELLO_GRAPH_TEST_MODULES) + "/testfilters.so", module);
+  constexpr CLSID kModuleClassId = GuidLiteral("{56466BA7-F3FA-47F4-840D-9B887FD72332}");
+  TClassRegistration listed;
+  listed.clsid = kModuleClassId;
+  listed.friendlyName = "Module Test Filter (from its list)";
+  listed.merit = MERIT_UNLIKELY;
+  listed.categories = {CLSID_LegacyAmFilterCategory};
+  listed.inputTypes = {{MEDIATYPE_Video, GUID_NULL}};
+  const std::string text = FormatClassList({listed});
+  ASSERT_TRUE(ParseClassList(text)) << text;
+  { std::ofstream(ClassListPath(module)) << text; }
+  ASSERT_EQ(ClassListPath(module), dir + "/lazy.classes");
+
+  ASSERT_EQ(ClassRegistry().LoadFilterModules(dir), 1);
+  EXPECT_EQ(dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "loaded before any use";
+  TClassRegistration found;
+  ASSERT_TRUE(ClassRegistry().Find(kModuleClassId, &found));
+  EXPECT_EQ(found.friendlyName, "Module Test Filter (from its list)");
+  EXPECT_EQ(found.merit, MERIT_UNLIKELY);
+  ASSERT_EQ(found.inputTypes.size(), 1u);
+  EXPECT_EQ(found.inputTypes[0].majorType, MEDIATYPE_Video);
+  ComPtr<IPersist> object;
+  ASSERT_EQ(CoCreateInstance(kModuleClassId, &object), S_OK);
+  CLSID clsid;
+  object->GetClassID(&clsid);
+  EXPECT_EQ(clsid, kModuleClassId);
+  void* loaded = dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  EXPECT_NE(loaded, nullptr) << "created without loading the module";
+  if (loaded) dlclose(loaded);
+
+  // Untrusted lists: the module is loaded at once and its own registration holds.
+  for (const char* bad : {"stale", "garbled"}) {
+    SCOPED_TRACE(bad);
+    const std::string other = dir + "/" + bad + ".so";
+    fs::copy_file(module, other);
+    { std::ofstream(ClassListPath(other)) << (std::string(bad) == "stale" ? text : "kavello-classes 1\nclass {nonsense}\n"); }
+    if (std::string(bad) == "stale") fs::last_write_time(other, fs::last_write_time(ClassListPath(other)) + std::chrono::seconds(5));
+    EXPECT_FALSE(FreshClassList(other));
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

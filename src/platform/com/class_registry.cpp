@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+
+#include "platform/com/class_list.h"
 
 namespace kv {
 
@@ -112,6 +115,27 @@ std::vector<TDeviceEntry> TClassRegistry::CategoryEntries(const GUID& category) 
   return entries;
 }
 
+namespace {
+// A module registered from its class list: loaded, with its classes registered into a
+// registry of its own, when one of them is first created. Shared by its classes'
+// factories; lives as long as they do.
+struct TLazyModule {
+  std::string path;
+  std::once_flag once;
+  HRESULT loaded = E_FAIL;
+  TClassRegistry classes;
+};
+
+void LoadLazyModule(TLazyModule& module) {
+  void* handle = dlopen(module.path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) return;
+  auto fn = reinterpret_cast<KavelloRegisterFiltersFn>(dlsym(handle, kKavelloRegisterFiltersExport));
+  // Left loaded even when it fails: it may have registered part of its classes.
+  module.loaded = fn ? fn(&module.classes) : E_FAIL;
+  if (!fn) dlclose(handle);
+}
+}  // namespace
+
 int TClassRegistry::LoadFilterModules(const std::string& folder, std::vector<std::string>* errors) {
   std::vector<std::string> names;
   if (DIR* dir = opendir(folder.c_str())) {
@@ -125,6 +149,20 @@ int TClassRegistry::LoadFilterModules(const std::string& folder, std::vector<std
   int loaded = 0;
   for (auto& n : names) {
     std::string path = folder + "/" + n;
+    if (auto list = FreshClassList(path)) {
+      auto module = std::make_shared<TLazyModule>();
+      module->path = path;
+      for (TClassRegistration& c : *list) {
+        c.factory = [module, clsid = c.clsid](const IID& iid, void** object) -> HRESULT {
+          std::call_once(module->once, [&] { LoadLazyModule(*module); });
+          if (FAILED(module->loaded)) return module->loaded;
+          return module->classes.CreateInstance(clsid, iid, object);
+        };
+        RegisterClass(std::move(c));  // the list keeps the categories as the module gave them
+      }
+      ++loaded;
+      continue;
+    }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
       if (errors) errors->push_back(path + ": " + dlerror());
@@ -144,6 +182,11 @@ int TClassRegistry::LoadFilterModules(const std::string& folder, std::vector<std
     ++loaded;
   }
   return loaded;
+}
+
+bool TClassRegistry::HasDeviceProviders() const {
+  std::lock_guard lock(mutex_);
+  return !providers_.empty();
 }
 
 TClassRegistry& ClassRegistry() {

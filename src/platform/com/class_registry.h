@@ -93,7 +93,12 @@ class TClassRegistry {
   // Loads every "*.so" in `folder` (sorted by name), calling its KavelloRegisterFilters.
   // Returns the number of modules that registered; a file that does not load or lacks the
   // export is skipped and noted in `errors`. Modules stay loaded for the process's life.
+  // A module with a fresh class list beside it (class_list.h) is not loaded here: its
+  // classes are registered from the list and the module is loaded when one of them is
+  // first created (a failure to load then is that creation's result).
   int LoadFilterModules(const std::string& folder, std::vector<std::string>* errors = nullptr);
+  // Whether any device provider was added (a module that adds one cannot be loaded late).
+  bool HasDeviceProviders() const;
 
  private:
   HRESULT Add(TClassRegistration registration);
