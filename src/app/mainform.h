@@ -41,6 +41,7 @@
 #include "app/startup_prefetch.h"
 #include "engine/contrl.h"
 #include "platform/desktop/screensaver.h"
+#include "platform/module/module.h"
 #include "playlist/playlist.h"
 
 namespace kv {
@@ -57,7 +58,6 @@ class TOpenfilesForm;
 
 namespace qtsurface {
 class TVideoSurfaceWidget;
-class TGlVideoSurfaceWidget;
 }
 
 namespace i18n {
@@ -118,9 +118,13 @@ class TMainForm : public QWidget, public IEngineHost, public MprisTarget {
   // Renderer 9" needs (made when that renderer is chosen).
   QWidget* VideoSurface = nullptr;
   qtsurface::TVideoSurfaceWidget* PlainSurface = nullptr;
-  qtsurface::TGlVideoSurfaceWidget* GlSurface = nullptr;
+  QWidget* GlSurface = nullptr;  // from Components/GlSurface.so, loaded on first use
+  uintptr_t GlSurfaceHandle = 0;
+  TModule GlSurfaceModule;
   uintptr_t SurfaceHandle = 0;
   void UseSurfaceFor(const std::string& rendererName);
+  // Loads the OpenGL surface's module and makes the surface; false (logged) when it cannot.
+  bool CreateGlSurface();
   void VideoPanelSize(int32_t* width, int32_t* height) override;
   // The renderer's window is a borderless child here: nothing to take off its height (a
   // line less would make every frame go through a full rescale).

@@ -157,11 +157,9 @@ TGlVideoSurfaceWidget::TGlVideoSurfaceWidget(QWidget* parent) : QOpenGLWidget(pa
   });
   State_ = std::make_shared<TGlSurfaceState>(this, notifier);
   State_->SetSize(width(), height());
-  Handle_ = video::RegisterSurface(State_);
 }
 
 TGlVideoSurfaceWidget::~TGlVideoSurfaceWidget() {
-  video::UnregisterSurface(Handle_);
   State_->Detach();
   makeCurrent();
   if (Ready_) glDeleteTextures(4, Textures_);

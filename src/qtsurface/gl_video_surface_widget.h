@@ -7,6 +7,11 @@
 // keyed or alpha-blended second picture to the graphics card. RGB frames from the other
 // renderers are drawn too, as a texture.
 //
+// It lives in a module of its own (Components/GlSurface.so, gl_surface_module.cpp), loaded
+// when the renderer is first chosen: Qt's OpenGL libraries then load only into the runs
+// that draw with OpenGL. So it does not enter itself in the surface table (the module's
+// copy of that table is not the program's): whoever makes it registers Surface().
+//
 // Ownership and threads: as TVideoSurfaceWidget (video_surface_widget.h): the renderer
 // holds a shared state object that outlives the widget harmlessly; Present/PresentYuv
 // come on the streaming thread and only store the frame and post a repaint; textures are
@@ -30,7 +35,6 @@ class TGlVideoSurfaceWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   explicit TGlVideoSurfaceWidget(QWidget* parent = nullptr);
   ~TGlVideoSurfaceWidget() override;
 
-  video::TSurfaceHandle Handle() const { return Handle_; }
   std::shared_ptr<video::IVideoSurface> Surface() const;
   quint64 PresentedFrames() const;
 
@@ -47,7 +51,6 @@ class TGlVideoSurfaceWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   void UploadYuv(const video::TYuvFrame& frame);
   void UploadRgb(const video::TRgbImage& image);
   std::shared_ptr<TGlSurfaceState> State_;
-  video::TSurfaceHandle Handle_ = 0;
   QOpenGLShaderProgram Program_;
   unsigned Textures_[4] = {0, 0, 0, 0};  // Y, U, V, second picture / RGB picture
   bool Ready_ = false;

@@ -3,9 +3,13 @@
 // the picture is drawn, so the native video window must already be placed and mapped by
 // then, not at a later turn of the event loop. Read back from the screen through a
 // connection of the test's own. Skipped without Xvfb.
+#include <QAction>
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QThread>
 
+#include "filters/render/mixing_renderer.h"
 #include "lib/xvfb_server.h"
 #include "mainform_fixture.h"
 
@@ -66,6 +70,34 @@ TEST_F(FirstPictureTest, IsOnScreenWhenTheStartOfTheFileReturns) {
   while (!(shown = BarsOnScreen(display, origin)) && waited.elapsed() < 3000) QThread::msleep(20);
   XCloseDisplay(display);
   EXPECT_TRUE(shown) << "the first picture was not on the screen";
+}
+
+// The OpenGL renderer's surface comes from a module of its own, loaded when the renderer is
+// first chosen from the menu: the picture must reach the screen through it all the same.
+TEST_F(FirstPictureTest, TheOpenGlRendererChosenFromTheMenu_drawsThroughItsModule) {
+  if (!render::OpenGlAvailable()) GTEST_SKIP() << "no OpenGL on this display";
+  form_->PlayFileNow(Media("bars.mkv"));
+  QAction* gl = nullptr;
+  for (QAction* a : form_->findChild<QMenu*>("MMVideoRenderers")->actions())
+    if (a->text() == "Video Mixing Renderer 9") gl = a;
+  ASSERT_NE(gl, nullptr);
+  gl->trigger();
+  ASSERT_EQ(form_->Player->VideoRendererName, "Video Mixing Renderer 9");
+  auto* surface = form_->findChild<QWidget*>("VideoSurfaceGL");
+  ASSERT_NE(surface, nullptr);
+  EXPECT_TRUE(surface->isVisible());
+  EXPECT_STREQ(surface->metaObject()->className(), "kv::qtsurface::TGlVideoSurfaceWidget");
+  form_->MMPauseClick();  // a still picture to read
+  const QPoint origin = form_->VideoArea->mapToGlobal(QPoint(0, 0));
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  QElapsedTimer waited;
+  waited.start();
+  bool shown = false;
+  while (!(shown = BarsOnScreen(display, origin)) && waited.elapsed() < 5000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  XCloseDisplay(display);
+  EXPECT_TRUE(shown) << "no picture through the OpenGL surface";
 }
 
 }  // namespace

@@ -75,7 +75,9 @@ TEST(VideoMixingRenderer9, DrawsYuvThroughOpenGL_withTheSecondPictureKeyed) {
   ASSERT_EQ(video->ConnectTo(testing::InputPin(vmr.Get(), 0)), S_OK);
   ASSERT_EQ(page->ConnectTo(testing::InputPin(vmr.Get(), 1)), S_OK);
   ComPtr<IVideoWindow> window = Query<IVideoWindow>(vmr.Get());
-  window->put_Owner(static_cast<OAHWND>(widget.Handle()));
+  // The program registers the surface the module hands it; so does this test.
+  const video::TSurfaceHandle handle = video::RegisterSurface(widget.Surface());
+  window->put_Owner(static_cast<OAHWND>(handle));
   window->SetWindowPosition(0, 0, 128, 96);
   vmr->SetSyncSource(nullptr);
   video->Pause();
@@ -108,6 +110,7 @@ TEST(VideoMixingRenderer9, DrawsYuvThroughOpenGL_withTheSecondPictureKeyed) {
   page->Stop();
   testing::Unplug(testing::InputPin(vmr.Get(), 0));
   testing::Unplug(testing::InputPin(vmr.Get(), 1));
+  video::UnregisterSurface(handle);
 }
 
 TEST(OpenGlAnswer, IsKeptOnTheDisplayForThisHostOnly) {
