@@ -60,12 +60,13 @@ TEST_F(PropertiesScreenshotTest, MediaPropertiesOverAPlayingFilm) {
   form_->OpenFile(Media("hd.mp4"));
   ASSERT_TRUE(form_->PlayCurrent());
   ASSERT_TRUE(RunUntil([&] { return form_->Player->GetPosition() > 500; }));
-  TFiltersForm* window = form_->FiltersForm;
   bool inside = false;
   QTimer later;
   later.setSingleShot(true);
   QObject::connect(&later, &QTimer::timeout, [&] {
     inside = true;
+    TFiltersForm* window = form_->FiltersForm;  // made by its first opening
+    ASSERT_NE(window, nullptr);
     QListWidget* list = window->Filters;
     const auto found = list->findItems("Kavello Video Decoder", Qt::MatchExactly);
     ASSERT_FALSE(found.isEmpty());

@@ -102,6 +102,7 @@ std::vector<kv::i18n::TLangEntry> CollectAll(QStringList* warnings) {
   mainForm.show();
   // Forms the window makes on first use: made here so that their texts are listed too.
   mainForm.AnalyzerForm();
+  mainForm.CreateFiltersForm();
   if (mainForm.Subtitles) mainForm.Subtitles->FramerateForm();
   new kv::TPluginsForm(&mainForm, kv::ProgramPath("Filters"), "English");
   QApplication::processEvents();
