@@ -36,18 +36,24 @@ REFERENCE_TIME TAudioClockSource::Now() {
         heard = t;
         Rebase_ = false;
       }
+      if (Settling_ && SettleFrom_ < 0) SettleFrom_ = system;
+      if (Settling_ && system - SettleFrom_ >= KSettleTime) Settling_ = false;
       REFERENCE_TIME error = heard - t;
       if (error > KSnapAhead || error < -KHoldBehind) {
         // Far ahead (a stall ended): take the sound's time. Far behind (the sound stalled, or
         // starts late): take it too; the max below turns the step back into holding still,
-        // so pictures wait for the sound.
+        // so pictures wait for the sound. Either way the clock settles afresh from here.
         t = heard;
+        Settling_ = true;
+        SettleFrom_ = system;
       } else {
         // Near: follow the sound smoothly, correcting the error over KFollowTime at a rate
         // no larger than KFinePermille (KCoarsePercent for a lead past KHoldBehind), so the
         // timing reports' small corrections move the clock without a step.
-        REFERENCE_TIME bound = error > KHoldBehind ? elapsed * KCoarsePercent / 100 : elapsed * KFinePermille / 1000;
-        REFERENCE_TIME step = elapsed >= KFollowTime ? error : error * elapsed / KFollowTime;
+        const bool coarse = Settling_ || error > KHoldBehind;
+        const REFERENCE_TIME follow = Settling_ ? KSettleFollowTime : KFollowTime;
+        REFERENCE_TIME bound = coarse ? elapsed * KCoarsePercent / 100 : elapsed * KFinePermille / 1000;
+        REFERENCE_TIME step = elapsed >= follow ? error : error * elapsed / follow;
         t += std::clamp(step, -bound, bound);
       }
     }
@@ -79,6 +85,8 @@ void TAudioClockSource::SetMapping(REFERENCE_TIME mediaTime, REFERENCE_TIME writ
   MediaAtMapping_ = mediaTime;
   WrittenAtMapping_ = writtenAt;
   Mapped_ = true;
+  Settling_ = true;
+  SettleFrom_ = -1;
 }
 
 void TAudioClockSource::ResetMapping() {

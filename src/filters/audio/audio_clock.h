@@ -12,7 +12,13 @@
 // the clock runs at real time and steers towards it, correcting the difference over
 // KFollowTime with its rate changed by at most KFinePermille: the played time's small
 // corrections (timing reports, scheduling) then move the clock smoothly, without steps
-// that the pictures would show as jitter. Further behind the sound it holds; further
+// that the pictures would show as jitter. Except while it settles: for KSettleTime after
+// the first reading of a new mapping (a start, a seek), where the sound begins a few
+// milliseconds off the clock (the server's start-up latency), it steers over
+// KSettleFollowTime at up to KCoarsePercent either way, so the first seconds are in step
+// too (at the fine rate a 10 ms start error took some three seconds to go). A sound taken
+// at once or waited for (far off the clock, below) starts the settling afresh: a stream's
+// start holds the clock until its sound is heard, and only then is the error known. Further behind the sound it holds; further
 // ahead it catches up at KCoarsePercent (a jump forward makes the video renderer drop
 // frames), and a sound far ahead (KSnapAhead) is taken at once.
 // A stream that joins a clock already running without sound (the sound server came back)
@@ -74,6 +80,10 @@ class TAudioClockSource {
   // changed by at most KFinePermille.
   static constexpr REFERENCE_TIME KFollowTime = 10000000;  // 1 s
   static constexpr REFERENCE_TIME KFinePermille = 5;
+  // Settling after a new mapping's first reading: the error is corrected over
+  // KSettleFollowTime, at up to KCoarsePercent in either direction.
+  static constexpr REFERENCE_TIME KSettleTime = 10000000;        // 1 s
+  static constexpr REFERENCE_TIME KSettleFollowTime = 2000000;   // 200 ms
 
  private:
   REFERENCE_TIME FreeRunningLocked(REFERENCE_TIME system);
@@ -86,6 +96,8 @@ class TAudioClockSource {
   REFERENCE_TIME WrittenAtMapping_ = 0;
   bool Mapped_ = false;
   bool Rebase_ = false;            // the next reading moves the mapping, not the clock
+  bool Settling_ = false;          // a new mapping: settle from its first reading on
+  REFERENCE_TIME SettleFrom_ = -1; // system time of that reading (-1: not read yet)
   REFERENCE_TIME Last_ = 0;        // last time handed out
   REFERENCE_TIME LastSystem_ = 0;  // system time when Last_ was handed out
 };
