@@ -56,20 +56,27 @@ bool BarsOnScreen(Display* display, QPoint origin) {
   return bars;
 }
 
+// Waits up to `ms` for the bars at `origin` on a connection of the test's own; `between`
+// runs between looks (sleeping, or turning the window's event loop).
+template <class F>
+bool BarsShowWithin(QPoint origin, int ms, F between) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  QElapsedTimer waited;
+  waited.start();
+  bool shown = false;
+  while (!(shown = BarsOnScreen(display, origin)) && waited.elapsed() < ms) between();
+  XCloseDisplay(display);
+  return shown;
+}
+
 TEST_F(FirstPictureTest, IsOnScreenWhenTheStartOfTheFileReturns) {
   form_->PlayFileNow(Media("bars.mkv"));  // what the file of the command line goes through
   ASSERT_EQ(form_->VideoArea->size(), QSize(640, 360));
   // From here on no turn of the window's event loop: only what the start itself put on the
   // display may show. The bound only guards against the X server being slow.
   const QPoint origin = form_->VideoArea->mapToGlobal(QPoint(0, 0));
-  Display* display = XOpenDisplay(nullptr);
-  ASSERT_NE(display, nullptr);
-  QElapsedTimer waited;
-  waited.start();
-  bool shown = false;
-  while (!(shown = BarsOnScreen(display, origin)) && waited.elapsed() < 3000) QThread::msleep(20);
-  XCloseDisplay(display);
-  EXPECT_TRUE(shown) << "the first picture was not on the screen";
+  EXPECT_TRUE(BarsShowWithin(origin, 3000, [] { QThread::msleep(20); })) << "the first picture was not on the screen";
 }
 
 // The OpenGL renderer's surface comes from a module of its own, loaded when the renderer is
@@ -89,15 +96,8 @@ TEST_F(FirstPictureTest, TheOpenGlRendererChosenFromTheMenu_drawsThroughItsModul
   EXPECT_STREQ(surface->metaObject()->className(), "kv::qtsurface::TGlVideoSurfaceWidget");
   form_->MMPauseClick();  // a still picture to read
   const QPoint origin = form_->VideoArea->mapToGlobal(QPoint(0, 0));
-  Display* display = XOpenDisplay(nullptr);
-  ASSERT_NE(display, nullptr);
-  QElapsedTimer waited;
-  waited.start();
-  bool shown = false;
-  while (!(shown = BarsOnScreen(display, origin)) && waited.elapsed() < 5000)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  XCloseDisplay(display);
-  EXPECT_TRUE(shown) << "no picture through the OpenGL surface";
+  EXPECT_TRUE(BarsShowWithin(origin, 5000, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); }))
+      << "no picture through the OpenGL surface";
 }
 
 }  // namespace
