@@ -1,5 +1,7 @@
 #include "platform/desktop/single_instance.h"
 
+#include "platform/files/unique_fd.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
@@ -52,22 +54,6 @@ bool MakeAddress(const QByteArray& path, sockaddr_un* address) {
   return true;
 }
 
-// A file descriptor closed when it goes out of scope.
-class TFd {
- public:
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
 using Clock = std::chrono::steady_clock;
 
 // Waits until `events` are ready on fd or the deadline passes; true when ready.
@@ -87,7 +73,7 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
 int ConnectTo(const QString& path, Clock::time_point deadline) {
   sockaddr_un address;
   if (!MakeAddress(QFile::encodeName(path), &address)) return -1;
-  TFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  files::TUniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (fd.get() < 0) return -1;
   if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     // A full backlog answers EAGAIN at once on local sockets: try again until the deadline.
@@ -131,7 +117,7 @@ QString SingleInstance::SocketPath() {
 bool SingleInstance::AnotherInstanceRunning(int timeoutMs) {
   const QString path = SocketPath();
   if (path.isEmpty()) return false;
-  TFd fd(ConnectTo(path, Clock::now() + std::chrono::milliseconds(timeoutMs)));
+  files::TUniqueFd fd(ConnectTo(path, Clock::now() + std::chrono::milliseconds(timeoutMs)));
   return fd.get() >= 0 && PeerIsThisUser(fd.get());
 }
 
@@ -139,7 +125,7 @@ bool SingleInstance::SendRequest(const QByteArray& request, int timeoutMs) {
   const QString path = SocketPath();
   if (path.isEmpty()) return false;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  TFd fd(ConnectTo(path, deadline));
+  files::TUniqueFd fd(ConnectTo(path, deadline));
   if (fd.get() < 0) return false;
   if (!PeerIsThisUser(fd.get())) return false;  // never hand a path to another user's program
   for (qsizetype sent = 0; sent < request.size();) {
@@ -174,7 +160,7 @@ bool SingleInstance::Listen() {
   const QByteArray encoded = QFile::encodeName(path);
   sockaddr_un address;
   if (!MakeAddress(encoded, &address)) return false;
-  TFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  files::TUniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (fd.get() < 0) return false;
   int bound = ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   if (bound != 0 && errno == EADDRINUSE) {

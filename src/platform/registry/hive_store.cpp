@@ -1,5 +1,7 @@
 #include "platform/registry/hive_store.h"
 
+#include "platform/files/unique_fd.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -37,27 +39,6 @@ int64_t RealTimeNow() {
 }
 
 size_t HashOf(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now and reports whether closing succeeded (a late write error shows here).
-  bool Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 std::string DirName(const std::string& path) {
   size_t cut = path.rfind('/');
@@ -100,7 +81,7 @@ bool WriteAll(int fd, const std::string& data) {
 }
 
 void SyncDirectory(const std::string& dir) {
-  Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  files::TUniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() >= 0) ::fsync(fd.get());
 }
 
@@ -160,7 +141,7 @@ HiveStore::LoadResult HiveStore::RefreshLocked() {
     return LoadResult::Loaded;
   }
   // O_NONBLOCK: a FIFO put in place of the file must not hang the opening.
-  Fd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  files::TUniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     const bool missing = errno == ENOENT;
     cacheValid_ = false;
@@ -236,7 +217,7 @@ void HiveStore::Read(const std::function<void(const HiveDocument&)>& reader) {
 bool HiveStore::WriteLocked(const HiveDocument& document, std::string& text) {
   const std::string target = TargetPath();
   const std::string temp = target + ".tmp";
-  Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  files::TUniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
   if (fd.get() < 0) return false;
   struct stat st{};
   if (::stat(target.c_str(), &st) == 0) ::fchmod(fd.get(), st.st_mode & 07777);
@@ -266,7 +247,7 @@ bool HiveStore::Mutate(const std::function<bool(HiveDocument&)>& change) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (MakeDirectories(DirName(path_))) {
       const std::string lockPath = path_ + ".lock";
-      Fd lockFd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+      files::TUniqueFd lockFd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
       int rc = -1;
       if (lockFd.get() >= 0) {
         while ((rc = ::flock(lockFd.get(), LOCK_EX)) != 0 && errno == EINTR) {
