@@ -148,12 +148,14 @@ bool HandleEvent(TX11ShmState& s, const XEvent& event) {
 
 // Waits until the server has read `image` (a put is answered within a frame or so; after
 // half a second the image is written anyway rather than hang a player on a stuck server).
-void WaitUntilRead(TX11ShmState& s, TShmImage& image) {
+// Returns whether an expose came meanwhile.
+bool WaitUntilRead(TX11ShmState& s, TShmImage& image) {
+  bool exposed = false;
   for (int waited = 0; image.Busy && waited < 500;) {
     while (image.Busy && XPending(s.Dpy) > 0) {
       XEvent event;
       XNextEvent(s.Dpy, &event);
-      HandleEvent(s, event);
+      exposed = HandleEvent(s, event) || exposed;
     }
     if (!image.Busy) break;
     pollfd fd{ConnectionNumber(s.Dpy), POLLIN, 0};
@@ -161,6 +163,7 @@ void WaitUntilRead(TX11ShmState& s, TShmImage& image) {
     waited += 20;
   }
   image.Busy = false;
+  return exposed;
 }
 
 }  // namespace
@@ -280,7 +283,17 @@ void TX11ShmWindow::EndFrame(bool show) {
     s.Drawn = true;
     // A frame written but not to be shown is still what a redraw shows from now on: the
     // image holds nothing else.
-    if (show || s.RedrawPending) PutLocked();
+    if (show || s.RedrawPending) {
+      PutLocked();
+      // The writer sleeps until the server has read the frame instead of running on into
+      // the next one. The put woke the server onto this core, in the belief that the writer
+      // would now wait; a writer that decodes on for a few milliseconds instead keeps it from
+      // running (even with the other core idle), and frames reach the screen late by as
+      // much, unevenly. Waiting here costs no processor time; the completion it consumes
+      // also spares the owner's thread a wake per frame. An expose that came meanwhile
+      // gets one more put.
+      if (WaitUntilRead(s, s.Image)) PutLocked();
+    }
     s.RedrawPending = false;
   }
   Written_.notify_all();

@@ -5,9 +5,10 @@
 // video surface sits in) and shows the last frame written into its shared-memory image
 // (XShmPutImage). A renderer converts straight into the image it is lent (BeginFrame), so a
 // frame goes from the decoder's picture to the X server with one conversion and no copy.
-// The image is lent again only once the server has read the last put (its completion
-// event), which it does long before the next frame is due. The window selects no input, so the mouse and keys reach the
-// program's own window beneath as before, and it has no cursor of its own.
+// EndFrame waits until the server has read the put (its completion event, a millisecond
+// or so), so the image is free again for the next frame. The window selects no input, so
+// the mouse and keys reach the program's own window beneath as before, and it has no
+// cursor of its own.
 //
 // Where it cannot work, Create() returns null and the caller keeps drawing its own way: no X
 // display, no MIT-SHM extension, a display the server cannot share memory with (a remote
@@ -52,7 +53,8 @@ class TX11ShmWindow {
   // Lends the image for the next frame at the window's size (`width` x `height` must match
   // it, else false: the window was resized meanwhile). Streaming thread.
   bool BeginFrame(int width, int height, TFrameTarget* target);
-  // Shows the image lent by BeginFrame (when `show`) and makes it the current one.
+  // Shows the image lent by BeginFrame (when `show`) and makes it the current one; returns
+  // once the server has read it.
   void EndFrame(bool show);
   // Shows the current image again (after an expose).
   void Redraw();
