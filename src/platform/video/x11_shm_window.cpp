@@ -289,9 +289,8 @@ void TX11ShmWindow::EndFrame(bool show) {
       // the next one. The put woke the server onto this core, in the belief that the writer
       // would now wait; a writer that decodes on for a few milliseconds instead keeps it from
       // running (even with the other core idle), and frames reach the screen late by as
-      // much, unevenly. Waiting here costs no processor time; the completion it consumes
-      // also spares the owner's thread a wake per frame. An expose that came meanwhile
-      // gets one more put.
+      // much, unevenly. Waiting here costs no processor time. An expose that came
+      // meanwhile gets one more put.
       if (WaitUntilRead(s, s.Image)) PutLocked();
     }
     s.RedrawPending = false;
