@@ -18,9 +18,10 @@
 // KSettleFollowTime at up to KCoarsePercent either way, so the first seconds are in step
 // too (at the fine rate a 10 ms start error took some three seconds to go). A sound taken
 // at once or waited for (far off the clock, below) starts the settling afresh: a stream's
-// start holds the clock until its sound is heard, and only then is the error known. Further behind the sound it holds; further
-// ahead it catches up at KCoarsePercent (a jump forward makes the video renderer drop
-// frames), and a sound far ahead (KSnapAhead) is taken at once.
+// start holds the clock until its sound is heard, and only then is the error known.
+// Further behind the sound it holds; further ahead it catches up at KCoarsePercent (a jump
+// forward makes the video renderer drop frames), and a sound far ahead (KSnapAhead) is
+// taken at once.
 // A stream that joins a clock already running without sound (the sound server came back)
 // is followed with `continueFromHere`: at its first reading the mapping is moved so that
 // the sound's time is the clock's time, and the clock goes on from there without a step.

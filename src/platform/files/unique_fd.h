@@ -22,7 +22,7 @@ class TUniqueFd {
   TUniqueFd(TUniqueFd&& other) noexcept : fd_(other.release()) {}
   TUniqueFd& operator=(TUniqueFd&& other) noexcept {
     if (this != &other) {
-      if (fd_ >= 0) ::close(fd_);
+      Close();
       fd_ = other.release();
     }
     return *this;
