@@ -226,6 +226,40 @@ TEST(VideoRenderer, Clocked_aFrameLateWithinItsOwnTimeIsShown_oneWhoseTimeIsOver
   EXPECT_EQ(h.Base->FramesDropped(), 1);
 }
 
+TEST(VideoRenderer, Clocked_afterAFrameOnTime_theStreamRests_untilAFlushOrAPause) {
+  TVideoHarness h;
+  auto* windowed = dynamic_cast<TWindowedRenderer*>(h.Renderer.Get());
+  windowed->SetMaxRest(std::chrono::hours(1));  // only a flush or a pause can end it
+  ComPtr<TFakeClock> clock(new TFakeClock);
+  h.Renderer->SetSyncSource(clock.Get());
+  h.Source->Pause();
+  h.Renderer->Pause();
+  h.Renderer->Run(0);
+  h.Source->Run(0);
+  // A quarter of the frame, and never for a frame without a time of its own.
+  EXPECT_EQ(windowed->RestAfterRender(40 * Ms), 10 * Ms);
+  std::atomic<bool> returned{false};
+  std::thread stream([&] {
+    h.Source->Deliver(Quadrants(), 0, 40000 * Ms);  // a 40-s frame: a 10-s rest
+    returned = true;
+  });
+  ASSERT_TRUE(h.Surface->WaitPresents(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(returned);  // resting after the frame it showed
+  h.Source->BeginFlush();
+  for (int i = 0; i < 5000 && !returned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(returned);  // at once, not after the 10 s
+  stream.join();
+  h.Source->EndFlush();
+  // A pause ends it too.
+  stream = std::thread([&] { h.Source->Deliver(Quadrants(), 40000 * Ms, 80000 * Ms); });
+  clock->SetTime(40000 * Ms);
+  ASSERT_TRUE(h.Surface->WaitPresents(2));
+  h.Renderer->Pause();
+  stream.join();
+  EXPECT_EQ(h.Base->FramesRendered(), 2);
+}
+
 TEST(VideoRenderer, JustAfterRun_lateFramesAreShownNotDropped) {
   TVideoHarness h;
   dynamic_cast<TWindowedRenderer*>(h.Renderer.Get())->SetStartGrace(std::chrono::hours(1));

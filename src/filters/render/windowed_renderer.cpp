@@ -1,5 +1,7 @@
 #include "filters/render/windowed_renderer.h"
 
+#include <algorithm>
+
 #include "platform/graph/media_guids.h"
 #include "platform/graph/picture_sample.h"
 
@@ -163,6 +165,15 @@ HRESULT TWindowedRenderer::Run(REFERENCE_TIME tStart) {
 bool TWindowedRenderer::DropsLateSamples() const {
   auto sinceRun = std::chrono::steady_clock::now().time_since_epoch() - std::chrono::steady_clock::duration(RunAt_.load());
   return sinceRun > std::chrono::milliseconds(Grace_.load());
+}
+
+REFERENCE_TIME TWindowedRenderer::RestAfterRender(REFERENCE_TIME sampleDuration) const {
+  REFERENCE_TIME frame = sampleDuration;
+  if (frame <= 0) {
+    std::optional<TVideoFormat> format = Presenter_.Format();
+    frame = format ? format->AvgTimePerFrame : 0;
+  }
+  return std::min<REFERENCE_TIME>(frame / 4, MaxRest_.load() * 10000);
 }
 
 HRESULT TWindowedRenderer::Stop() {

@@ -59,6 +59,7 @@ class TWindowedRenderer : public TBaseRenderer,
   void OnReceiveFirstSample(IMediaSample* sample) override;
   bool DropsLateSamples() const override;
   bool SkipsSamplesBeforeStart() const override { return true; }
+  REFERENCE_TIME RestAfterRender(REFERENCE_TIME sampleDuration) const override;
   int GetPinCount() override;
   TBasePin* GetPin(int n) override;
   HRESULT Pause() override;
@@ -70,6 +71,14 @@ class TWindowedRenderer : public TBaseRenderer,
   // dropping the first frames of a scene only makes the start jerky.
   static constexpr std::chrono::milliseconds KStartGrace{1000};
   void SetStartGrace(std::chrono::milliseconds grace) { Grace_ = grace.count(); }
+
+  // After presenting a frame on time the streaming thread rests a quarter of the frame's
+  // time, at most this long, before it decodes the next: on two cores a decoder that
+  // starts at once holds the display server back from drawing the frame just put, and the
+  // frame reaches the screen 3-4 ms late now and then. A quarter of the frame leaves the
+  // decoder three quarters, and frame threads keep decoding meanwhile.
+  static constexpr std::chrono::milliseconds KMaxRest{10};
+  void SetMaxRest(std::chrono::milliseconds rest) { MaxRest_ = rest.count(); }
 
   // IBasicVideo
   HRESULT get_AvgTimePerFrame(REFERENCE_TIME* time) override;
@@ -117,6 +126,7 @@ class TWindowedRenderer : public TBaseRenderer,
   std::atomic<OAHWND> Drain_{0};
   std::atomic<int64_t> RunAt_{0};  // steady-clock time of the last Run
   std::atomic<int64_t> Grace_{KStartGrace.count()};  // milliseconds
+  std::atomic<int64_t> MaxRest_{KMaxRest.count()};   // milliseconds
 };
 
 }  // namespace kv::render

@@ -247,6 +247,12 @@ HRESULT TBaseRenderer::ReceiveSample(IMediaSample* sample) {
     lastPresented_ = input_->SegmentStart() + static_cast<REFERENCE_TIME>(start * input_->SegmentRate());
   }
   SendCompleteIfDue(lock);
+  if (clockedRender_ && timed) {
+    const REFERENCE_TIME rest = RestAfterRender(stop > start ? stop - start : 0);
+    if (rest > 0 && renderLateness_ <= rest)
+      wake_.wait_for(lock, std::chrono::microseconds(rest / 10),
+                     [this] { return flushing_ || state() != State_Running; });
+  }
   return FAILED(hr) ? hr : S_OK;
 }
 

@@ -25,7 +25,7 @@
 //   may override:   OnReceiveFirstSample(sample) (preroll in pause, streaming thread, no
 //                   lock); SetMediaType(type) (connection time); OnStartStreaming /
 //                   OnStopStreaming (state thread, no lock); DropsLateSamples();
-//                   SkipsSamplesBeforeStart();
+//                   SkipsSamplesBeforeStart(); RestAfterRender(duration);
 //                   OnBeginFlush / OnEndFlush / OnNewSegment (delivering thread, no lock).
 //   threads:        renderMutex_ guards the waiting sample, the flags and the advise;
 //                   the clock's callback takes it; DoRenderSample is never called under it.
@@ -81,6 +81,13 @@ class TBaseRenderer : public TBaseFilter, public IAMFilterMiscFlags, public IRen
   virtual bool DropsLateSamples() const { return false; }
   // Whether samples wholly before the segment start are passed over (see the top).
   virtual bool SkipsSamplesBeforeStart() const { return false; }
+  // How long the streaming thread rests after presenting a sample on time, before it goes
+  // back upstream to decode the next one (0: not at all). A video renderer rests so that
+  // the display server and a compositor take the picture to the screen before the decoder
+  // competes with them for the processor. `sampleDuration` is the sample's stop - start
+  // (0 when it has none). The rest is skipped for a sample that came later than the rest
+  // lasts, and a flush, pause or stop ends it at once.
+  virtual REFERENCE_TIME RestAfterRender(REFERENCE_TIME sampleDuration) const { return 0; }
   // Stream events, on the thread that delivers them, no lock held.
   virtual void OnBeginFlush() {}
   virtual void OnEndFlush() {}
