@@ -40,6 +40,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -307,7 +308,10 @@ void End(pid_t pid) {
 // parec on the sink's monitor, read on a thread: every sample and when each chunk came. The
 // null sink renders its audio in blocks, each when its first sample is due, so the chunks
 // that arrive after a pause in the stream of chunks place the sample counter on the
-// monotonic clock (their median, to stand clear of a late wake-up).
+// monotonic clock. The sink does not play at exactly its nominal rate (PulseAudio's null
+// sink consumes some 50-70 ppm fast: several ms over two minutes), so a beep is placed by
+// the blocks around it (the median of those within 2 s, to stand clear of a late
+// wake-up), not by one origin for the whole run.
 class Monitor {
  public:
   static constexpr int kRate = 48000;
@@ -341,14 +345,22 @@ class Monitor {
   // Monotonic ms (since `zero`) of every beep's onset: the first sample above a quarter of
   // the loudest after half a second below it.
   std::vector<double> Onsets(Clock::time_point zero) const {
-    std::vector<double> origins;
+    std::vector<std::pair<size_t, double>> origins;  // first sample of a block -> origin
     for (size_t i = 1; i < chunks_.size(); ++i)
       if (chunks_[i].arrival - chunks_[i - 1].arrival > 0.002)  // the first chunk of a block
-        origins.push_back(chunks_[i].arrival - static_cast<double>(chunks_[i].first) / kRate);
+        origins.push_back({chunks_[i].first, chunks_[i].arrival - static_cast<double>(chunks_[i].first) / kRate});
     std::vector<double> onsets;
     if (origins.empty()) return onsets;
-    std::nth_element(origins.begin(), origins.begin() + origins.size() / 2, origins.end());
-    const double origin = origins[origins.size() / 2] - std::chrono::duration<double>(zero.time_since_epoch()).count();
+    const double zeroSeconds = std::chrono::duration<double>(zero.time_since_epoch()).count();
+    const auto originAt = [&](size_t sample) {
+      std::vector<double> near;
+      for (const auto& [first, origin] : origins)
+        if (first + 2 * kRate >= sample && first <= sample + 2 * kRate) near.push_back(origin);
+      if (near.size() < 5)
+        for (const auto& o : origins) near.push_back(o.second);
+      std::nth_element(near.begin(), near.begin() + static_cast<long>(near.size() / 2), near.end());
+      return near[near.size() / 2] - zeroSeconds;
+    };
     int peak = 0;
     for (int16_t v : samples_) peak = std::max(peak, std::abs(static_cast<int>(v)));
     const int threshold = std::max(200, peak / 4);
@@ -356,7 +368,7 @@ class Monitor {
     bool any = false;
     for (size_t i = 0; i < samples_.size(); ++i) {
       if (std::abs(static_cast<int>(samples_[i])) <= threshold) continue;
-      if (!any || i - lastLoud > kRate / 2) onsets.push_back((origin + static_cast<double>(i) / kRate) * 1000);
+      if (!any || i - lastLoud > kRate / 2) onsets.push_back((originAt(i) + static_cast<double>(i) / kRate) * 1000);
       lastLoud = i;
       any = true;
     }
