@@ -14,6 +14,7 @@
 #include "filters/audio/audio_devices.h"
 #include "filters/audio/audio_format.h"
 #include "filters/audio/audio_renderer.h"
+#include "filters/audio/write_position.h"
 #include "platform/com/device_enum.h"
 #include "platform/graph/filter_graph.h"
 #include "platform/graph/format_blocks.h"
@@ -198,6 +199,30 @@ TEST(AudioClockSource, AStreamJoiningTheRunningClock_isTakenUpWithoutAStep) {
   times->Played = 150 * Ms;           // the sound lags: the clock holds, never steps back
   times->System = 5400 * Ms;
   EXPECT_EQ(source.Now(), 5340 * Ms);
+}
+
+// ---------------------------------------------------------------- write position
+
+TEST(WritePosition, AnHourOfAacFrames_neverDriftsIntoAGap_realGapsAndOverlapsAreFitted) {
+  // 1024-frame samples at 48 kHz, stamped as a demuxer does (rounded to 100 ns each).
+  TWritePosition position;
+  position.Map(0, 48000);
+  const auto stamp = [](int64_t n) { return static_cast<REFERENCE_TIME>(std::llround(n * 1024 * 1e7 / 48000)); };
+  int64_t n = 0;
+  for (; n < 48000LL * 3600 / 1024; ++n) {
+    const TWritePosition::TPlan plan = position.Plan(stamp(n), 1024);
+    ASSERT_EQ(plan.SilenceFrames + plan.SkipFrames, 0u) << "sample " << n;
+    position.Advance(1024);
+  }
+  EXPECT_NEAR(static_cast<double>(position.Next() - stamp(n)), 0.0, 1.0);
+  // A real gap of 100 ms is filled; an overlap of 50 ms is cut, never more than the sample.
+  const REFERENCE_TIME next = position.Next();
+  EXPECT_EQ(position.Plan(next + 100 * Ms, 1024).SilenceFrames, 4800u);
+  EXPECT_EQ(position.Plan(next - 50 * Ms, 4800).SkipFrames, 2400u);
+  EXPECT_EQ(position.Plan(next - 50 * Ms, 1024).SkipFrames, 1024u);
+  // Rounding (under 20 ms) and broken time stamps (over 5 s ahead) are left alone.
+  EXPECT_EQ(position.Plan(next + 15 * Ms, 1024).SilenceFrames, 0u);
+  EXPECT_EQ(position.Plan(next + 6000 * Ms, 1024).SilenceFrames, 0u);
 }
 
 // ---------------------------------------------------------------- formats

@@ -12,10 +12,6 @@ namespace kv::audio {
 
 namespace {
 
-// Gaps and overlaps smaller than this are left alone (decoders round their time stamps).
-constexpr REFERENCE_TIME KSyncTolerance = 200000;  // 20 ms
-// Silence longer than this is not inserted (a broken time stamp, not a real gap).
-constexpr REFERENCE_TIME KMaxSilence = 50000000;  // 5 s
 constexpr REFERENCE_TIME KUnitsPerMicrosecond = 10;
 // How long a stream that joined a running clock plays before the clock follows it.
 constexpr REFERENCE_TIME KJoinSettle = 10000000;  // 1 s
@@ -382,12 +378,12 @@ HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& forma
       joinAt = now - base + stream.BufferTime().count() * KUnitsPerMicrosecond;
   }
   {
-    // NextMediaTime_ is the media time of the stream's write position: gaps are filled
-    // and overlaps cut against it, so the position never drifts from the time stamps.
+    // Gaps are filled and overlaps cut against the write position, so the position never
+    // drifts from the time stamps.
     std::lock_guard<std::mutex> lock(Mutex_);
     size_t frame = format.BytesPerFrame();
     if (NeedMapping_) {
-      REFERENCE_TIME media = start.value_or(NextMediaTime_);
+      REFERENCE_TIME media = start.value_or(Position_.Next());
       if (joinAt && start && JoinClock_) {
         // Sound that would be heard after its time is cut; the next sample maps instead.
         if (*start + BytesToTime(played, bytes) <= *joinAt) return S_OK;
@@ -400,16 +396,15 @@ HRESULT TAudioRenderer::WriteTimed(TPulseStream& stream, const TPcmFormat& forma
         StreamJoinedClock_ = true;
       }
       ClockSource_->SetMapping(media, stream.WrittenTime().count() * KUnitsPerMicrosecond);
-      NextMediaTime_ = media;
+      Position_.Map(media, played.Rate);
       NeedMapping_ = false;
       follow = state() == State_Running;
     } else if (start) {
-      REFERENCE_TIME gap = *start - NextMediaTime_;
-      if (gap > KSyncTolerance && gap < KMaxSilence) silence = TimeToBytes(played, gap);
-      if (gap < -KSyncTolerance) skip = static_cast<size_t>(std::min<uint64_t>(TimeToBytes(played, -gap), bytes));
+      const TWritePosition::TPlan plan = Position_.Plan(*start, bytes / frame);
+      silence = plan.SilenceFrames * frame;
+      skip = static_cast<size_t>(plan.SkipFrames * frame);
     }
-    skip -= skip % frame;
-    NextMediaTime_ += BytesToTime(played, silence) + BytesToTime(played, bytes - skip);
+    Position_.Advance(silence / frame + (bytes - skip) / frame);
   }
   if (follow) {
     std::lock_guard<std::mutex> lock(Mutex_);

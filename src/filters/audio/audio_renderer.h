@@ -36,6 +36,7 @@
 #include <string>
 
 #include "filters/audio/audio_clock.h"
+#include "filters/audio/write_position.h"
 #include "filters/info/filter_info.h"
 #include "platform/graph/property_page.h"
 #include "platform/audio/pulse_connection.h"
@@ -137,7 +138,7 @@ class TAudioRenderer : public TBaseFilter,
   bool Ready_ = false;
   bool CompleteSent_ = false;
   bool NeedMapping_ = true;
-  REFERENCE_TIME NextMediaTime_ = 0;  // where the next sample should start
+  TWritePosition Position_;  // media time of the stream's write position
   double Rate_ = 1.0;
   int32_t Volume_ = 0;
   int32_t Balance_ = 0;
