@@ -32,8 +32,10 @@
 # first frame or a seek, 0.5 ms in the A/V part, plus the X server's reply); seek times also
 # carry the start of the playerctl process and one D-Bus round trip (the same for every
 # player, ~10-30 ms here). Beep times carry the monitor's placement on the clock (the median
-# of the sink's block arrivals: +-1 ms) and the onset threshold (the beep's first quarter
-# period, < 0.3 ms); a relative seek's target carries the frame shown when it was sent.
+# of the sink's block arrivals within 2 s of the beep: +-1 ms; the null sink plays some
+# 50-70 ppm fast, so one origin for a whole run would not do) and the onset threshold (the
+# beep's first quarter period, < 0.3 ms); a relative seek's target carries the frame shown
+# when it was sent.
 # Xvfb's own CPU (drawing what the players send it) is counted for nobody. On a shared,
 # loaded machine wall-clock figures are noisy; CPU seconds compared within one alternated run
 # are the firm ones.
