@@ -529,8 +529,9 @@ int main(int argc, char** argv) {
       const bool ok = watch.WaitFor(player, 5000, [&](long f) { return f >= lo && f <= hi; }, &landed);
       const double ms = MsSince(sent);
       // landed - target in frames: 0 is an exact seek, negative a seek to the key frame before.
-      std::printf("seek_ms %s %s off %ld\n", i < n / 2 || !pauseCmd ? "playing" : "paused",
-                  ok ? std::to_string(ms).c_str() : "NA", ok ? landed - std::lround(target * fps) : 0L);
+      std::printf("seek_ms %s %s off %ld target %ld\n", i < n / 2 || !pauseCmd ? "playing" : "paused",
+                  ok ? std::to_string(ms).c_str() : "NA", ok ? landed - std::lround(target * fps) : 0L,
+                  std::lround(target * fps));
       std::fflush(stdout);
       std::this_thread::sleep_for(std::chrono::milliseconds(700));
     }
