@@ -84,6 +84,17 @@ struct TVideoHarness {
     Renderer->Run(0);
     Source->Run(0);
   }
+  // Runs the graph on a fake clock standing at `now`.
+  ComPtr<TFakeClock> RunClocked(REFERENCE_TIME now = 0) {
+    ComPtr<TFakeClock> clock(new TFakeClock);
+    clock->SetTime(now);
+    Renderer->SetSyncSource(clock.Get());
+    Source->Pause();
+    Renderer->Pause();
+    Renderer->Run(0);
+    Source->Run(0);
+    return clock;
+  }
   uint32_t Pixel(int x, int y) { return Surface->Last() ? Surface->Last()->At(x, y) : 0xDEADBEEF; }
 };
 
@@ -173,12 +184,7 @@ TEST(VideoRenderer, WindowCalls_reachTheSurface) {
 
 TEST(VideoRenderer, Clocked_waitsForTheFrameTime_thenPresents) {
   TVideoHarness h;
-  ComPtr<TFakeClock> clock(new TFakeClock);
-  h.Renderer->SetSyncSource(clock.Get());
-  h.Source->Pause();
-  h.Renderer->Pause();
-  h.Renderer->Run(0);
-  h.Source->Run(0);
+  ComPtr<TFakeClock> clock = h.RunClocked();
   HRESULT result = E_FAIL;
   std::thread stream([&] { result = h.Source->Deliver(Quadrants(), 100 * Ms, 140 * Ms); });
   clock->WaitForAdvises(1);
@@ -193,13 +199,7 @@ TEST(VideoRenderer, Clocked_waitsForTheFrameTime_thenPresents) {
 TEST(VideoRenderer, Clocked_lateFrameIsDroppedAndCounted_butNeverTheFirst) {
   TVideoHarness h;
   dynamic_cast<TWindowedRenderer*>(h.Renderer.Get())->SetStartGrace(std::chrono::milliseconds(0));
-  ComPtr<TFakeClock> clock(new TFakeClock);
-  clock->SetTime(10000 * Ms);  // ten seconds after stream start
-  h.Renderer->SetSyncSource(clock.Get());
-  h.Source->Pause();
-  h.Renderer->Pause();
-  h.Renderer->Run(0);
-  h.Source->Run(0);
+  ComPtr<TFakeClock> clock = h.RunClocked(10000 * Ms);  // ten seconds after stream start
   EXPECT_EQ(h.Source->Deliver(Quadrants(), 0, 40 * Ms), S_OK);        // first after Run: shown though late
   EXPECT_EQ(h.Source->Deliver(Quadrants(), 40 * Ms, 80 * Ms), S_OK);  // late: dropped
   EXPECT_EQ(h.Source->Deliver(Quadrants(), 80 * Ms, 120 * Ms), S_OK);
@@ -211,12 +211,7 @@ TEST(VideoRenderer, Clocked_lateFrameIsDroppedAndCounted_butNeverTheFirst) {
 TEST(VideoRenderer, Clocked_aFrameLateWithinItsOwnTimeIsShown_oneWhoseTimeIsOverIsDropped) {
   TVideoHarness h;
   dynamic_cast<TWindowedRenderer*>(h.Renderer.Get())->SetStartGrace(std::chrono::milliseconds(0));
-  ComPtr<TFakeClock> clock(new TFakeClock);
-  h.Renderer->SetSyncSource(clock.Get());
-  h.Source->Pause();
-  h.Renderer->Pause();
-  h.Renderer->Run(0);
-  h.Source->Run(0);
+  ComPtr<TFakeClock> clock = h.RunClocked();
   EXPECT_EQ(h.Source->Deliver(Quadrants(), 0, 40 * Ms), S_OK);
   clock->SetTime(70 * Ms);  // 30 ms into the next frame's 40: late, but still its time
   EXPECT_EQ(h.Source->Deliver(Quadrants(), 40 * Ms, 80 * Ms), S_OK);
@@ -230,13 +225,8 @@ TEST(VideoRenderer, Clocked_afterAFrameOnTime_theStreamRests_untilAFlushOrAPause
   TVideoHarness h;
   auto* windowed = dynamic_cast<TWindowedRenderer*>(h.Renderer.Get());
   windowed->SetMaxRest(std::chrono::hours(1));  // only a flush or a pause can end it
-  ComPtr<TFakeClock> clock(new TFakeClock);
-  h.Renderer->SetSyncSource(clock.Get());
-  h.Source->Pause();
-  h.Renderer->Pause();
-  h.Renderer->Run(0);
-  h.Source->Run(0);
-  // A quarter of the frame, and never for a frame without a time of its own.
+  ComPtr<TFakeClock> clock = h.RunClocked();
+  // A quarter of the frame.
   EXPECT_EQ(windowed->RestAfterRender(40 * Ms), 10 * Ms);
   std::atomic<bool> returned{false};
   std::thread stream([&] {
@@ -263,13 +253,7 @@ TEST(VideoRenderer, Clocked_afterAFrameOnTime_theStreamRests_untilAFlushOrAPause
 TEST(VideoRenderer, JustAfterRun_lateFramesAreShownNotDropped) {
   TVideoHarness h;
   dynamic_cast<TWindowedRenderer*>(h.Renderer.Get())->SetStartGrace(std::chrono::hours(1));
-  ComPtr<TFakeClock> clock(new TFakeClock);
-  clock->SetTime(10000 * Ms);
-  h.Renderer->SetSyncSource(clock.Get());
-  h.Source->Pause();
-  h.Renderer->Pause();
-  h.Renderer->Run(0);
-  h.Source->Run(0);
+  ComPtr<TFakeClock> clock = h.RunClocked(10000 * Ms);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(h.Source->Deliver(Quadrants(), i * 40 * Ms, (i + 1) * 40 * Ms), S_OK);
   EXPECT_EQ(h.Base->FramesDropped(), 0);
   EXPECT_EQ(h.Surface->Presents(), 4);
