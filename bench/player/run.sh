@@ -4,7 +4,10 @@
 #
 #   cpu_s / rss_mib  user+system CPU seconds and peak RSS (/usr/bin/time, whole process) of
 #                    playing a 20-s clip at 1x to its end (1080p H.264+AAC, 576p MPEG-4+MP3),
-#                    median of RUNS runs; sound goes to a PulseAudio null sink
+#                    median of RUNS runs; sound goes to a PulseAudio null sink. cpu_*_spread_pct:
+#                    (slowest - fastest run) / median, in percent, per player: a ratio inside
+#                    it is a tie. cpu_start / rss_start: the same for the first 0.6 s of the
+#                    1080p clip, what starting, the first frames and closing cost
 #   drops            frames of the clip never seen on screen (frame_watch reads the frame
 #                    number the clip draws in a strip along its top from the X display every
 #                    4 ms; every frame is on screen for 40 ms): the same count for all three
@@ -46,7 +49,7 @@
 #
 # usage: bench/player/run.sh [BUILD_DIR]      (default: build)
 #   env: RUNS=3 (play, first-frame and A/V runs per player), SEEKS=10 (seeks per state and kind),
-#        PLAYERS="kavello mpv vlc", CLIPS="hd sd", PARTS="play first seek av" (which parts),
+#        PLAYERS="kavello mpv vlc", CLIPS="hd sd start", PARTS="play first seek av" (which parts),
 #        LOGS=DIR (keep the players' logs there)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -58,7 +61,7 @@ watch="$build/bench/bin/frame_watch"
 RUNS=${RUNS:-3}
 SEEKS=${SEEKS:-10}
 PLAYERS=${PLAYERS:-"kavello mpv vlc"}
-CLIPS=${CLIPS:-"hd sd"}
+CLIPS=${CLIPS:-"hd sd start"}
 PARTS=${PARTS:-"play first seek av"}
 part() { [[ " $PARTS " == *" $1 "* ]]; }
 
@@ -99,7 +102,11 @@ beep="aevalsrc=exprs='sin(2*PI*1000*t)*lt(mod(t\\,1)\\,0.05)':s=48000:d=20"
 make_clip hd.mp4 1920x1080 "$tone" -c:v libx264 -preset veryfast -b:v 8M -g 50 -pix_fmt yuv420p -- -c:a aac -b:a 160k
 make_clip sd.avi 720x576 "$tone" -c:v mpeg4 -q:v 4 -g 50 -- -c:a libmp3lame -b:a 192k
 make_clip av.mp4 960x540 "$beep" -c:v libx264 -preset veryfast -b:v 3M -g 50 -pix_fmt yuv420p -- -c:a aac -b:a 160k
-declare -A clipfile=([hd]=hd.mp4 [sd]=sd.avi)
+if [[ ! -s "$clips/start.mp4" ]]; then
+  ffmpeg -nostdin -hide_banner -loglevel error -y -i "$clips/hd.mp4" -t 0.6 -c copy "$clips/tmp-start.mp4" &&
+    mv "$clips/tmp-start.mp4" "$clips/start.mp4"
+fi
+declare -A clipfile=([hd]=hd.mp4 [sd]=sd.avi [start]=start.mp4)
 
 work=$(mktemp -d /tmp/kavello-player-bench-XXXXXX)
 chmod 755 "$work"
@@ -116,7 +123,8 @@ trap cleanup EXIT
 # One unprivileged user for the players, the bus and playerctl.
 as_user=()
 if [[ $(id -u) -eq 0 ]]; then as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups); fi
-cp "$clips/hd.mp4" "$clips/sd.avi" "$clips/av.mp4" "$work/" && chmod 644 "$work"/hd.mp4 "$work"/sd.avi "$work"/av.mp4
+cp "$clips/hd.mp4" "$clips/sd.avi" "$clips/av.mp4" "$clips/start.mp4" "$work/" &&
+  chmod 644 "$work"/*.mp4 "$work"/sd.avi
 
 # Display: a private Xvfb large enough that a 1080p window placed for a smaller one (as Kavello
 # does without a window manager) still lies wholly on screen: frame_watch reads the screen.
@@ -173,6 +181,8 @@ player_cmd() {
 mpris_name() { case $1 in vlc) echo vlc ;; *) echo "$1" ;; esac; }
 
 median() { sort -g | awk '{v[NR]=$1} END {if (!NR) {print "NA"; exit} print (NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2)}'; }
+spread() { sort -g | awk '{v[NR]=$1} END {if (NR < 2) {print "NA"; exit}
+  m = NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2; printf "%.1f", (m > 0 ? 100*(v[NR]-v[1])/m : 0)}'; }
 p95() { sort -g | awk '{v[NR]=$1} END {if (!NR) {print "NA"; exit} i=int(NR*0.95+0.999); if (i>NR) i=NR; print v[i]}'; }
 
 results="$work/results"
@@ -192,7 +202,7 @@ part play && for clip in $CLIPS; do
       [[ $u =~ ^[0-9.]+$ ]] || { u=NA; s=0; m=0; }
       [[ $u == NA ]] || put "cpu_$clip" "$player" "$(awk -v u="$u" -v s="$s" 'BEGIN{printf "%.2f", u+s}')"
       [[ $u == NA ]] || put "rss_$clip" "$player" "$(awk -v m="$m" 'BEGIN{printf "%.0f", m/1024}')"
-      [[ -n $seen && $seen -gt 0 ]] && put "drops_$clip" "$player" "$((500 - seen))"
+      [[ -n $seen && $seen -gt 0 && $clip != start ]] && put "drops_$clip" "$player" "$((500 - seen))"
       echo "run $run $clip $player: cpu $u+$s s rss ${m} KiB frames $out" >&2
     done
   done
@@ -270,5 +280,12 @@ awk '{print $1}' "$results" | awk '!seen[$0]++' | while read -r metric; do
     if (k == "NA" || best == "" || m ~ /drops|off|failed/ || best + 0 == 0) { print "-"; exit }
     printf "%.2f", k / best }')
   printf "%-24s %10s %10s %10s %8s\n" "$metric" "${row[0]}" "${row[1]}" "${row[2]}" "$ratio"
+  if [[ $metric == cpu_* ]]; then
+    row=()
+    for player in kavello mpv vlc; do
+      row+=("$(awk -v m="$metric" -v p="$player" '$1==m && $2==p && $3!="NA" {print $3}' "$results" | spread)")
+    done
+    printf "%-24s %10s %10s %10s %8s\n" "${metric}_spread_pct" "${row[0]}" "${row[1]}" "${row[2]}" "-"
+  fi
 done
 echo "(cpu_s: user+sys s; rss_mib: peak MiB; *_ms: wall ms, median unless p95; ratio: Kavello / best peer, av_* by magnitude)"
