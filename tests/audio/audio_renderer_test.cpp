@@ -223,6 +223,10 @@ TEST(WritePosition, AnHourOfAacFrames_neverDriftsIntoAGap_realGapsAndOverlapsAre
   // Rounding (under 20 ms) and broken time stamps (over 5 s ahead) are left alone.
   EXPECT_EQ(position.Plan(next + 15 * Ms, 1024).SilenceFrames, 0u);
   EXPECT_EQ(position.Plan(next + 6000 * Ms, 1024).SilenceFrames, 0u);
+  // A stamp from the far ends of the range cuts the whole sample or inserts nothing.
+  EXPECT_EQ(position.Plan(INT64_MIN, 1024).SkipFrames, 1024u);
+  EXPECT_EQ(position.Plan(-(INT64_C(1) << 50), 1024).SkipFrames, 1024u);
+  EXPECT_EQ(position.Plan(INT64_MAX, 1024).SilenceFrames, 0u);
 }
 
 // ---------------------------------------------------------------- formats

@@ -42,7 +42,9 @@ class TWritePosition {
   REFERENCE_TIME Next() const { return Media_ + static_cast<REFERENCE_TIME>(Frames_ * 10000000 / Rate_); }
   TPlan Plan(REFERENCE_TIME start, uint64_t frames) const {
     TPlan plan;
-    const REFERENCE_TIME gap = start - Next();
+    // A broken time stamp can lie anywhere in the 64-bit range: the difference saturates.
+    REFERENCE_TIME gap = 0;
+    if (__builtin_sub_overflow(start, Next(), &gap)) gap = start < 0 ? INT64_MIN + 1 : INT64_MAX;
     if (gap > KSyncTolerance && gap < KMaxSilence) plan.SilenceFrames = FramesIn(gap);
     if (gap < -KSyncTolerance) plan.SkipFrames = std::min(FramesIn(-gap), frames);
     return plan;
@@ -50,7 +52,11 @@ class TWritePosition {
   void Advance(uint64_t frames) { Frames_ += frames; }
 
  private:
-  uint64_t FramesIn(REFERENCE_TIME time) const { return static_cast<uint64_t>(time) * Rate_ / 10000000; }
+  // Beyond an hour the count only ever meets a cap (all of a sample, or no silence): clamped
+  // so that the product cannot overflow.
+  uint64_t FramesIn(REFERENCE_TIME time) const {
+    return static_cast<uint64_t>(std::min<REFERENCE_TIME>(time, 36000000000)) * Rate_ / 10000000;
+  }
 
   REFERENCE_TIME Media_ = 0;
   uint32_t Rate_ = 1;
