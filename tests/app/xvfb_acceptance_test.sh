@@ -51,7 +51,8 @@ cd "$work"
 player=$!
 wait_log "Setting video window" 30 || fail "the clip was not opened (or the log is not at $work/trace.txt)"
 [ ! -e "$work/data/kavello/kavello.log" ] || fail "the log went to the default file"
-log_has "Screen saver suspended by the display server" || fail "the screen saver is not held off by the server"
+# The screen saver is held off once the first picture is up, a moment after the window is set.
+wait_log "Screen saver suspended by the display server" 10 || fail "the screen saver is not held off by the server"
 grep -q "Cannot play file" "$work/trace.txt" && fail "the log path was taken for the film"
 win=""
 for _ in $(seq 1 50); do win=$(xdotool search --onlyvisible --name '^Kavello$' 2>/dev/null | head -1) && [ -n "$win" ] && break; sleep 0.1; done
