@@ -75,7 +75,7 @@ xdotool key ctrl+t
 sleep 2
 shot transparent
 xdotool key s
-for _ in $(seq 1 50); do [ -f "$work/saved/P100-S3F7F.ttx" ] && break; sleep 0.2; done
+for _ in $(seq 1 50); do [ -s "$work/saved/P100-S3F7F.ttx" ] && break; sleep 0.2; done
 [ -f "$work/saved/P100-S3F7F.ttx" ] || fail "S did not save the page as saved/P100-S3F7F.ttx"
 grep -q "Kavello teletext index" "$work/saved/P100-S3F7F.ttx" || fail "the saved page is not page 100"
 grep -q "Save txt: $work/saved/P100-S3F7F.ttx" "$work/data/kavello/kavello.log" || fail "no save line in the log"
@@ -86,7 +86,7 @@ xdotool type --delay 150 101
 sleep 2
 shot page101
 xdotool key s
-for _ in $(seq 1 50); do [ -f "$work/saved/P101-S3F7F.ttx" ] && break; sleep 0.2; done
+for _ in $(seq 1 50); do [ -s "$work/saved/P101-S3F7F.ttx" ] && break; sleep 0.2; done
 grep -q "News of the day" "$work/saved/P101-S3F7F.ttx" 2>/dev/null || fail "1 0 1 and S did not save page 101"
 # Paused, Control+T makes the page opaque again: the still picture is composed anew with
 # the page over it, and that must reach the screen too.
