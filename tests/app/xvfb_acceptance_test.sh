@@ -30,10 +30,7 @@ fail() {
 }
 shot() { ffmpeg -loglevel error -y -f x11grab -video_size 1280x720 -i "$DISPLAY" -frames:v 1 "$work/$1.png" || true; }
 log_has() { grep -q "$1" "$work/trace.txt" 2>/dev/null; }
-wait_log() {  # wait_log TEXT SECONDS
-  for _ in $(seq 1 $(( $2 * 10 ))); do log_has "$1" && return 0; sleep 0.1; done
-  return 1
-}
+wait_log() { kv_wait_text "$work/trace.txt" "$1" "$2"; }  # wait_log TEXT SECONDS
 
 # A 12 s clip with a subtitle file beside it; no sound server: picture only.
 ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=640x360:rate=25" -t 12 \

@@ -48,7 +48,7 @@ eval "$(xdotool getwindowgeometry --shell "$main")"
 [ "$X" = $(( (1280 - 320) / 2 )) ] && [ "$Y" = $(( (720 - 180) / 2 )) ] || fail "window at $X,$Y is not centred"
 # The display server holds the screen saver off for the player's connection (so that no
 # crash can leave it off); where it cannot, the settings are switched off until exit.
-for _ in $(seq 1 100); do grep -q 'Screensaver state' "$work/data/kavello/kavello.log" 2>/dev/null && break; sleep 0.1; done
+kv_wait_text "$work/data/kavello/kavello.log" 'Screensaver state' 10 || fail "no Screensaver state line"
 during=$(xset q | grep -A2 'Screen Saver' | grep timeout)
 if grep -q 'Screen saver suspended by the display server' "$work/data/kavello/kavello.log"; then
   [ "$during" = "$before" ] || fail "settings changed although the server holds the suspension: $during"

@@ -12,9 +12,16 @@
 #                           FIRST is "first-run", a user.reg past the first start is written.
 #   kv_stop_session         stops what these started, the last started first (call it from
 #                           the test's EXIT trap before removing $work)
+#   kv_wait_text FILE TEXT SECONDS
+#                           waits until FILE (a log) holds TEXT; fails (status 1) after SECONDS
 # The test's own `fail` function is used for errors when it exists.
 
 kv_session_pids=()
+
+kv_wait_text() {
+  for _ in $(seq 1 $(( $3 * 10 ))); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
 
 kv_session_fail() {
   if declare -F fail >/dev/null; then fail "$@"; fi
